@@ -1,0 +1,108 @@
+// The terminal window's logic: start-up, the receive display, the port button
+// and line events, typing, the output lines and the log file.
+//
+// frmTop owns the settings store and works on its controls through the
+// platform interfaces handed to it; the Qt layer builds the widgets, passes
+// each user action to the handler named after its control and event, and
+// shows the display text from the TextDisplay model. Everything runs on the
+// user-interface thread.
+//
+// The receive path is the hot path: AddTextToDisplay gives, character for
+// character, the results of appending every byte to a rich-text box and
+// reading the box back, but at a cost that does not grow with the display.
+#pragma once
+
+#include "Controls.h"
+#include "TextDisplay.h"
+#include "CommControl.h"
+#include "WindowHost.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kestrel {
+
+class clsSerialPortConfigINI;
+
+struct frmTopControls {
+  ICheckBox &chkLogEnabled;
+  IButton &cmdClearDisplay;
+  TextDisplay &rtfData;
+  ICheckBox &chkAutoClear;
+  ITextBox &txtSize;
+  IButton &cmdOpenPort;
+  IStatusBar &sbTop;
+  IFileChooser &cdlgTop;
+  ICommControl &MSComm1;
+  IMenuItem &mnuOptionAddTime;
+  IMenuItem &mnuOptionIgnorePinStatus;
+  IMenuItem &mnuRTSLevel;
+  IMenuItem &mnuDTRLevel;
+  IMessageBox &messageBox;
+  IClock &clock;
+  IAppInfo &appInfo;
+  IWindowHost &host;
+};
+
+class frmTop {
+public:
+  explicit frmTop(frmTopControls controls);
+  ~frmTop();
+  frmTop(const frmTop &) = delete;
+  frmTop &operator=(const frmTop &) = delete;
+
+  // Display formatting.
+  void AddTextToDisplay(const std::string &sData);
+  void AddStatusMessageToDisplay(const std::string &sData);
+  void AddTextToDisplayA(const std::string &sData);
+
+  // Port control.
+  bool PortStatusUpdate(bool UpdatePort = false, bool PortOpen = false);
+
+  // Log switch and writer.
+  void UpdateLogCheckCaption();
+  void LogFileWrite(const std::string &LogFileName, const std::string &sText, bool AddPrefixTime);
+
+  // Event handlers.
+  void Form_Load();
+  void Form_Terminate();
+  void mnuFileEnd_Click();
+  void mnuFileLogFile_Click();
+  void chkLogEnabled_Click();
+  void cmdClearDisplay_Click();
+  void cmdOpenPort_Click();
+  void mnuRTSLevel_Click();
+  void mnuDTRLevel_Click();
+  void MSComm1_OnComm();
+  void rtfData_KeyPress(std::int16_t &KeyAscii);
+  void rtfData_Change();
+  void mnuOptionAddTime_Click();
+  void mnuOptionIgnorePinStatus_Click();
+  void mnuOptionSerialPort_Click();
+  void mnuHelpAbout_Click();
+
+  // State, for the view and the tests.
+  clsSerialPortConfigINI *SerialConfig() const { return mSerialConfig.get(); }
+  bool LineStart() const { return mLineStart; }
+  std::int32_t LineCount() const { return mLineCount; }
+  const std::string &LogFilePath() const { return mLogFilePath; }
+  bool LogEnabled() const { return mLogEnabled; }
+  const std::string &LogLine() const { return mLogLine; }
+
+private:
+  void ComControlInitialize();
+  void StatusPanelSet(std::int16_t index, const std::string &text, bool enabled);
+  void StatusBarUpdate();
+  void RichTextAppend(TextDisplay &display, std::string_view text);
+
+  frmTopControls c;
+  std::unique_ptr<clsSerialPortConfigINI> mSerialConfig;
+  bool mLineStart = false;
+  std::int32_t mLineCount = 0;
+  std::string mLogFilePath;
+  bool mLogEnabled = false;
+  std::string mLogLine;
+};
+
+} // namespace kestrel

@@ -1,0 +1,61 @@
+#include "SystemRoutines.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+namespace {
+std::string &AppFolderOverride() {
+  static std::string folder;
+  return folder;
+}
+} // namespace
+
+bool FileExists(const std::string &path) {
+  if (path.empty())
+    return false;
+  // O_NONBLOCK so that a FIFO or a device node cannot hang the test.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0)
+    return false;
+  struct stat st {};
+  bool regular = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  ::close(fd);
+  return regular;
+}
+
+std::string ExecutablePath() {
+  char buffer[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0)
+    return {};
+  return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+std::string ExecutableFolder() {
+  std::string path = ExecutablePath();
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string ApplicationFolder() {
+  const std::string &chosen = AppFolderOverride();
+  return chosen.empty() ? ExecutableFolder() : chosen;
+}
+
+void ApplicationFolder(const std::string &folder) { AppFolderOverride() = folder; }
+
+std::string SystemErrorText(int errorNumber) {
+  char buffer[256];
+  // The GNU strerror_r returns the text, which may or may not be in buffer.
+  const char *text = ::strerror_r(errorNumber, buffer, sizeof buffer);
+  return text ? std::string(text) : std::string("error ") + std::to_string(errorNumber);
+}
+
+} // namespace kestrel

@@ -1,0 +1,30 @@
+// General routines shared by the windows and classes.
+//
+// FileExists is the program's one existence test: a file counts as present
+// only when it can be opened for reading, so a file the user may not read is
+// treated as missing everywhere alike.
+//
+// The application folder is where the program keeps Serial.ini and where its
+// file chooser starts. It is the folder of the running executable unless the
+// program has chosen another at start (an installed copy whose folder is not
+// writable keeps its settings in the user's configuration folder).
+#pragma once
+
+#include <string>
+
+namespace kestrel {
+
+bool FileExists(const std::string &path);
+
+std::string ApplicationFolder();
+void ApplicationFolder(const std::string &folder);
+
+// The folder holding the running executable, without a trailing "/".
+std::string ExecutableFolder();
+// The running executable's full path.
+std::string ExecutablePath();
+
+// The system's words for an errno value ("Permission denied").
+std::string SystemErrorText(int errorNumber);
+
+} // namespace kestrel

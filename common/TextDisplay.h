@@ -1,0 +1,61 @@
+// The receive display's text, kept apart from any widget.
+//
+// The terminal appends to its display one character at a time and trims it
+// from the front, many million times a minute at high line rates. A widget
+// cannot take that, so the text lives here: appends are amortised O(1), a cut
+// at the front moves an offset instead of the text, and nothing reads more of
+// the text than the caller asks for. The widget that shows it repaints from
+// this model at its own pace (OnDirty tells it there is something new).
+//
+// Every change of the text raises the change event synchronously, before the
+// changing call returns, as a rich-text box raises its Change event; a change
+// handler may itself change the text (the terminal's automatic clearing empties
+// it from inside an append), and the changing call then simply returns.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+class TextDisplay {
+public:
+  std::string_view Text() const {
+    return std::string_view(mBuffer).substr(mHead);
+  }
+  // Replaces the whole text.
+  void Text(std::string_view text);
+  std::size_t Length() const { return mBuffer.size() - mHead; }
+
+  // Puts the caret at the end and inserts there.
+  void AppendAtEnd(std::string_view text);
+  // Drops the first count characters (all of them when count passes the end).
+  void DropFront(std::size_t count);
+  // Position (from 0) of the first occurrence of needle at or after from, or
+  // npos.
+  std::size_t Find(std::string_view needle, std::size_t from) const;
+
+  // Raised after every change, inside the changing call.
+  void OnChange(std::function<void()> handler) { mOnChange = std::move(handler); }
+  // Raised after every change, for a view that repaints lazily.
+  void OnDirty(std::function<void()> handler) { mOnDirty = std::move(handler); }
+  // Grows by one with every change.
+  std::uint64_t Generation() const { return mGeneration; }
+
+  static constexpr std::size_t npos = std::string_view::npos;
+
+private:
+  void Changed();
+  void Compact();
+
+  std::string mBuffer;
+  std::size_t mHead = 0;
+  std::uint64_t mGeneration = 0;
+  std::function<void()> mOnChange;
+  std::function<void()> mOnDirty;
+};
+
+} // namespace kestrel

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test twice: once in an optimised build, once
+# built with AddressSanitizer and UndefinedBehaviorSanitizer. Needs no display
+# and no input. Exits non-zero when any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh test
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+status=0
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+echo "== tests (optimised build)"
+(cd build && ctest --output-on-failure -j"$jobs") || status=1
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON -DKESTREL_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+echo "== tests (AddressSanitizer and UndefinedBehaviorSanitizer)"
+(cd build-asan && ctest --output-on-failure -j"$jobs") || status=1
+exit $status

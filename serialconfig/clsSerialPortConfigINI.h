@@ -1,0 +1,57 @@
+// The serial port settings store: the port number and settings text kept in
+// section "SerialPort" of the settings file, the port list found at start,
+// and opening and closing the communications control with what is stored.
+//
+// Contract: nothing here throws or shows a message. Every step on the control
+// is tried on its own, so one failing step never ends a sequence early; the
+// outcome of an open is read back from the control's PortOpen. Callers word
+// the messages.
+#pragma once
+
+#include "CommControl.h"
+#include "cINI.h"
+#include "colPorts.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kestrel {
+
+class clsSerialPortConfigINI {
+public:
+  clsSerialPortConfigINI();
+  ~clsSerialPortConfigINI();
+  clsSerialPortConfigINI(const clsSerialPortConfigINI &) = delete;
+  clsSerialPortConfigINI &operator=(const clsSerialPortConfigINI &) = delete;
+
+  // Setting the control rebuilds the port list (ports 1 to 20).
+  void ComControl(ICommControl *vData);
+  ICommControl *ComControl() const;
+  void FileNameINI(const std::string &vData);
+  std::string FileNameINI() const;
+
+  bool ComPortAlreadyOpened(ICommControl &vCommControl, std::int16_t iPortNumber);
+  bool SettingsRetrieve(std::string &COMPort, std::string &COMSettings);
+  bool SettingsUpdate(const std::string &COMPort, const std::string &COMSettings);
+  std::int16_t PortsFindAll(std::int16_t PortStart, std::int16_t PortEnd);
+  std::int16_t PortsFound() const;
+  std::int16_t Port(std::int16_t PortIndex) const;
+  void ComPortOpen(bool vData);
+  bool ComPortOpen() const;
+
+  // The system's words for the last failed save, for the dialog's message.
+  std::string LastSaveError() const;
+  // The full path of the settings file, for messages.
+  std::string SettingsFilePath() const;
+
+private:
+  bool ComPortOpenClose(bool bOpen);
+  void PortsProbe(ICommControl &control, std::int16_t first, std::int16_t last);
+
+  colPorts mPorts;
+  cINI mIni;
+  std::string mFileNameINI;
+  ICommControl *mComControl = nullptr;
+};
+
+} // namespace kestrel

@@ -1,0 +1,138 @@
+#include "FakeCommControl.h"
+
+#include <cctype>
+
+namespace kestrel::test {
+
+int FakeCommControl::Fail(int error, const std::string &text) {
+  lastError_ = text;
+  setterErrors.push_back(error);
+  return error;
+}
+
+int FakeCommControl::CommPort(std::int16_t port) {
+  if (open_)
+    return Fail(comPortOpenNoChange, "the port is open");
+  if (port < 1)
+    return Fail(comInvalidPortNumber, "no such port");
+  commPort_ = port;
+  return comNoError;
+}
+
+// Accepts "digits,letter,digit,digit" with parity N, E, O, M or S.
+int FakeCommControl::Settings(const std::string &settings) {
+  ++settingsCalls;
+  std::vector<std::string> f(1);
+  for (char ch : settings) {
+    if (ch == ',')
+      f.emplace_back();
+    else
+      f.back() += ch;
+  }
+  auto digits = [](const std::string &s) {
+    if (s.empty())
+      return false;
+    for (char ch : s)
+      if (!std::isdigit(static_cast<unsigned char>(ch)))
+        return false;
+    return true;
+  };
+  bool ok = f.size() == 4 && digits(f[0]) && f[1].size() == 1 &&
+            std::string("NEOMSneoms").find(f[1][0]) != std::string::npos && digits(f[2]) &&
+            digits(f[3]);
+  if (!ok)
+    return Fail(comInvalidSettings, "invalid settings");
+  settings_ = settings;
+  return comNoError;
+}
+
+int FakeCommControl::InputLen(std::int16_t length) {
+  if (length < 0)
+    return Fail(comInvalidValue, "invalid value");
+  inputLen_ = length;
+  return comNoError;
+}
+
+int FakeCommControl::RTSEnable(bool high) {
+  rts_ = high;
+  rtsHistory.push_back(high);
+  return comNoError;
+}
+
+int FakeCommControl::DTREnable(bool high) {
+  dtr_ = high;
+  return comNoError;
+}
+
+int FakeCommControl::RThreshold(std::int16_t threshold) {
+  if (threshold < 0)
+    return Fail(comInvalidValue, "invalid value");
+  rThreshold_ = threshold;
+  return comNoError;
+}
+
+int FakeCommControl::PortOpen(bool open) {
+  if (!open) {
+    if (open_) {
+      open_ = false;
+      closed.push_back(commPort_);
+    }
+    return comNoError;
+  }
+  if (open_)
+    return Fail(comPortAlreadyOpen, "port already open");
+  auto it = ports.find(commPort_);
+  PortState state = it == ports.end() ? PortState::Absent : it->second;
+  switch (state) {
+  case PortState::Absent:
+    return Fail(comInvalidPortNumber, "No such file or directory");
+  case PortState::Busy:
+    return Fail(comPortAlreadyOpen, "Device or resource busy");
+  case PortState::Denied:
+    return Fail(comAccessDenied, "Permission denied");
+  case PortState::Free:
+    break;
+  }
+  open_ = true;
+  opened.push_back(commPort_);
+  return comNoError;
+}
+
+int FakeCommControl::Output(const std::string &text) {
+  if (!open_)
+    return Fail(comPortNotOpen, "the port is not open");
+  sent += text;
+  return comNoError;
+}
+
+std::string FakeCommControl::Input() {
+  std::string out;
+  if (inputLen_ == 0 || static_cast<std::size_t>(inputLen_) >= input_.size()) {
+    out.swap(input_);
+  } else {
+    out = input_.substr(0, inputLen_);
+    input_.erase(0, inputLen_);
+  }
+  return out;
+}
+
+void FakeCommControl::Receive(const std::string &bytes) {
+  input_ += bytes;
+  Raise(comEvReceive);
+}
+
+void FakeCommControl::Raise(int kind) {
+  commEvent_ = static_cast<std::int16_t>(kind);
+  if (handler_)
+    handler_();
+}
+
+void FakeCommControl::Vanish() {
+  if (open_) {
+    open_ = false;
+    closed.push_back(commPort_);
+  }
+  ports[commPort_] = PortState::Absent;
+}
+
+} // namespace kestrel::test

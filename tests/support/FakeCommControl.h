@@ -1,0 +1,70 @@
+// A scriptable communications control: the test says which port numbers are
+// present, absent or busy, then queues data and events for delivery.
+#pragma once
+
+#include "CommControl.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kestrel::test {
+
+class FakeCommControl : public ICommControl {
+public:
+  enum class PortState { Absent, Free, Busy, Denied };
+
+  void Port(int number, PortState state) { ports[number] = state; }
+
+  std::int16_t CommPort() const override { return commPort_; }
+  int CommPort(std::int16_t port) override;
+  std::string Settings() const override { return settings_; }
+  int Settings(const std::string &settings) override;
+  std::int16_t InputLen() const override { return inputLen_; }
+  int InputLen(std::int16_t length) override;
+  bool RTSEnable() const override { return rts_; }
+  int RTSEnable(bool high) override;
+  bool DTREnable() const override { return dtr_; }
+  int DTREnable(bool high) override;
+  std::int16_t RThreshold() const override { return rThreshold_; }
+  int RThreshold(std::int16_t threshold) override;
+  bool PortOpen() const override { return open_; }
+  int PortOpen(bool open) override;
+  int Output(const std::string &text) override;
+  std::string Input() override;
+  std::int16_t CommEvent() const override { return commEvent_; }
+  void OnComm(std::function<void()> handler) override { handler_ = std::move(handler); }
+  std::string LastErrorText() const override { return lastError_; }
+
+  // Queues received bytes and raises one receive event.
+  void Receive(const std::string &bytes);
+  // Raises an event of the given kind.
+  void Raise(int kind);
+  // The device disappears: the port closes by itself.
+  void Vanish();
+
+  std::map<int, PortState> ports;
+  std::string sent;               // everything Output took
+  std::vector<int> opened;        // port numbers opened, in order
+  std::vector<int> closed;        // port numbers closed, in order
+  std::vector<bool> rtsHistory;   // every RTSEnable set
+  std::vector<int> setterErrors;  // the result of every failing setter
+  int settingsCalls = 0;
+
+private:
+  int Fail(int error, const std::string &text);
+
+  std::int16_t commPort_ = 1;
+  std::string settings_ = "9600,N,8,1";
+  std::int16_t inputLen_ = 0;
+  bool rts_ = false;
+  bool dtr_ = false;
+  std::int16_t rThreshold_ = 0;
+  bool open_ = false;
+  std::string input_;
+  std::int16_t commEvent_ = 0;
+  std::function<void()> handler_;
+  std::string lastError_;
+};
+
+} // namespace kestrel::test
