@@ -39,6 +39,21 @@ public:
   virtual void Value(bool ticked) = 0;
 };
 
+// A label: one line of text the user reads but does not edit.
+class ILabel {
+public:
+  virtual ~ILabel() = default;
+  virtual std::string Caption() const = 0;
+  virtual void Caption(const std::string &text) = 0;
+};
+
+// A window as its logic sees it: it can unload (close) itself.
+class IForm {
+public:
+  virtual ~IForm() = default;
+  virtual void Unload() = 0;
+};
+
 // A one-line text box.
 class ITextBox {
 public:

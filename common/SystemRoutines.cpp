@@ -1,6 +1,7 @@
 #include "SystemRoutines.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,6 +51,35 @@ std::string ApplicationFolder() {
 }
 
 void ApplicationFolder(const std::string &folder) { AppFolderOverride() = folder; }
+
+namespace {
+// Whether a file can be made in folder: access() would say yes to root even
+// on a read-only mount, so a real file is made and removed again.
+bool FolderWritable(const std::string &folder) {
+  std::string probe = folder + "/.kestrel-write-test-XXXXXX";
+  int fd = ::mkstemp(probe.data());
+  if (fd < 0)
+    return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+void MakeFolders(const std::string &folder) {
+  for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    ::mkdir(folder.substr(0, slash).c_str(), 0700);
+    if (slash == std::string::npos)
+      break;
+  }
+}
+} // namespace
+
+std::string ChooseSettingsFolder(const std::string &exeFolder, const std::string &userFolder) {
+  if (FolderWritable(exeFolder) || userFolder.empty())
+    return exeFolder;
+  MakeFolders(userFolder);
+  return userFolder;
+}
 
 std::string SystemErrorText(int errorNumber) {
   char buffer[256];

@@ -19,6 +19,12 @@ bool FileExists(const std::string &path);
 std::string ApplicationFolder();
 void ApplicationFolder(const std::string &folder);
 
+// Where the settings file goes: the executable's own folder when the program
+// may write there (a build tree, a copy on a USB stick), otherwise the user's
+// configuration folder for the program, created when missing (an installed
+// copy in /usr/bin). Returns the folder chosen.
+std::string ChooseSettingsFolder(const std::string &exeFolder, const std::string &userFolder);
+
 // The folder holding the running executable, without a trailing "/".
 std::string ExecutableFolder();
 // The running executable's full path.

@@ -5,6 +5,11 @@
 // assigning Data writes it. Command chooses the folder that FileName is placed
 // in; assigning FileName finds the file there and creates it, empty, when it
 // is missing. Nothing is cached: every read and write goes to the file.
+// A value reads back as at most its first 49 characters, and only up to a NUL
+// it may hold.
+//
+// On Linux "/" separates folders and there are no drive prefixes; the
+// system folder (Command 2) is /etc.
 //
 // Contract: no operation throws or shows a message. A missing file, section or
 // entry reads as the empty text; a write reports whether it really reached the
@@ -54,7 +59,21 @@ public:
   std::string LastWriteError() const;
 
 private:
-  // (private helpers and fields as the implementation needs)
+  bool FileExists(const std::string &path) const;
+  void FileCreate(const std::string &path);
+  static std::string PathPart(const std::string &path);
+  static std::string FileNamePart(const std::string &path);
+  static std::string NullTrim(const std::string &text);
+  void FullPathResolve();
+  bool DataWrite(const std::string &value);
+
+  std::string mFileName;
+  std::string mFilePath;
+  std::string mFullPath;
+  std::int16_t mCommand = INICommandNone;
+  std::string mSection;
+  std::string mItem;
+  mutable std::string mLastWriteError;
 };
 
 } // namespace kestrel

@@ -3,6 +3,7 @@
 #include "modShell.h"
 #include "FakeControls.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace kestrel {
@@ -60,6 +61,22 @@ INSTANTIATE_TEST_SUITE_P(Texts, ValReadsTheLeadingNumber,
                                            ValCase{"2.5.1", 2.5}, ValCase{"+12", 12},
                                            ValCase{".5", 0.5}, ValCase{"-", 0},
                                            ValCase{"1e999", 0}));
+
+} // namespace
+} // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+TEST(ChooseSettingsFolder, KeepsAWritableProgramFolderAndElseUsesTheUsersFolder) {
+  test::TempDir dir;
+  EXPECT_EQ(ChooseSettingsFolder(dir.Path(), dir.File("cfg/kestrel-terminal")), dir.Path());
+  // A folder nobody can write in: a path below a regular file.
+  test::WriteFile(dir.File("plain"), "");
+  std::string user = dir.File("cfg/kestrel-terminal");
+  EXPECT_EQ(ChooseSettingsFolder(dir.File("plain/bin"), user), user);
+  EXPECT_TRUE(std::filesystem::is_directory(user));
+}
 
 } // namespace
 } // namespace kestrel

@@ -1,0 +1,304 @@
+#include "IniFile.h"
+
+#include "SystemRoutines.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+    s.remove_suffix(1);
+  return s;
+}
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i]))
+      return false;
+  return true;
+}
+
+// One line of the file: where it starts, where its text ends (before CR LF or
+// LF) and where the next line starts.
+struct Line {
+  std::size_t begin, end, next;
+};
+
+std::size_t FirstLine(const std::string &text) {
+  return text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+}
+
+// The line starting at pos, or false at the end of the text. Lines are walked
+// one by one, never collected: a file of 16 million empty lines stays cheap.
+bool LineAt(const std::string &text, std::size_t pos, Line &l) {
+  if (pos >= text.size())
+    return false;
+  std::size_t lf = text.find('\n', pos);
+  l.begin = pos;
+  l.next = lf == std::string::npos ? text.size() : lf + 1;
+  l.end = lf == std::string::npos ? text.size() : lf;
+  if (l.end > pos && text[l.end - 1] == '\r')
+    --l.end;
+  return true;
+}
+
+// The name of a "[name]" line; false for any other line.
+bool SectionOf(std::string_view line, std::string_view &name) {
+  line = Trim(line);
+  if (line.size() < 2 || line.front() != '[')
+    return false;
+  std::size_t close = line.find(']');
+  if (close == std::string_view::npos)
+    return false;
+  name = Trim(line.substr(1, close - 1));
+  return true;
+}
+
+// Key and value of a "key=value" line; false for comments and other lines.
+bool EntryOf(std::string_view line, std::string_view &key, std::string_view &value) {
+  std::string_view t = Trim(line);
+  if (t.empty() || t.front() == ';' || t.front() == '#')
+    return false;
+  std::size_t eq = t.find('=');
+  if (eq == std::string_view::npos)
+    return false;
+  key = Trim(t.substr(0, eq));
+  value = Trim(t.substr(eq + 1));
+  return !key.empty();
+}
+
+bool HasLineBreak(std::string_view s) {
+  return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Names that would read back as something else once written are refused.
+bool UsableNames(std::string_view section, std::string_view key) {
+  section = Trim(section);
+  key = Trim(key);
+  return !section.empty() && !key.empty() && !HasLineBreak(section) && !HasLineBreak(key) &&
+         section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
+         key.front() != ';' && key.front() != '#' && key.front() != '[';
+}
+
+std::string Folder(const std::string &path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string &path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+IniResult Failed(int err, const std::string &what) {
+  return {false, what + ": " + SystemErrorText(err)};
+}
+
+// The file's text with key=value put in: the entry's line replaced, or a new
+// line after the last entry of the section, or a new section at the end.
+std::string WithEntry(const std::string &text, std::string_view section, std::string_view key,
+                      const std::string &value) {
+  Line l{};
+  std::string eol = "\n";
+  if (LineAt(text, FirstLine(text), l) && l.end + 1 < l.next)
+    eol = "\r\n";
+
+  bool inSection = false, inFirst = false, found = false;
+  Line last{}; // header or last entry of the first matching section
+  for (std::size_t pos = FirstLine(text); LineAt(text, pos, l); pos = l.next) {
+    std::string_view line(text.data() + l.begin, l.end - l.begin);
+    std::string_view name, k, v;
+    if (SectionOf(line, name)) {
+      inSection = SameName(name, section);
+      inFirst = inSection && !found;
+      if (inFirst) {
+        found = true;
+        last = l;
+      }
+    } else if (inSection && EntryOf(line, k, v)) {
+      if (SameName(k, key))
+        return text.substr(0, l.begin) + std::string(k) + "=" + value + text.substr(l.end);
+      if (inFirst)
+        last = l;
+    }
+  }
+
+  std::string entry = std::string(key) + "=" + value + eol;
+  std::size_t at = found ? last.next : text.size();
+  std::string before = text.substr(0, at);
+  if (!before.empty() && before.back() != '\n' && before != kByteOrderMark)
+    before += eol;
+  if (!found)
+    before += "[" + std::string(section) + "]" + eol;
+  return before + entry + text.substr(at);
+}
+
+} // namespace
+
+bool IniLoadFile(const std::string &path, std::string &content, std::string *error) {
+  content.clear();
+  auto fail = [&](const std::string &why) {
+    content.clear();
+    if (error)
+      *error = why;
+    return false;
+  };
+  // Looked at before opening: opening a serial device would already move its
+  // modem lines.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return fail(SystemErrorText(errno));
+  if (!S_ISREG(st.st_mode))
+    return fail(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0)
+    return fail(SystemErrorText(errno));
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    return fail(SystemErrorText(err));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+  }
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      int err = errno;
+      ::close(fd);
+      return fail(SystemErrorText(err));
+    }
+    if (n == 0)
+      break;
+    content.append(buffer, static_cast<std::size_t>(n));
+    // Checked while reading, not from fstat: the file may grow meanwhile.
+    if (content.size() > kIniMaxFileSize) {
+      ::close(fd);
+      return fail("it is too large for a settings file");
+    }
+  }
+  ::close(fd);
+  return true;
+}
+
+std::string IniReadValue(const std::string &path, const std::string &section,
+                         const std::string &key) {
+  std::string text;
+  if (!IniLoadFile(path, text))
+    return {};
+  std::string_view wantSection = Trim(section), wantKey = Trim(key);
+  bool inSection = false;
+  Line l{};
+  for (std::size_t pos = FirstLine(text); LineAt(text, pos, l); pos = l.next) {
+    std::string_view line(text.data() + l.begin, l.end - l.begin);
+    std::string_view name, k, v;
+    if (SectionOf(line, name))
+      inSection = SameName(name, wantSection);
+    else if (inSection && EntryOf(line, k, v) && SameName(k, wantKey))
+      return std::string(v);
+  }
+  return {};
+}
+
+IniResult IniWriteValue(const std::string &path, const std::string &section, const std::string &key,
+                        const std::string &value) {
+  if (!UsableNames(section, key))
+    return {false, "not a usable section or entry name"};
+  if (HasLineBreak(value))
+    return {false, "a value cannot hold a line break"};
+
+  // A link is followed so that the file it points to is the one replaced.
+  std::string target = path;
+  struct stat st {};
+  bool existed = ::stat(path.c_str(), &st) == 0;
+  if (existed) {
+    if (char *real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  std::string text, loadError;
+  if (existed) {
+    if (!IniLoadFile(target, text, &loadError))
+      return {false, path + ": " + loadError};
+    // The rename needs only the folder's rights; a file the user may not
+    // write is still not to be replaced.
+    int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (probe < 0)
+      return Failed(errno, "cannot write " + path);
+    ::close(probe);
+  }
+  std::string out = WithEntry(text, Trim(section), Trim(key), value);
+
+  std::string temp = Folder(target) + "/." + BaseName(target) + ".XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0)
+    return Failed(errno, "cannot write in " + Folder(target));
+  auto abandon = [&](int err, const std::string &what) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return Failed(err, what);
+  };
+  const char *p = out.data();
+  std::size_t left = out.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return abandon(n < 0 ? errno : EIO, "cannot write " + path);
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (existed) {
+    // Only root may hand the new file to the old one's owner; anyone else's
+    // file becomes their own, as when they create it.
+    (void)::fchown(fd, st.st_uid, st.st_gid);
+  }
+  // mkstemp makes the file 0600; a new settings file gets the usual 0644.
+  if (::fchmod(fd, existed ? (st.st_mode & 07777) : 0644) != 0 || ::fsync(fd) != 0)
+    return abandon(errno, "cannot write " + path);
+  if (::close(fd) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return Failed(err, "cannot write " + path);
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return Failed(err, "cannot replace " + path);
+  }
+  // The rename itself reaches the disk only with the folder flushed.
+  int dir = ::open(Folder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return {true, {}};
+}
+
+} // namespace kestrel
