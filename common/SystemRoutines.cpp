@@ -1,6 +1,9 @@
 #include "SystemRoutines.h"
 
+#include "Controls.h"
+
 #include <cerrno>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -79,6 +82,18 @@ std::string ChooseSettingsFolder(const std::string &exeFolder, const std::string
     return exeFolder;
   MakeFolders(userFolder);
   return userFolder;
+}
+
+bool FileLastChange(const std::string &path, LocalTime &when) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return false;
+  std::tm tm{};
+  const std::time_t t = st.st_mtime;
+  if (!::localtime_r(&t, &tm))
+    return false;
+  when = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, tm.tm_wday};
+  return true;
 }
 
 std::string SystemErrorText(int errorNumber) {

@@ -16,6 +16,11 @@ namespace kestrel {
 
 bool FileExists(const std::string &path);
 
+struct LocalTime;
+// The local date and time of a file's last change; false when it has none
+// that can be read.
+bool FileLastChange(const std::string &path, LocalTime &when);
+
 std::string ApplicationFolder();
 void ApplicationFolder(const std::string &folder);
 

@@ -47,11 +47,15 @@ public:
 private:
   bool ComPortOpenClose(bool bOpen);
   void PortsProbe(ICommControl &control, std::int16_t first, std::int16_t last);
+  // Places mIni on section "SerialPort" of the settings file in the
+  // program's folder, creating the file when missing; false without a name.
+  bool AddressFile();
 
   colPorts mPorts;
   cINI mIni;
   std::string mFileNameINI;
   ICommControl *mComControl = nullptr;
+  std::string mLastSaveError;
 };
 
 } // namespace kestrel

@@ -1,0 +1,84 @@
+// The settings text is taken apart by commas only: no field is trimmed, so a
+// blank in a stored text stays in its field and selects nothing in the
+// dialog's lists. Parity is written as one letter and read as a letter or a
+// word, in any case.
+#include "PortSettingsText.h"
+
+#include <cctype>
+
+namespace kestrel {
+
+namespace {
+
+constexpr const char *kPortPrefix = "COM";
+
+std::string Upper(std::string text) {
+  for (char &ch : text)
+    ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  return text;
+}
+
+} // namespace
+
+std::string SettingsToken(std::int16_t n, const std::string &text) {
+  std::size_t p = 0;
+  std::size_t s = 0;
+  std::size_t e = 0;
+  for (std::int16_t i = 1; i <= n; ++i) {
+    std::size_t f = text.find(',', p);
+    if (f == std::string::npos)
+      return {};
+    s = p;
+    e = f;
+    p = f + 1;
+  }
+  return text.substr(s, e - s);
+}
+
+std::string SettingsField(std::int32_t kind, const std::string &settings) {
+  if (kind < Baud || kind > StopBits)
+    return {};
+  return SettingsToken(static_cast<std::int16_t>(kind), settings);
+}
+
+std::string ParityRead(const std::string &field) {
+  std::string upper = Upper(field);
+  if (upper == "N" || upper == "NONE")
+    return "None";
+  if (upper == "O" || upper == "ODD")
+    return "Odd";
+  if (upper == "E" || upper == "EVEN")
+    return "Even";
+  return field;
+}
+
+std::string ParityWrite(const std::string &shown) {
+  std::string upper = Upper(shown);
+  if (upper == "N" || upper == "NONE")
+    return "N";
+  if (upper == "O" || upper == "ODD")
+    return "O";
+  if (upper == "E" || upper == "EVEN")
+    return "E";
+  return shown;
+}
+
+std::string SettingsCompose(const std::string &baud, const std::string &parityShown,
+                            const std::string &dataBits, const std::string &stopBits) {
+  return baud + "," + ParityWrite(parityShown) + "," + dataBits + "," + stopBits;
+}
+
+std::string PortNameFromNumber(std::int16_t port) {
+  return kPortPrefix + std::to_string(port);
+}
+
+std::string PortNameFromText(const std::string &portText) {
+  return kPortPrefix + portText;
+}
+
+std::string PortTextFromName(const std::string &name) {
+  const std::size_t prefix = std::char_traits<char>::length(kPortPrefix);
+  return name.size() > prefix ? name.substr(prefix) : std::string();
+}
+
+} // namespace kestrel

@@ -1,0 +1,37 @@
+// The port settings text ("19200,N,8,1": baud rate, parity letter, data bits,
+// stop bits) and the port name ("COM3"), and the rules that take them apart
+// and put them together. Pure functions on texts: nothing here fails, a text
+// that does not fit simply yields fields that select nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kestrel {
+
+enum PortSettingsField : std::int32_t { Baud = 1, Parity = 2, DataBits = 3, StopBits = 4 };
+
+// The n-th field of a text in which every field, the last one included, ends
+// in a comma; empty when there are fewer than n fields. Nothing is trimmed.
+std::string SettingsToken(std::int16_t n, const std::string &text);
+// SettingsToken of positions 1 to 4; empty for any other kind. The text must
+// already carry the extra comma at its end.
+std::string SettingsField(std::int32_t kind, const std::string &settings);
+
+// "N"/"NONE" to "None", "O"/"ODD" to "Odd", "E"/"EVEN" to "Even", in any case;
+// anything else unchanged.
+std::string ParityRead(const std::string &field);
+// "None" to "N", "Odd" to "O", "Even" to "E", in any case; anything else unchanged.
+std::string ParityWrite(const std::string &shown);
+// baud + "," + parity letter + "," + data bits + "," + stop bits.
+std::string SettingsCompose(const std::string &baud, const std::string &parityShown,
+                            const std::string &dataBits, const std::string &stopBits);
+
+// "COM" + the number ("COM3").
+std::string PortNameFromNumber(std::int16_t port);
+// "COM" + the stored port text as the store returns it.
+std::string PortNameFromText(const std::string &portText);
+// The name less its first three characters ("COM12" gives "12").
+std::string PortTextFromName(const std::string &name);
+
+} // namespace kestrel

@@ -1,0 +1,193 @@
+#include "clsSerialPortConfigINI.h"
+
+#include "Val.h"
+
+#include <cmath>
+#include <limits>
+
+namespace kestrel {
+
+namespace {
+constexpr const char *kSection = "SerialPort";
+
+std::string Trim(const std::string &s) {
+  const auto b = s.find_first_not_of(" \t");
+  if (b == std::string::npos)
+    return {};
+  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+// The numeric value of a port text, and whether it fits the control's 16-bit
+// port number once rounded as the conversion rounds it.
+bool PortNumber(const std::string &text, std::int16_t &number) {
+  const double v = std::nearbyint(Val(text));
+  if (!(v >= std::numeric_limits<std::int16_t>::min() &&
+        v <= std::numeric_limits<std::int16_t>::max()))
+    return false;
+  number = static_cast<std::int16_t>(v);
+  return true;
+}
+} // namespace
+
+// The port list is created before the INI object, as the members are
+// declared, and released after it.
+clsSerialPortConfigINI::clsSerialPortConfigINI() = default;
+clsSerialPortConfigINI::~clsSerialPortConfigINI() = default;
+
+void clsSerialPortConfigINI::ComControl(ICommControl *vData) {
+  mComControl = vData;
+  (void)PortsFindAll(1, 20);
+}
+
+ICommControl *clsSerialPortConfigINI::ComControl() const { return mComControl; }
+
+void clsSerialPortConfigINI::FileNameINI(const std::string &vData) {
+  if (!vData.empty())
+    mFileNameINI = vData;
+}
+
+std::string clsSerialPortConfigINI::FileNameINI() const { return mFileNameINI; }
+
+bool clsSerialPortConfigINI::ComPortAlreadyOpened(ICommControl &vCommControl,
+                                                  std::int16_t iPortNumber) {
+  bool inUse = false;
+  for (int error : {vCommControl.CommPort(iPortNumber), vCommControl.PortOpen(true)}) {
+    if (error == comPortAlreadyOpen)
+      inUse = true;
+    else if (error == comInvalidPortNumber)
+      inUse = false;
+  }
+  if (vCommControl.PortOpen()) {
+    (void)vCommControl.PortOpen(false);
+    return false;
+  }
+  return inUse;
+}
+
+bool clsSerialPortConfigINI::SettingsRetrieve(std::string &COMPort, std::string &COMSettings) {
+  if (!AddressFile())
+    return false;
+  mIni.Item("Port");
+  const std::string port = mIni.Data();
+  if (port.empty())
+    return false;
+  COMPort = Trim(port);
+  if (!(Val(COMPort) > 0))
+    return false;
+  mIni.Item("Settings");
+  const std::string settings = mIni.Data();
+  if (settings.empty())
+    return false;
+  COMSettings = settings;
+  return true;
+}
+
+bool clsSerialPortConfigINI::SettingsUpdate(const std::string &COMPort,
+                                            const std::string &COMSettings) {
+  mLastSaveError.clear();
+  if (!AddressFile())
+    return false;
+  if (COMSettings.empty() || COMPort.empty())
+    return false;
+  // An entry whose trimmed text is empty is not written, and that is no
+  // failure; any other entry that does not reach the file is.
+  bool saved = true;
+  for (const auto &[item, text] : {std::pair{"Port", Trim(COMPort)},
+                                   std::pair{"Settings", Trim(COMSettings)}}) {
+    if (text.empty())
+      continue;
+    if (!mIni.DataSave(item, text)) {
+      if (saved)
+        mLastSaveError = mIni.LastWriteError();
+      saved = false;
+    }
+  }
+  return saved;
+}
+
+std::int16_t clsSerialPortConfigINI::PortsFindAll(std::int16_t PortStart, std::int16_t PortEnd) {
+  if (mComControl)
+    PortsProbe(*mComControl, PortStart, PortEnd);
+  else
+    mPorts.ClearCollection();
+  return static_cast<std::int16_t>(mPorts.Count());
+}
+
+std::int16_t clsSerialPortConfigINI::PortsFound() const {
+  return static_cast<std::int16_t>(mPorts.Count());
+}
+
+std::int16_t clsSerialPortConfigINI::Port(std::int16_t PortIndex) const {
+  const clsPort *port = PortIndex < 1 || PortIndex > mPorts.Count() ? nullptr : mPorts.Item(PortIndex);
+  return port ? port->Port() : 0;
+}
+
+void clsSerialPortConfigINI::ComPortOpen(bool vData) {
+  if (!mComControl)
+    return;
+  if (vData && mComControl->PortOpen())
+    return;
+  (void)ComPortOpenClose(vData);
+}
+
+bool clsSerialPortConfigINI::ComPortOpen() const { return mComControl && mComControl->PortOpen(); }
+
+std::string clsSerialPortConfigINI::LastSaveError() const { return mLastSaveError; }
+
+std::string clsSerialPortConfigINI::SettingsFilePath() const { return mIni.FullPath(); }
+
+bool clsSerialPortConfigINI::ComPortOpenClose(bool bOpen) {
+  ICommControl &comm = *mComControl;
+  if (!bOpen) {
+    (void)comm.PortOpen(false);
+    return true;
+  }
+  if (comm.PortOpen())
+    return true;
+  std::string port, settings;
+  if (!SettingsRetrieve(port, settings))
+    return false;
+  // A port number the control cannot hold would leave it on the port it had
+  // before, so the open is not attempted at all.
+  std::int16_t number = 0;
+  const bool numberFits = PortNumber(port, number);
+  if (numberFits)
+    (void)comm.CommPort(number);
+  (void)comm.Settings(settings);
+  (void)comm.InputLen(0);
+  (void)comm.RTSEnable(false);
+  if (numberFits)
+    (void)comm.PortOpen(true);
+  return comm.PortOpen();
+}
+
+bool clsSerialPortConfigINI::AddressFile() {
+  if (mFileNameINI.empty())
+    return false;
+  mIni.Command(cINI::INICommandAppPath);
+  mIni.FileName(mFileNameINI);
+  mIni.Section(kSection);
+  return true;
+}
+
+void clsSerialPortConfigINI::PortsProbe(ICommControl &control, std::int16_t first,
+                                        std::int16_t last) {
+  mPorts.ClearCollection();
+  const std::int16_t end = last;
+  for (std::int32_t n = first; n <= end; ++n) {
+    bool inUse = false;
+    for (int error : {control.CommPort(static_cast<std::int16_t>(n)), control.PortOpen(true)}) {
+      if (error == comPortAlreadyOpen)
+        inUse = true;
+      else if (error == comInvalidPortNumber)
+        inUse = false;
+    }
+    if (control.PortOpen() || inUse) {
+      (void)mPorts.Add(static_cast<std::int16_t>(n), std::to_string(n));
+      if (control.PortOpen())
+        (void)control.PortOpen(false);
+    }
+  }
+}
+
+} // namespace kestrel

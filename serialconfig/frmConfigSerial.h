@@ -1,0 +1,66 @@
+// The serial port configuration dialog's logic: five drop-down lists (port,
+// parity, data bits, stop bits, baud rate) filled from the settings store's
+// port list and fixed values, preselected from what is stored or from the
+// defaults, and saved through the store.
+//
+// The dialog never touches the communications control: what it saves takes
+// effect the next time the port is opened. It borrows the store; the opener
+// sets clsSerialPortConfig before InitForm.
+//
+// Under the port list a line names the device behind the chosen port and, for
+// a USB adapter, what it is; the platform's serial layer supplies that text.
+#pragma once
+
+#include "Controls.h"
+
+#include <array>
+#include <utility>
+#include <vector>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kestrel {
+
+class clsSerialPortConfigINI;
+
+// Indexes of the cmbPort lists.
+enum ConfigList : int { ListPort = 0, ListParity = 1, ListDataBits = 2, ListStopBits = 3, ListBaud = 4 };
+
+struct frmConfigSerialControls {
+  std::array<IComboBox *, 5> cmbPort;
+  ILabel &lblDevice;
+  IMessageBox &messageBox;
+  IForm &form;
+  // Describes the device behind a port number ("/dev/ttyUSB0 - FT232R USB
+  // UART"); may be empty, and then the line stays empty.
+  std::function<std::string(std::int16_t)> describePort;
+};
+
+class frmConfigSerial {
+public:
+  explicit frmConfigSerial(frmConfigSerialControls controls);
+
+  clsSerialPortConfigINI *clsSerialPortConfig = nullptr;
+
+  void InitForm();
+  void InitComboBoxes();
+  void PortInfoRetrieve();
+  bool PortInfoSave();
+  void InitDefaults(bool ForceComPortSelection = false);
+  void FindComboItem(IComboBox &objControl, const std::string &sText);
+
+  void cmdOK_Click(std::int16_t Index);
+  void cmdDefaults_Click();
+  // The user picked another entry in a list.
+  void cmbPort_Click(std::int16_t Index);
+  void Form_Terminate();
+
+private:
+  void DeviceLineUpdate();
+  IComboBox &List(int index) { return *c.cmbPort[static_cast<std::size_t>(index)]; }
+
+  frmConfigSerialControls c;
+};
+
+} // namespace kestrel
