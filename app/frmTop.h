@@ -7,19 +7,37 @@
 // shows the display text from the TextDisplay model. Everything runs on the
 // user-interface thread.
 //
+// The handlers are called for the user's own actions only. When the window
+// itself changes a control (the log check box is cleared after a failed log
+// write), the platform does not call the control's handler again.
+//
+// The display's change event is the model's: frmTop registers rtfData_Change
+// with rtfData when it is built, so the automatic clearing runs inside every
+// change, the window's own appends included.
+//
 // The receive path is the hot path: AddTextToDisplay gives, character for
 // character, the results of appending every byte to a rich-text box and
-// reading the box back, but at a cost that does not grow with the display.
+// reading the box back (the display keeps near 10000 characters by dropping
+// its oldest lines, and the automatic clearing looks at every change), but at
+// a cost that does not grow with the display. Runs of printable characters go
+// in as one append wherever no single character of the run could have trimmed
+// or cleared the display differently.
+//
+// The log file is opened, appended to and closed for every line. When it
+// cannot be written, the window says so once, switches logging off and goes
+// on showing what arrives.
 #pragma once
 
+#include "CommControl.h"
 #include "Controls.h"
 #include "TextDisplay.h"
-#include "CommControl.h"
 #include "WindowHost.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kestrel {
 
@@ -75,6 +93,8 @@ public:
   void mnuRTSLevel_Click();
   void mnuDTRLevel_Click();
   void MSComm1_OnComm();
+  // The device went away while the port was open; the port is closed already.
+  void MSComm1_Closed();
   void rtfData_KeyPress(std::int16_t &KeyAscii);
   void rtfData_Change();
   void mnuOptionAddTime_Click();
@@ -94,7 +114,16 @@ private:
   void ComControlInitialize();
   void StatusPanelSet(std::int16_t index, const std::string &text, bool enabled);
   void StatusBarUpdate();
-  void RichTextAppend(TextDisplay &display, std::string_view text);
+  void RichTextAppend(std::string_view text);
+
+  void ShowPrintable(std::string_view run);
+  void AppendTracked(std::string_view text);
+  void DropFrontTracked(std::size_t count);
+  std::size_t LastLineBreak();
+  std::size_t AutoClearRoom();
+  double AutoClearLimit();
+  const std::string &TimeText();
+  void LogWriteFailed(const std::string &LogFileName, int errorNumber);
 
   frmTopControls c;
   std::unique_ptr<clsSerialPortConfigINI> mSerialConfig;
@@ -103,6 +132,20 @@ private:
   std::string mLogFilePath;
   bool mLogEnabled = false;
   std::string mLogLine;
+
+  // Where the display's last CR LF starts, valid while the display's
+  // generation is mBreakGeneration.
+  std::size_t mLastBreak = TextDisplay::npos;
+  std::uint64_t mBreakGeneration = ~std::uint64_t{0};
+  // txtSize's text and its value, read again only when the text changes.
+  std::string mSizeText;
+  double mSizeValue = 0;
+  // The formatted time of day, formatted again only when the second changes.
+  LocalTime mTimeKey{-1, 0, 0, 0, 0, 0, 0};
+  std::string mTimeText;
+  std::string mTimePrefix;
+  std::string mLogBuffer;
+  bool mReportingLogFailure = false;
 };
 
 } // namespace kestrel

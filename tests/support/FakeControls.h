@@ -44,6 +44,23 @@ private:
   std::string text_;
 };
 
+class FakeLabel : public ILabel {
+public:
+  explicit FakeLabel(std::string caption = {}) : caption_(std::move(caption)) {}
+  std::string Caption() const override { return caption_; }
+  void Caption(const std::string &text) override { caption_ = text; }
+
+private:
+  std::string caption_;
+};
+
+// A window that counts how often its logic unloaded it.
+class FakeForm : public IForm {
+public:
+  void Unload() override { ++unloads; }
+  int unloads = 0;
+};
+
 class FakeMenuItem : public IMenuItem {
 public:
   explicit FakeMenuItem(bool checked = false) : checked_(checked) {}

@@ -1,0 +1,76 @@
+// Start-up, shut-down, the option toggles and the two dialogs.
+#include "TerminalFixture.h"
+
+#include "SystemRoutines.h"
+#include "clsSerialPortConfigINI.h"
+
+namespace kestrel::test {
+namespace {
+
+TEST_F(TerminalTest, FirstStartWithoutSettingsShowsTheStartLineOnly) {
+  Load();
+  EXPECT_EQ(Display(), "kestrel-terminal Started 12/05/2026 03:46:54\r\n");
+  EXPECT_TRUE(t->frm.LineStart());
+  EXPECT_EQ(t->frm.LineCount(), 0);
+  EXPECT_EQ(t->sbTop.PanelText(1), "");
+  EXPECT_EQ(t->sbTop.PanelText(2), " ");
+  EXPECT_TRUE(t->sbTop.PanelEnabled(2));
+  EXPECT_EQ(t->cmdOpenPort.Caption(), "OpenPort");
+  EXPECT_TRUE(t->mnuOptionIgnorePinStatus.Checked());
+  EXPECT_EQ(t->MSComm1.RThreshold(), 1);
+  EXPECT_FALSE(t->MSComm1.PortOpen());
+  EXPECT_TRUE(FileExists(dir.File("Serial.ini")));
+  EXPECT_TRUE(t->messageBox.shown.empty());
+  ASSERT_NE(t->frm.SerialConfig(), nullptr);
+  EXPECT_EQ(t->frm.SerialConfig()->ComControl(), &t->MSComm1);
+}
+
+TEST_F(TerminalTest, StoredSettingsShowGreyedUntilThePortOpens) {
+  Load("1", "19200,N,8,1");
+  EXPECT_EQ(t->sbTop.PanelText(2), "Com1 - 19200,N,8,1");
+  EXPECT_FALSE(t->sbTop.PanelEnabled(2));
+  EXPECT_GT(t->sbTop.refreshes, 0);
+  EXPECT_FALSE(t->MSComm1.PortOpen());
+}
+
+TEST_F(TerminalTest, CorruptSettingsCountAsNoneStored) {
+  WriteFile(dir.File("Serial.ini"), "[SerialPort\r\nPort=COM\x01\r\n\xff\xfe=\r\n");
+  Load();
+  EXPECT_EQ(t->sbTop.PanelText(2), " ");
+  t->frm.cmdOpenPort_Click();
+  EXPECT_EQ(t->messageBox.shown.size(), 1u);
+  EXPECT_FALSE(t->MSComm1.PortOpen());
+}
+
+TEST_F(TerminalTest, OptionTogglesFlipTheirCheckMarks) {
+  Load();
+  t->frm.mnuOptionAddTime_Click();
+  t->frm.mnuOptionIgnorePinStatus_Click();
+  EXPECT_TRUE(t->mnuOptionAddTime.Checked());
+  EXPECT_FALSE(t->mnuOptionIgnorePinStatus.Checked());
+  t->frm.mnuOptionAddTime_Click();
+  t->frm.mnuOptionIgnorePinStatus_Click();
+  EXPECT_FALSE(t->mnuOptionAddTime.Checked());
+  EXPECT_TRUE(t->mnuOptionIgnorePinStatus.Checked());
+}
+
+TEST_F(TerminalTest, ExitEndsAtOnceWithoutTeardown) {
+  t->MSComm1.Port(1, FakeCommControl::PortState::Free);
+  Load("1", "9600,N,8,1");
+  t->frm.cmdOpenPort_Click();
+  t->frm.mnuFileEnd_Click();
+  EXPECT_EQ(t->host.ends, 1);
+  EXPECT_NE(t->frm.SerialConfig(), nullptr);
+  EXPECT_TRUE(t->MSComm1.PortOpen());
+}
+
+TEST_F(TerminalTest, TerminateReleasesTheStore) {
+  Load();
+  t->frm.Form_Terminate();
+  EXPECT_EQ(t->frm.SerialConfig(), nullptr);
+  EXPECT_TRUE(t->frm.PortStatusUpdate());
+  EXPECT_EQ(t->sbTop.PanelText(2), " ");
+}
+
+} // namespace
+} // namespace kestrel::test
