@@ -224,6 +224,26 @@ std::string IniReadValue(const std::string &path, const std::string &section,
   return {};
 }
 
+std::vector<std::pair<std::string, std::string>> IniReadSection(const std::string &path,
+                                                                const std::string &section) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  std::string text;
+  if (!IniLoadFile(path, text))
+    return entries;
+  std::string_view wantSection = Trim(section);
+  bool inSection = false;
+  Line l{};
+  for (std::size_t pos = FirstLine(text); LineAt(text, pos, l); pos = l.next) {
+    std::string_view line(text.data() + l.begin, l.end - l.begin);
+    std::string_view name, k, v;
+    if (SectionOf(line, name))
+      inSection = SameName(name, wantSection);
+    else if (inSection && EntryOf(line, k, v))
+      entries.emplace_back(std::string(k), std::string(v));
+  }
+  return entries;
+}
+
 IniResult IniWriteValue(const std::string &path, const std::string &section, const std::string &key,
                         const std::string &value) {
   if (!UsableNames(section, key))

@@ -18,6 +18,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kestrel {
 
@@ -36,6 +38,11 @@ struct IniResult {
 // key is missing or the file cannot be read.
 std::string IniReadValue(const std::string &path, const std::string &section,
                          const std::string &key);
+
+// Every entry of section in file order, as (key, value); empty when the
+// file or section is missing or the file cannot be read.
+std::vector<std::pair<std::string, std::string>> IniReadSection(const std::string &path,
+                                                                const std::string &section);
 
 // Writes key=value into section; the file is created when missing. Refused:
 // an empty name, a section name holding "]", a key holding "=" or starting

@@ -1,0 +1,97 @@
+// The communications control on Linux: serial devices through POSIX termios.
+//
+// Principles:
+// - Port numbers name devices through DeviceMap (COM1-4 /dev/ttyS0-3, COM5-12
+//   /dev/ttyUSB0-7, COM13-20 /dev/ttyACM0-7, or what section "Devices" of the
+//   settings file says).
+// - Opening never blocks (O_NONBLOCK), takes the device for this process alone
+//   (flock, then TIOCEXCL) and sets raw mode. A missing device or a UART
+//   placeholder without hardware is 8002, a held one 8005, no permission 8010,
+//   anything else 8020; LastErrorText keeps the system's words.
+// - Reading never waits for the user-interface thread: an I/O thread per open
+//   port drains the device into a buffer that Input empties, sends what
+//   Output queued, and watches the line counters and levels. Events are posted
+//   to the user-interface thread through the poster given at construction and
+//   reach the OnComm handler one at a time: one that arrives while a handler
+//   runs (a message box's nested event loop) waits until it returns.
+// - A device that goes away while open (an adapter unplugged) is closed at
+//   once; PortOpen reads false, no further event is raised, and the handler
+//   given to OnClosedByDevice is told on the user-interface thread.
+#pragma once
+
+#include "CommControl.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace kestrel {
+
+// Which device file stands behind each port number.
+class DeviceMap {
+public:
+  // The built-in table only.
+  DeviceMap() = default;
+  // The built-in table with the entries "COMn=/path" of section "Devices" of
+  // the INI file at iniPath laid over it. The section is only ever read.
+  static DeviceMap FromIni(const std::string &iniPath);
+
+  void Map(std::int16_t port, const std::string &device);
+  // The device file for a port number; empty when the number names none.
+  std::string DevicePath(std::int16_t port) const;
+  // "/dev/ttyUSB0 - FT232R USB UART" for a USB adapter whose product sysfs
+  // knows, "/dev/ttyS0" otherwise; empty when the number names no device.
+  std::string Describe(std::int16_t port) const;
+
+  // Where sysfs is looked up ("/sys" unless a test says otherwise).
+  const std::string &SysRoot() const { return mSysRoot; }
+  void SysRoot(const std::string &root) { mSysRoot = root; }
+
+private:
+  std::map<std::int16_t, std::string> mOverrides;
+  std::string mSysRoot = "/sys";
+};
+
+class PosixCommControl final : public ICommControl {
+public:
+  // Runs a task on the user-interface thread, later, in order.
+  using Poster = std::function<void(std::function<void()>)>;
+
+  PosixCommControl(DeviceMap devices, Poster postToUi);
+  ~PosixCommControl() override;
+  PosixCommControl(const PosixCommControl &) = delete;
+  PosixCommControl &operator=(const PosixCommControl &) = delete;
+
+  std::int16_t CommPort() const override;
+  int CommPort(std::int16_t port) override;
+  std::string Settings() const override;
+  int Settings(const std::string &settings) override;
+  std::int16_t InputLen() const override;
+  int InputLen(std::int16_t length) override;
+  bool RTSEnable() const override;
+  int RTSEnable(bool high) override;
+  bool DTREnable() const override;
+  int DTREnable(bool high) override;
+  std::int16_t RThreshold() const override;
+  int RThreshold(std::int16_t threshold) override;
+  bool PortOpen() const override;
+  int PortOpen(bool open) override;
+  int Output(const std::string &text) override;
+  std::string Input() override;
+  std::int16_t CommEvent() const override;
+  void OnComm(std::function<void()> handler) override;
+  std::string LastErrorText() const override;
+
+  // Told, on the user-interface thread, when the device went away while open.
+  void OnClosedByDevice(std::function<void()> handler);
+  // The device file the port number currently names.
+  std::string DevicePath() const;
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};
+
+} // namespace kestrel

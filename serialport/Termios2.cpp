@@ -1,0 +1,109 @@
+// Only the kernel's own headers here; see Termios2.h.
+#include "Termios2.h"
+
+#include <asm/ioctls.h>
+#include <asm/termbits.h>
+#include <cerrno>
+
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
+
+namespace kestrel::serial {
+
+namespace {
+
+tcflag_t SizeFlag(int dataBits) {
+  switch (dataBits) {
+  case 5:
+    return CS5;
+  case 6:
+    return CS6;
+  case 7:
+    return CS7;
+  default:
+    return CS8;
+  }
+}
+
+int Call(int fd, unsigned long request, void *arg) {
+  int r;
+  do
+    r = ioctl(fd, request, arg);
+  while (r < 0 && errno == EINTR);
+  return r < 0 ? errno : 0;
+}
+
+} // namespace
+
+int ApplyLineSettings(int fd, const LineSettings &s) {
+  struct termios2 t {};
+  if (int err = Call(fd, TCGETS2, &t))
+    return err;
+  t.c_iflag = INPCK | PARMRK;
+  t.c_oflag = 0;
+  t.c_lflag = 0;
+  t.c_cflag = SizeFlag(s.dataBits) | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+  switch (s.parity) {
+  case 'E':
+    t.c_cflag |= PARENB;
+    break;
+  case 'O':
+    t.c_cflag |= PARENB | PARODD;
+    break;
+  case 'M':
+    t.c_cflag |= PARENB | CMSPAR | PARODD;
+    break;
+  case 'S':
+    t.c_cflag |= PARENB | CMSPAR;
+    break;
+  default:
+    break;
+  }
+  if (s.stopBits == 2)
+    t.c_cflag |= CSTOPB;
+  t.c_ispeed = s.baud;
+  t.c_ospeed = s.baud;
+  for (auto &cc : t.c_cc)
+    cc = 0;
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  return Call(fd, TCSETS2, &t);
+}
+
+int ReadLineSettings(int fd, LineSettings &s) {
+  struct termios2 t {};
+  if (int err = Call(fd, TCGETS2, &t))
+    return err;
+  s.baud = t.c_ospeed;
+  switch (t.c_cflag & CSIZE) {
+  case CS5:
+    s.dataBits = 5;
+    break;
+  case CS6:
+    s.dataBits = 6;
+    break;
+  case CS7:
+    s.dataBits = 7;
+    break;
+  default:
+    s.dataBits = 8;
+    break;
+  }
+  if (!(t.c_cflag & PARENB))
+    s.parity = 'N';
+  else if (t.c_cflag & CMSPAR)
+    s.parity = (t.c_cflag & PARODD) ? 'M' : 'S';
+  else
+    s.parity = (t.c_cflag & PARODD) ? 'O' : 'E';
+  s.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+  return 0;
+}
+
+int FlushInput(int fd) {
+  int r;
+  do
+    r = ioctl(fd, TCFLSH, TCIFLUSH);
+  while (r < 0 && errno == EINTR);
+  return r < 0 ? errno : 0;
+}
+
+} // namespace kestrel::serial

@@ -1,0 +1,32 @@
+// Line settings of a tty through the kernel's termios2 interface, which takes
+// any baud rate the driver accepts (BOTHER), not only the standard ones.
+//
+// <asm/termbits.h> and glibc's <termios.h> define the same names differently,
+// so the kernel's structures stay inside Termios2.cpp and only plain values
+// cross this header. Every function returns 0 or the errno of the failure.
+#pragma once
+
+#include <cstdint>
+
+namespace kestrel::serial {
+
+struct LineSettings {
+  std::uint32_t baud = 9600;
+  char parity = 'N'; // N, E, O, M (mark) or S (space)
+  int dataBits = 8;  // 5 to 8
+  int stopBits = 1;  // 1 or 2; 2 with 5 data bits is 1.5 on the line
+};
+
+// Raw mode: no echo, no line editing, no flow control, no character
+// translation; a read returns as soon as one byte is waiting (VMIN 1, VTIME 0);
+// errors marked in the stream (INPCK with PARMRK: a real 0xFF arrives doubled,
+// a byte with a parity or framing error as 0xFF 0x00 byte, a break as
+// 0xFF 0x00 0x00). The receiver is on and the modem-control lines are ignored
+// for opening (CLOCAL).
+int ApplyLineSettings(int fd, const LineSettings &settings);
+// What the driver holds now.
+int ReadLineSettings(int fd, LineSettings &settings);
+// Discards what was received and not yet read.
+int FlushInput(int fd);
+
+} // namespace kestrel::serial

@@ -1,0 +1,327 @@
+// The serial layer on real pseudo-terminals: the program's side opens the
+// slave as a serial device, the test plays the far end on the master.
+#include "PosixCommControl.h"
+#include "Pty.h"
+#include "TempDir.h"
+#include "Termios2.h"
+#include "UiQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Pty;
+using test::UiQueue;
+
+// Newer kernels keep a pseudo-terminal's frame at 8 bits without parity
+// whatever it is told; the rate and the stop bits it keeps.
+void ExpectFrame(const serial::LineSettings &got, char parity, int dataBits, int stopBits) {
+  if (!(got.parity == 'N' && got.dataBits == 8)) {
+    EXPECT_EQ(got.parity, parity);
+    EXPECT_EQ(got.dataBits, dataBits);
+  }
+  EXPECT_EQ(got.stopBits, stopBits);
+}
+
+class PtyPort : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!pty.Ok())
+      GTEST_SKIP() << "no pseudo-terminal to be had here";
+    devices.Map(1, pty.SlavePath());
+    comm = std::make_unique<PosixCommControl>(devices, ui.Poster());
+    comm->OnComm([this] {
+      events.push_back(comm->CommEvent());
+      if (comm->CommEvent() == comEvReceive)
+        received += comm->Input();
+    });
+    comm->OnClosedByDevice([this] { ++closedByDevice; });
+    ASSERT_EQ(comm->RThreshold(1), comNoError);
+  }
+
+  int Open() { return comm->PortOpen(true); }
+
+  Pty pty;
+  DeviceMap devices;
+  UiQueue ui;
+  std::unique_ptr<PosixCommControl> comm;
+  std::vector<int> events;
+  std::string received;
+  int closedByDevice = 0;
+};
+
+TEST_F(PtyPort, OpensAndClosesAndOpensAgain) {
+  EXPECT_FALSE(comm->PortOpen());
+  ASSERT_EQ(Open(), comNoError);
+  EXPECT_TRUE(comm->PortOpen());
+  EXPECT_EQ(comm->LastErrorText(), "");
+  EXPECT_EQ(comm->CommPort(2), comPortOpenNoChange);
+  EXPECT_EQ(Open(), comPortAlreadyOpen);
+  EXPECT_EQ(comm->PortOpen(false), comNoError);
+  EXPECT_FALSE(comm->PortOpen());
+  EXPECT_EQ(comm->PortOpen(false), comNoError);
+  ASSERT_EQ(Open(), comNoError);
+  EXPECT_EQ(comm->Output("x"), comNoError);
+  EXPECT_EQ(pty.Read(1), "x");
+}
+
+TEST_F(PtyPort, SettingsReachTheDriverBeforeAndWhileOpen) {
+  ASSERT_EQ(comm->Settings("250000,e,7,2"), comNoError); // not a standard rate
+  ASSERT_EQ(Open(), comNoError);
+  serial::LineSettings got;
+  ASSERT_EQ(serial::ReadLineSettings(pty.Master(), got), 0);
+  EXPECT_EQ(got.baud, 250000u);
+  ExpectFrame(got, 'E', 7, 2);
+
+  ASSERT_EQ(comm->Settings("31250,M,8,1"), comNoError);
+  ASSERT_EQ(serial::ReadLineSettings(pty.Master(), got), 0);
+  EXPECT_EQ(got.baud, 31250u);
+  ExpectFrame(got, 'M', 8, 1);
+  EXPECT_EQ(comm->Settings(), "31250,M,8,1");
+
+  ASSERT_EQ(comm->Settings("1200,S,5,1.5"), comNoError);
+  ASSERT_EQ(serial::ReadLineSettings(pty.Master(), got), 0);
+  EXPECT_EQ(got.baud, 1200u);
+  ExpectFrame(got, 'S', 5, 2);
+}
+
+class UnusableSettings : public PtyPort, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(UnusableSettings, AreRefusedAndThePreviousStay) {
+  ASSERT_EQ(comm->Settings("19200,N,8,1"), comNoError);
+  ASSERT_EQ(Open(), comNoError);
+  EXPECT_EQ(comm->Settings(GetParam()), comInvalidSettings);
+  EXPECT_NE(comm->LastErrorText(), "");
+  EXPECT_EQ(comm->Settings(), "19200,N,8,1");
+  serial::LineSettings got;
+  ASSERT_EQ(serial::ReadLineSettings(pty.Master(), got), 0);
+  EXPECT_EQ(got.baud, 19200u);
+  ExpectFrame(got, 'N', 8, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, UnusableSettings,
+                         ::testing::Values("", "9600", "9600,N,8", "9600,N,8,1,1", "9600,X,8,1",
+                                           "9600,N,9,1", "9600,N,4,1", "9600,N,8,3", "9600,N,8,1.5",
+                                           "9600,N,5,2", "0,N,8,1", "-9600,N,8,1", "abc,N,8,1",
+                                           "99999999999,N,8,1", "9600,NN,8,1"));
+
+TEST_F(PtyPort, EveryByteArrivesInOrderIncludingMarkLookalikes) {
+  ASSERT_EQ(Open(), comNoError);
+  std::string sent;
+  std::mt19937 rng(3);
+  for (int i = 0; i < 300000; ++i)
+    sent += static_cast<char>(rng() % 256); // 0xFF and 0xFF 0x00 sequences among them
+  std::thread writer([&] { pty.Write(sent); });
+  bool all = ui.PumpUntil([&] { return received.size() >= sent.size(); }, 20s);
+  writer.join();
+  ASSERT_TRUE(all) << received.size() << " of " << sent.size();
+  EXPECT_TRUE(received == sent);
+  for (int kind : events)
+    EXPECT_EQ(kind, comEvReceive);
+}
+
+TEST_F(PtyPort, NoReceiveEventsWithoutAThreshold) {
+  ASSERT_EQ(comm->RThreshold(0), comNoError);
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write("abc");
+  ui.PumpFor(150ms);
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(comm->Input(), "abc");
+}
+
+TEST_F(PtyPort, InputLenLimitsEachTake) {
+  ASSERT_EQ(comm->RThreshold(0), comNoError);
+  ASSERT_EQ(comm->InputLen(2), comNoError);
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write("abcde");
+  std::string got;
+  ASSERT_TRUE(ui.PumpUntil([&] {
+    std::string part = comm->Input();
+    EXPECT_LE(part.size(), 2u);
+    got += part;
+    return got.size() == 5;
+  }));
+  EXPECT_EQ(got, "abcde");
+}
+
+TEST_F(PtyPort, OutputReachesTheFarEndWholeEvenWhenTheDriverIsFull) {
+  ASSERT_EQ(comm->Output("abc\r"), comPortNotOpen);
+  ASSERT_EQ(Open(), comNoError);
+  EXPECT_EQ(comm->Output("abc\r"), comNoError);
+  EXPECT_EQ(pty.Read(4), "abc\r");
+  // Far more than the pty's buffer holds, sent before the far end reads any.
+  std::string big;
+  for (int i = 0; i < 200000; ++i)
+    big += static_cast<char>('a' + i % 26);
+  for (std::size_t pos = 0; pos < big.size(); pos += 1000)
+    ASSERT_EQ(comm->Output(big.substr(pos, 1000)), comNoError);
+  EXPECT_TRUE(pty.Read(big.size(), 20s) == big);
+}
+
+TEST_F(PtyPort, HandlersAreNeverReentered) {
+  int depth = 0, maxDepth = 0, calls = 0;
+  comm->OnComm([&] {
+    ++depth;
+    ++calls;
+    maxDepth = std::max(maxDepth, depth);
+    received += comm->Input();
+    if (calls == 1) {
+      // A message box: a nested event loop while more data comes.
+      pty.Write("second");
+      ui.PumpFor(200ms);
+    }
+    --depth;
+  });
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write("first");
+  ASSERT_TRUE(ui.PumpUntil([&] { return received == "firstsecond"; }));
+  EXPECT_EQ(maxDepth, 1);
+  EXPECT_GE(calls, 2);
+}
+
+TEST_F(PtyPort, FarEndHangingUpClosesThePortOnce) {
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write("last words");
+  ASSERT_TRUE(ui.PumpUntil([&] { return received == "last words"; }));
+  pty.Close();
+  ASSERT_TRUE(ui.PumpUntil([&] { return closedByDevice > 0; }));
+  EXPECT_FALSE(comm->PortOpen());
+  ui.PumpFor(200ms);
+  EXPECT_EQ(closedByDevice, 1);
+  EXPECT_EQ(comm->Output("x"), comPortNotOpen);
+
+  // The device comes back: a new pty most often takes the freed name.
+  std::string path = pty.SlavePath();
+  Pty again;
+  ASSERT_TRUE(again.Ok());
+  if (again.SlavePath() != path) {
+    EXPECT_EQ(comm->PortOpen(true), comInvalidPortNumber);
+    return;
+  }
+  ASSERT_EQ(comm->PortOpen(true), comNoError);
+  again.Write("back");
+  EXPECT_TRUE(ui.PumpUntil([&] { return received == "last wordsback"; }));
+}
+
+TEST_F(PtyPort, ASecondHolderInThisProcessIsRefused) {
+  ASSERT_EQ(Open(), comNoError);
+  PosixCommControl second(devices, ui.Poster());
+  EXPECT_EQ(second.PortOpen(true), comPortAlreadyOpen);
+  EXPECT_NE(second.LastErrorText().find(pty.SlavePath()), std::string::npos);
+  comm->PortOpen(false);
+  EXPECT_EQ(second.PortOpen(true), comNoError);
+}
+
+TEST_F(PtyPort, APortHeldByAnotherProcessIsRefused) {
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    char ok = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? '1' : '0';
+    (void)!::write(ready[1], &ok, 1);
+    char c;
+    (void)!::read(done[0], &c, 1);
+    ::_exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ASSERT_EQ(ok, '1');
+  EXPECT_EQ(Open(), comPortAlreadyOpen);
+  (void)!::write(done[1], "x", 1);
+  ::waitpid(child, nullptr, 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]})
+    ::close(fd);
+  EXPECT_EQ(Open(), comNoError);
+}
+
+TEST_F(PtyPort, RtsAndDtrHoldTheirValueWhileClosed) {
+  ASSERT_EQ(comm->RTSEnable(true), comNoError);
+  ASSERT_EQ(comm->DTREnable(true), comNoError);
+  ASSERT_EQ(Open(), comNoError); // a pty has no lines: applying them must not fail the open
+  EXPECT_TRUE(comm->RTSEnable());
+  EXPECT_TRUE(comm->DTREnable());
+  ASSERT_EQ(comm->RTSEnable(false), comNoError);
+  comm->PortOpen(false);
+  EXPECT_FALSE(comm->RTSEnable());
+  EXPECT_TRUE(comm->DTREnable());
+}
+
+TEST_F(PtyPort, EventsOfAClosedSessionAreDropped) {
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write("stale");
+  std::this_thread::sleep_for(100ms); // read and posted, not yet delivered
+  comm->PortOpen(false);
+  ui.PumpFor(100ms);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(PtyPort, DestroyedWhileEventsArePendingIsSafe) {
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write("pending");
+  std::this_thread::sleep_for(100ms);
+  comm.reset();
+  ui.PumpFor(50ms);
+  EXPECT_TRUE(events.empty());
+}
+
+struct OpenFailure {
+  const char *label;
+  std::string device;
+  int error;
+};
+
+class FailedOpen : public ::testing::TestWithParam<OpenFailure> {};
+
+TEST_P(FailedOpen, GivesItsErrorNumberAndTheReason) {
+  UiQueue ui;
+  DeviceMap map;
+  map.Map(1, GetParam().device);
+  PosixCommControl comm(map, ui.Poster());
+  EXPECT_EQ(comm.PortOpen(true), GetParam().error);
+  EXPECT_FALSE(comm.PortOpen());
+  EXPECT_NE(comm.LastErrorText(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, FailedOpen,
+                         ::testing::Values(OpenFailure{"missing", "/dev/kestrel-no-such-tty",
+                                                       comInvalidPortNumber},
+                                           OpenFailure{"not_a_tty", "/dev/null", comDeviceError},
+                                           OpenFailure{"a_folder", "/", comDeviceError}),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+TEST(FailedOpenUnmapped, NumbersNamingNoDeviceAreInvalid) {
+  UiQueue ui;
+  PosixCommControl comm(DeviceMap(), ui.Poster());
+  EXPECT_EQ(comm.CommPort(0), comInvalidPortNumber);
+  ASSERT_EQ(comm.CommPort(300), comNoError);
+  EXPECT_EQ(comm.PortOpen(true), comInvalidPortNumber);
+  EXPECT_NE(comm.LastErrorText().find("COM300"), std::string::npos);
+}
+
+TEST(FailedOpenPlaceholder, AUartWithoutHardwareIsNotOpened) {
+  test::TempDir sys;
+  std::filesystem::create_directories(sys.File("class/tty/ttyS3"));
+  test::WriteFile(sys.File("class/tty/ttyS3/type"), "0\n");
+  DeviceMap map;
+  map.SysRoot(sys.Path());
+  UiQueue ui;
+  PosixCommControl comm(map, ui.Poster());
+  ASSERT_EQ(comm.CommPort(4), comNoError);
+  EXPECT_EQ(comm.PortOpen(true), comInvalidPortNumber);
+  EXPECT_NE(comm.LastErrorText().find("/dev/ttyS3"), std::string::npos);
+}
+
+} // namespace
+} // namespace kestrel
