@@ -1,5 +1,6 @@
 #include "clsSerialPortConfigINI.h"
 
+#include "SystemRoutines.h"
 #include "Val.h"
 
 #include <cmath>
@@ -134,7 +135,16 @@ bool clsSerialPortConfigINI::ComPortOpen() const { return mComControl && mComCon
 
 std::string clsSerialPortConfigINI::LastSaveError() const { return mLastSaveError; }
 
-std::string clsSerialPortConfigINI::SettingsFilePath() const { return mIni.FullPath(); }
+std::string clsSerialPortConfigINI::SettingsFilePath() const {
+  // The INI object forgets a file it could not create; the message still
+  // names where the file belongs.
+  if (!mIni.FullPath().empty())
+    return mIni.FullPath();
+  std::string folder = ApplicationFolder();
+  if (!folder.empty() && folder.back() != '/')
+    folder += '/';
+  return folder + mFileNameINI;
+}
 
 bool clsSerialPortConfigINI::ComPortOpenClose(bool bOpen) {
   ICommControl &comm = *mComControl;
