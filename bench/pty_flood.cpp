@@ -1,0 +1,272 @@
+// Floods a pseudo-terminal with text lines while the terminal window's logic
+// has the port open through the real serial layer, logging on, and reports
+// MB/s drained, CPU seconds per MB and peak resident memory. Passes only when
+// the log file holds exactly the expected transform of what was written.
+//
+// Usage: pty_flood [megabytes] [--no-log] [--stamp]
+// The window runs on fake controls (no widgets): what is measured is the
+// serial layer, the event delivery, the formatter and the log writer.
+#include "FakeControls.h"
+#include "FakeWindowHost.h"
+#include "PosixCommControl.h"
+#include "SystemRoutines.h"
+#include "TempDir.h"
+#include "TextDisplay.h"
+#include "frmTop.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <pty.h>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace kestrel;
+using namespace kestrel::test;
+
+namespace {
+
+// The user-interface thread: tasks posted by the serial layer, run in order.
+class UiQueue {
+public:
+  void Post(std::function<void()> fn) {
+    std::lock_guard lock(m_);
+    q_.push_back(std::move(fn));
+    cv_.notify_one();
+  }
+  // Runs tasks until stop() holds, waking at least every 20 ms to ask.
+  void Run(const std::function<bool()> &stop) {
+    while (!stop()) {
+      std::function<void()> fn;
+      {
+        std::unique_lock lock(m_);
+        cv_.wait_for(lock, std::chrono::milliseconds(20), [&] { return !q_.empty(); });
+        if (q_.empty())
+          continue;
+        fn = std::move(q_.front());
+        q_.pop_front();
+      }
+      fn();
+    }
+  }
+
+private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::deque<std::function<void()>> q_;
+};
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+long PeakRssKb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+long RssKb() {
+  long pages = 0, resident = 0;
+  if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+      resident = 0;
+    std::fclose(f);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// What the log holds for one received line: printable bytes as they are,
+// CR and BS dropped, every other code as its token.
+void LogTransform(const std::string &line, std::string &out) {
+  static const char *hex = "0123456789ABCDEF";
+  for (unsigned char c : line) {
+    if (c >= 32 && c <= 126)
+      out += static_cast<char>(c);
+    else if (c == 13 || c == 8)
+      continue;
+    else {
+      out += " <0x";
+      if (c >= 16)
+        out += hex[c >> 4];
+      out += hex[c & 15];
+      out += '>';
+    }
+  }
+}
+
+// The real control, counting the bytes that the window takes from it.
+class CountingComm : public ICommControl {
+public:
+  explicit CountingComm(ICommControl &c) : c_(c) {}
+  std::int16_t CommPort() const override { return c_.CommPort(); }
+  int CommPort(std::int16_t p) override { return c_.CommPort(p); }
+  std::string Settings() const override { return c_.Settings(); }
+  int Settings(const std::string &s) override { return c_.Settings(s); }
+  std::int16_t InputLen() const override { return c_.InputLen(); }
+  int InputLen(std::int16_t n) override { return c_.InputLen(n); }
+  bool RTSEnable() const override { return c_.RTSEnable(); }
+  int RTSEnable(bool v) override { return c_.RTSEnable(v); }
+  bool DTREnable() const override { return c_.DTREnable(); }
+  int DTREnable(bool v) override { return c_.DTREnable(v); }
+  std::int16_t RThreshold() const override { return c_.RThreshold(); }
+  int RThreshold(std::int16_t n) override { return c_.RThreshold(n); }
+  bool PortOpen() const override { return c_.PortOpen(); }
+  int PortOpen(bool v) override { return c_.PortOpen(v); }
+  int Output(const std::string &t) override { return c_.Output(t); }
+  std::string Input() override {
+    std::string s = c_.Input();
+    taken += s.size();
+    return s;
+  }
+  std::int16_t CommEvent() const override { return c_.CommEvent(); }
+  void OnComm(std::function<void()> h) override { c_.OnComm(std::move(h)); }
+  std::string LastErrorText() const override { return c_.LastErrorText(); }
+  std::size_t taken = 0;
+
+private:
+  ICommControl &c_;
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+  std::size_t megabytes = 100;
+  bool logging = true, stamp = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--no-log"))
+      logging = false;
+    else if (!std::strcmp(argv[i], "--stamp"))
+      stamp = true;
+    else
+      megabytes = std::strtoul(argv[i], nullptr, 10);
+  }
+
+  int master = -1, slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+    std::perror("openpty");
+    return 2;
+  }
+  termios raw{};
+  tcgetattr(master, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(master, TCSANOW, &raw);
+  const std::string device = ptsname(master);
+  close(slave);
+
+  TempDir dir;
+  ApplicationFolder(dir.Path());
+  WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=1\nSettings=115200,N,8,1\n");
+  DeviceMap devices;
+  devices.Map(1, device);
+  UiQueue ui;
+  PosixCommControl serial(devices, [&ui](std::function<void()> fn) { ui.Post(std::move(fn)); });
+  CountingComm comm(serial);
+
+  FakeCheckBox chkLogEnabled{"Log To: "};
+  FakeButton cmdClearDisplay{"Clear Display"};
+  TextDisplay rtfData;
+  FakeCheckBox chkAutoClear;
+  FakeTextBox txtSize{"0"};
+  FakeButton cmdOpenPort{"OpenPort"};
+  FakeStatusBar sbTop;
+  FakeFileChooser cdlgTop;
+  FakeMenuItem addTime{stamp}, ignorePin{true}, rts, dtr;
+  FakeMessageBox messageBox;
+  FakeClock clock;
+  FakeAppInfo appInfo;
+  appInfo.folder = dir.Path();
+  FakeWindowHost host(clock, appInfo);
+  frmTop frm({chkLogEnabled, cmdClearDisplay, rtfData, chkAutoClear, txtSize, cmdOpenPort, sbTop,
+              cdlgTop, comm, addTime, ignorePin, rts, dtr, messageBox, clock, appInfo, host});
+  comm.OnComm([&frm] { frm.MSComm1_OnComm(); });
+  frm.Form_Load();
+  frm.cmdOpenPort_Click();
+  if (!comm.PortOpen()) {
+    std::fprintf(stderr, "the port did not open: %s\n", comm.LastErrorText().c_str());
+    return 2;
+  }
+  const std::string log = dir.File("flood.log");
+  if (logging) {
+    cdlgTop.WillChoose(log);
+    chkLogEnabled.Value(true);
+    frm.chkLogEnabled_Click();
+  }
+
+  // 40 to 80 characters a line with a control byte now and then.
+  std::mt19937 rng(11);
+  std::string expected = logging ? "2026/12/05 03:46:54\t*** Logging Started ***\r\n" : "";
+  std::string input;
+  const std::size_t total = megabytes << 20;
+  input.reserve(total + 200);
+  long rssAfter10MB = 0;
+  while (input.size() < total) {
+    std::string line;
+    const int n = std::uniform_int_distribution<int>(40, 80)(rng);
+    for (int k = 0; k < n; ++k) {
+      const int r = std::uniform_int_distribution<int>(0, 99)(rng);
+      line += r == 0 ? '\x1b' : r == 1 ? '\t' : static_cast<char>(32 + r % 95);
+    }
+    line += "\r\n";
+    input += line;
+    if (logging) {
+      expected += "2026/12/05 03:46:54\t";
+      LogTransform(line.substr(0, line.size() - 1), expected);
+      expected += "\r\n";
+    }
+  }
+
+  std::atomic<bool> written{false};
+  const auto start = std::chrono::steady_clock::now();
+  const double cpu0 = CpuSeconds();
+  std::thread writer([&] {
+    std::size_t at = 0;
+    while (at < input.size()) {
+      const ssize_t n = write(master, input.data() + at, std::min<std::size_t>(65536, input.size() - at));
+      if (n > 0)
+        at += static_cast<std::size_t>(n);
+      else if (n < 0 && errno != EINTR && errno != EAGAIN)
+        break;
+    }
+    written = true;
+  });
+
+  const std::size_t expectedLines = static_cast<std::size_t>(std::count(input.begin(), input.end(), '\n'));
+  ui.Run([&] {
+    if (!rssAfter10MB && comm.taken > (10u << 20))
+      rssAfter10MB = RssKb();
+    return comm.taken >= input.size() ||
+           std::chrono::steady_clock::now() - start > std::chrono::minutes(30);
+  });
+  writer.join();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double cpu = CpuSeconds() - cpu0;
+  frm.cmdOpenPort_Click();
+  close(master);
+
+  const double mb = input.size() / 1048576.0;
+  std::printf("input %.1f MB, %zu lines, logging %s, time prefix %s\n", mb, expectedLines,
+              logging ? "on" : "off", stamp ? "on" : "off");
+  std::printf("drained %.1f MB/s, %.4f CPU s/MB, peak RSS %.1f MB (after 10 MB %.1f MB)\n",
+              mb / seconds, cpu / mb, PeakRssKb() / 1024.0, rssAfter10MB / 1024.0);
+  bool ok = comm.taken == input.size();
+  std::printf("bytes taken %zu of %zu\n", comm.taken, input.size());
+  if (logging) {
+    const std::string got = ReadFile(log);
+    ok = ok && got == expected;
+    std::printf("log %s: %zu bytes, expected %zu\n", got == expected ? "exact" : "DIFFERS",
+                got.size(), expected.size());
+  }
+  std::printf("%s\n", ok ? "PASS: nothing lost" : "FAIL");
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,43 @@
+// The receive display's widget: shows the TextDisplay model and passes typed
+// keys on as character codes.
+//
+// The model changes up to millions of times a second; the widget repaints at
+// most about 30 times a second, from the whole model text (the display keeps
+// itself near 10000 characters, so that stays cheap). While data flows the
+// view stays at the end, unless the user has scrolled up to read.
+#pragma once
+
+#include "TextDisplay.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+
+namespace kestrel::qt {
+
+class DisplayView : public QPlainTextEdit {
+public:
+  DisplayView(TextDisplay &model, QWidget *parent);
+  // Called with the character code of each typed key (13 for Enter).
+  void OnKeyPress(std::function<void(std::int16_t &)> handler) { onKey_ = std::move(handler); }
+  // Brings the widget up to date at once.
+  void Sync();
+  int Repaints() const { return repaints_; }
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override;
+
+private:
+  TextDisplay &model_;
+  QTimer repaint_;
+  std::uint64_t shown_ = ~std::uint64_t{0};
+  int repaints_ = 0;
+  std::function<void(std::int16_t &)> onKey_;
+};
+
+// The character code a key press sends, or 0 for keys with none.
+std::int16_t KeyCode(const QKeyEvent &event);
+
+} // namespace kestrel::qt

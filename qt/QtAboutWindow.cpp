@@ -1,0 +1,133 @@
+#include "QtAboutWindow.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include <functional>
+
+namespace kestrel::qt {
+
+namespace {
+int Px(int twips) { return (twips + 7) / 15; }
+} // namespace
+
+// The window itself, for its activate and double-click events.
+class QtAboutWindow::Window : public QWidget {
+public:
+  std::function<void()> activated, doubleClicked, closed;
+
+protected:
+  void closeEvent(QCloseEvent *e) override {
+    if (closed)
+      closed();
+    QWidget::closeEvent(e);
+  }
+  bool event(QEvent *e) override {
+    if (e->type() == QEvent::WindowActivate && activated)
+      activated();
+    return QWidget::event(e);
+  }
+  void mouseDoubleClickEvent(QMouseEvent *) override {
+    if (doubleClicked)
+      doubleClicked();
+  }
+};
+
+QtAboutWindow::QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell)
+    : window_(std::make_unique<Window>()) {
+  Window *w = window_.get();
+  w->setWindowTitle(QString::fromUtf8(frmAbout::Caption));
+  w->setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                    Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+  w->setAttribute(Qt::WA_DeleteOnClose, false);
+
+  auto *banner = new QLabel(w);
+  banner->setPixmap(QPixmap(QStringLiteral(":/kestrel/banner.png")));
+  banner->setScaledContents(true);
+  banner->setGeometry(0, 0, Px(frmAbout::Image2Width), Px(frmAbout::Image2Height));
+
+  auto *image1 = new QLabel(w);
+  image1->setPixmap(ProgramIcon().pixmap(32, 32));
+  QFont text = w->font();
+  text.setPointSizeF(8);
+  auto label = [&](const char *caption) {
+    auto *l = new QLabel(QString::fromUtf8(caption), w);
+    l->setFont(text);
+    return l;
+  };
+  QLabel *title = label(frmAbout::TitleText);
+  QFont bold = text;
+  bold.setBold(true);
+  title->setFont(bold);
+  QLabel *copyright = label(frmAbout::CopyrightText);
+  QLabel *version = label(frmAbout::VersionDesignText);
+  QLabel *description = label(frmAbout::DescriptionText);
+  description->setWordWrap(true);
+  QLabel *disclaimer = label(frmAbout::DisclaimerText);
+  disclaimer->setWordWrap(true);
+  QFont fine = text;
+  fine.setPointSizeF(7);
+  disclaimer->setFont(fine);
+  disclaimer->setGeometry(Px(120), Px(3720), Px(5040), Px(1020));
+
+  auto *dark = new QFrame(w);
+  dark->setFrameShape(QFrame::HLine);
+  dark->setFrameShadow(QFrame::Sunken);
+  dark->setGeometry(Px(60), Px(3540), Px(frmAbout::Image2Width - 120), 2);
+
+  auto *website = new QPushButton(QStringLiteral("&Website"), w);
+  website->setGeometry(Px(5280), Px(2016), Px(1335), 26);
+  website->setAutoDefault(false);
+  auto *ok = new QPushButton(QStringLiteral("&OK"), w);
+  ok->setGeometry(Px(5280), Px(3840), Px(1335), 26);
+  ok->setAutoDefault(false);
+
+  aTimer_ = std::make_unique<QtTimer>(w);
+  aVersion_ = std::make_unique<QtLabel>(version);
+  aForm_ = std::make_unique<QtForm>([this] {
+    loaded_ = false;
+    aTimer_->Interval(0);
+    window_->hide();
+  });
+  frm_ = std::make_unique<frmAbout>(
+      frmAboutControls{*aTimer_, *aVersion_, clock, appInfo, shell, *aForm_});
+  aTimer_->OnTimer([this] { frm_->tmrClose_Timer(); });
+  w->activated = [this] {
+    if (loaded_)
+      frm_->Form_Activate();
+  };
+  w->doubleClicked = [this] { frm_->Form_DblClick(); };
+  w->closed = [this] {
+    loaded_ = false;
+    aTimer_->Interval(0);
+  };
+  QObject::connect(website, &QPushButton::clicked, w, [this] { frm_->cmdWebsite_Click(); });
+  QObject::connect(ok, &QPushButton::clicked, w, [this] { frm_->cmdOK_Click(0); });
+
+  frm_->Form_Load();
+  // The load step's layout: the icon and title below the banner, then the
+  // maker's line, the version line and, after a gap, the description.
+  w->setFixedSize(Px(frm_->Width()), Px(4860));
+  image1->setGeometry(Px(120), Px(frm_->Image1Top()), 32, 32);
+  title->setGeometry(Px(720), Px(frm_->lblTitleTop()), Px(4440), Px(200) + 2);
+  copyright->setGeometry(Px(720), Px(frm_->lblCopyrightTop()), Px(4440), Px(200) + 2);
+  version->setGeometry(Px(720), Px(frm_->lblVersionTop()), Px(4440), Px(200) + 2);
+  description->setGeometry(Px(720), Px(frm_->lblDescriptionTop()), Px(4440), Px(600));
+}
+
+QtAboutWindow::~QtAboutWindow() = default;
+
+QWidget &QtAboutWindow::Widget() { return *window_; }
+
+void QtAboutWindow::ShowModeless() {
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+}
+
+} // namespace kestrel::qt

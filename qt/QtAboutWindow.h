@@ -1,0 +1,37 @@
+// The About box's widgets, wired to frmAbout. A top-level window of its own
+// (no owner), shown modeless. Unloading hides it and marks it unloaded; the
+// window host replaces an unloaded box the next time it is asked for one,
+// never from inside the box's own handlers.
+#pragma once
+
+#include "QtControls.h"
+#include "WindowHost.h"
+#include "frmAbout.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace kestrel::qt {
+
+class QtAboutWindow : public IAboutWindow {
+public:
+  QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell);
+  ~QtAboutWindow() override;
+
+  frmAbout &Form() override { return *frm_; }
+  void ShowModeless() override;
+  bool Loaded() const { return loaded_; }
+  QWidget &Widget();
+
+private:
+  class Window;
+  std::unique_ptr<Window> window_;
+  std::unique_ptr<QtTimer> aTimer_;
+  std::unique_ptr<QtLabel> aVersion_;
+  std::unique_ptr<QtForm> aForm_;
+  std::unique_ptr<frmAbout> frm_;
+  bool loaded_ = true;
+};
+
+} // namespace kestrel::qt

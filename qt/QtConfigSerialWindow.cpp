@@ -1,0 +1,148 @@
+#include "QtConfigSerialWindow.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+
+namespace kestrel::qt {
+
+namespace {
+
+int Px(int twips) { return (twips + 7) / 15; }
+
+// No button answers Esc or Enter; Esc would otherwise close the dialog.
+class ConfigDialog : public QDialog {
+public:
+  using QDialog::QDialog;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override {
+    if (event->key() == Qt::Key_Escape)
+      event->accept();
+    else
+      QDialog::keyPressEvent(event);
+  }
+};
+
+QPushButton *Button(QWidget *parent, const QString &caption, int left, int top) {
+  auto *b = new QPushButton(caption, parent);
+  b->setAutoDefault(false);
+  b->setDefault(false);
+  b->setGeometry(Px(left), Px(top) - 2, Px(1245), std::max(Px(345), 26));
+  return b;
+}
+
+} // namespace
+
+QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
+                                           std::function<std::string(std::int16_t)> describePort)
+    : dialog_(std::make_unique<ConfigDialog>(owner)) {
+  QDialog *d = dialog_.get();
+  d->setWindowTitle(QStringLiteral("Serial Port Configuration"));
+  d->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                    Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+  QIcon icon = ConfigIcon();
+  d->setWindowIcon(icon);
+  d->setFixedSize(Px(5520), Px(4125));
+
+  auto *band = new QFrame(d);
+  band->setGeometry(0, 0, Px(5520), Px(732));
+  band->setAutoFillBackground(true);
+  QPalette bandPalette = band->palette();
+  bandPalette.setColor(QPalette::Window, bandPalette.color(QPalette::Light));
+  bandPalette.setColor(QPalette::WindowText, bandPalette.color(QPalette::Text));
+  band->setPalette(bandPalette);
+  auto *title = new QLabel(QStringLiteral("Serial Port Configuration"), band);
+  QFont bold = title->font();
+  bold.setBold(true);
+  title->setFont(bold);
+  title->move(Px(240), Px(120) - 2);
+  title->adjustSize();
+  auto *caption = new QLabel(QStringLiteral("Please supply the following information "), band);
+  caption->move(Px(240), Px(360));
+  caption->adjustSize();
+  auto *wizard = new QLabel(band);
+  wizard->setGeometry(Px(4800), Px(120), Px(480), Px(480));
+  wizard->setPixmap(icon.pixmap(Px(480), Px(480)));
+
+  const char *names[5] = {"Port:", "Parity:", "Data Bits:", "Stop Bits:", "Baudrate:"};
+  for (int i = 0; i < 5; ++i) {
+    int top = 960 + 480 * i;
+    auto *label = new QLabel(QString::fromUtf8(names[i]), d);
+    label->move(Px(480), Px(top) + 3);
+    label->adjustSize();
+    auto *list = new QComboBox(d);
+    list->setEditable(false);
+    list->setGeometry(Px(2400), Px(top), Px(2292), 24);
+    list->setAccessibleName(QString::fromUtf8(names[i]).chopped(1));
+    if (i > 0)
+      list->setToolTip(QStringLiteral("These Value Is Hard-Coded"));
+    label->setBuddy(list);
+    lists_[static_cast<std::size_t>(i)] = list;
+    aLists_[static_cast<std::size_t>(i)] = std::make_unique<QtComboBox>(list);
+  }
+  // The device behind the chosen port, under the port list.
+  auto *device = new QLabel(d);
+  device->setGeometry(Px(480), Px(960) + 26, Px(5520 - 600), 16);
+  QFont small = device->font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  device->setFont(small);
+  device->setForegroundRole(QPalette::PlaceholderText);
+  // Its row would run into the parity row otherwise.
+  for (int i = 1; i < 5; ++i)
+    lists_[static_cast<std::size_t>(i)]->move(lists_[static_cast<std::size_t>(i)]->x(),
+                                              lists_[static_cast<std::size_t>(i)]->y() + 4);
+
+  auto *line = new QFrame(d);
+  line->setGeometry(0, Px(3360), Px(5520), 1);
+  line->setAutoFillBackground(true);
+  QPalette linePalette = line->palette();
+  linePalette.setColor(QPalette::Window, QColor(128, 128, 128));
+  line->setPalette(linePalette);
+
+  QPushButton *defaults = Button(d, QStringLiteral("Defaults"), 120, 3600);
+  QPushButton *ok = Button(d, QStringLiteral("&OK"), 2520, 3600);
+  QPushButton *cancel = Button(d, QStringLiteral("&Cancel"), 4080, 3600);
+
+  QWidget::setTabOrder(ok, cancel);
+  QWidget::setTabOrder(cancel, lists_[0]);
+  for (int i = 0; i < 4; ++i)
+    QWidget::setTabOrder(lists_[static_cast<std::size_t>(i)], lists_[static_cast<std::size_t>(i + 1)]);
+  QWidget::setTabOrder(lists_[4], defaults);
+  ok->setFocus(Qt::OtherFocusReason);
+
+  aDevice_ = std::make_unique<QtLabel>(device);
+  aMessage_ = std::make_unique<QtMessageBox>(d);
+  aForm_ = std::make_unique<QtForm>([d] { d->done(QDialog::Accepted); });
+  frm_ = std::make_unique<frmConfigSerial>(frmConfigSerialControls{
+      {aLists_[0].get(), aLists_[1].get(), aLists_[2].get(), aLists_[3].get(), aLists_[4].get()},
+      *aDevice_,
+      *aMessage_,
+      *aForm_,
+      std::move(describePort)});
+
+  QObject::connect(ok, &QPushButton::clicked, d, [this] { frm_->cmdOK_Click(0); });
+  QObject::connect(cancel, &QPushButton::clicked, d, [this] { frm_->cmdOK_Click(1); });
+  QObject::connect(defaults, &QPushButton::clicked, d, [this] { frm_->cmdDefaults_Click(); });
+  for (int i = 0; i < 5; ++i)
+    QObject::connect(lists_[static_cast<std::size_t>(i)], &QComboBox::activated, d,
+                     [this, i] { frm_->cmbPort_Click(static_cast<std::int16_t>(i)); });
+}
+
+QtConfigSerialWindow::~QtConfigSerialWindow() {
+  if (frm_)
+    frm_->Form_Terminate();
+}
+
+void QtConfigSerialWindow::ShowModal() {
+  if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    dialog_->move(area.center() - QPoint(dialog_->width() / 2, dialog_->height() / 2));
+  }
+  dialog_->exec();
+}
+
+} // namespace kestrel::qt

@@ -1,0 +1,221 @@
+#include "QtControls.h"
+
+#include "Version.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QStringList>
+#include <QUrl>
+
+namespace kestrel::qt {
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/kestrel/kestrel-%1.png").arg(size), QSize(size, size));
+  return icon;
+}
+
+QIcon ConfigIcon() {
+  QIcon icon;
+  for (int size : {16, 32})
+    icon.addFile(QStringLiteral(":/kestrel/config-%1.png").arg(size), QSize(size, size));
+  return icon;
+}
+
+QString ToQt(const std::string &text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string FromQt(const QString &text) {
+  QByteArray bytes = text.toUtf8();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void PostToUi(std::function<void()> fn) {
+  QMetaObject::invokeMethod(qApp, std::move(fn), Qt::QueuedConnection);
+}
+
+void QtButton::Caption(const std::string &text) {
+  b_->setText(ToQt(text));
+  b_->setAccessibleName(QString(b_->text()).remove(QLatin1Char('&')));
+}
+
+void QtCheckBox::Caption(const std::string &text) {
+  b_->setText(ToQt(text));
+  b_->setAccessibleName(QString(b_->text()).remove(QLatin1Char('&')));
+}
+
+void QtCheckBox::Value(bool ticked) {
+  QSignalBlocker block(b_);
+  b_->setChecked(ticked);
+}
+
+QtTextBox::QtTextBox(QLineEdit *edit) : e_(edit), text_(FromQt(edit->text())) {
+  QObject::connect(e_, &QLineEdit::textChanged, e_,
+                   [this](const QString &text) { text_ = FromQt(text); });
+}
+
+QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : bar_(bar), clock_(new QTimer(bar)) {
+  for (int i = 1; i <= panels; ++i) {
+    auto *label = new QLabel(bar);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setAccessibleName(i == panels ? QStringLiteral("Time of day")
+                                         : QStringLiteral("Status panel %1").arg(i));
+    // The first panel is the widest, the last the narrowest.
+    bar->addWidget(label, i == 1 ? 3 : (i == panels ? 0 : 2));
+    labels_.push_back(label);
+  }
+  QLabel *time = labels_.back();
+  auto tick = [time] { time->setText(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat)); };
+  tick();
+  QObject::connect(clock_, &QTimer::timeout, bar, tick);
+  clock_->start(1000);
+}
+
+QLabel *QtStatusBar::Panel(int panel) const {
+  return (panel >= 1 && panel <= static_cast<int>(labels_.size())) ? labels_[panel - 1] : nullptr;
+}
+
+std::string QtStatusBar::PanelText(int panel) const {
+  QLabel *l = Panel(panel);
+  return l ? FromQt(l->text()) : std::string();
+}
+
+void QtStatusBar::PanelText(int panel, const std::string &text) {
+  if (QLabel *l = Panel(panel))
+    l->setText(ToQt(text));
+}
+
+bool QtStatusBar::PanelEnabled(int panel) const {
+  QLabel *l = Panel(panel);
+  return l ? l->isEnabled() : false;
+}
+
+void QtStatusBar::PanelEnabled(int panel, bool enabled) {
+  if (QLabel *l = Panel(panel))
+    l->setEnabled(enabled);
+}
+
+void QtStatusBar::Refresh() { bar_->repaint(); }
+
+std::string QtComboBox::Text() const {
+  return c_->currentIndex() >= 0 ? FromQt(c_->currentText()) : std::string();
+}
+
+QtTimer::QtTimer(QObject *parent) : t_(new QTimer(parent)) {
+  QObject::connect(t_, &QTimer::timeout, t_, [this] {
+    if (handler_)
+      handler_();
+  });
+}
+
+void QtTimer::Interval(int milliseconds) {
+  interval_ = milliseconds;
+  if (milliseconds > 0)
+    t_->start(milliseconds);
+  else
+    t_->stop();
+}
+
+void QtMessageBox::Show(const std::string &text, const std::string &title, MessageIcon icon,
+                        const std::string &detail) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(ToQt(title));
+  box.setText(ToQt(text));
+  if (!detail.empty())
+    box.setInformativeText(ToQt(detail));
+  box.setIcon(icon == MessageIcon::Stop          ? QMessageBox::Critical
+              : icon == MessageIcon::Exclamation ? QMessageBox::Warning
+                                                 : QMessageBox::Information);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+// "Label|pattern|Label|pattern" becomes Qt's "Label;;Label": the labels
+// already carry their patterns in brackets.
+static QString QtFilter(const std::string &filter) {
+  QStringList parts = ToQt(filter).split(QLatin1Char('|'));
+  QStringList labels;
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    labels << parts[i] + (parts[i].contains(QLatin1Char('(')) ? QString()
+                                                             : QStringLiteral(" (%1)").arg(parts[i + 1]));
+  return labels.join(QStringLiteral(";;"));
+}
+
+ChooserResult QtFileChooser::Show() {
+  QFileDialog dialog(parent_, ToQt(title_),
+                     QString::fromLocal8Bit(initDir_.c_str()), QtFilter(filter_));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The log is appended to, never overwritten: choosing an existing file is
+  // no overwrite.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  std::string ext = defaultExt_;
+  while (!ext.empty() && (ext[0] == '*' || ext[0] == '.'))
+    ext.erase(0, 1);
+  dialog.setDefaultSuffix(QString::fromLocal8Bit(ext.c_str()));
+  if (!fileName_.empty())
+    dialog.selectFile(QString::fromLocal8Bit(fileName_.c_str()));
+  if (dialog.exec() != QDialog::Accepted)
+    return ChooserResult::Cancelled;
+  QStringList files = dialog.selectedFiles();
+  if (files.isEmpty())
+    return ChooserResult::Failed;
+  fileName_ = files.first().toLocal8Bit().toStdString();
+  return ChooserResult::Chosen;
+}
+
+LocalTime QtClock::Now() const {
+  QDateTime now = QDateTime::currentDateTime();
+  QDate d = now.date();
+  QTime t = now.time();
+  return LocalTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(),
+                   d.dayOfWeek() % 7};
+}
+
+std::string QtClock::DefaultDateTimeText(const LocalTime &t) const {
+  QDateTime when(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+  QLocale locale;
+  return FromQt(locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                locale.toString(when.time(), QLocale::LongFormat));
+}
+
+std::string QtClock::DayName(int weekday) const {
+  // Qt counts Monday 1 to Sunday 7.
+  return FromQt(QLocale().dayName(weekday == 0 ? 7 : weekday, QLocale::LongFormat));
+}
+
+std::string QtClock::MonthShortName(int month) const {
+  return FromQt(QLocale().monthName(month, QLocale::ShortFormat));
+}
+
+std::string QtAppInfo::ExeFolder() const {
+  return QCoreApplication::applicationDirPath().toLocal8Bit().toStdString();
+}
+
+std::string QtAppInfo::ExeName() const {
+  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toLocal8Bit().toStdString();
+}
+
+std::string QtAppInfo::ExePath() const {
+  return QCoreApplication::applicationFilePath().toLocal8Bit().toStdString();
+}
+
+int QtAppInfo::VersionMajor() const { return KESTREL_VERSION_MAJOR; }
+int QtAppInfo::VersionMinor() const { return KESTREL_VERSION_MINOR; }
+int QtAppInfo::VersionRevision() const { return KESTREL_VERSION_PATCH; }
+
+bool QtShell::Open(const std::string &target) {
+  return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromLocal8Bit(target.c_str())));
+}
+
+} // namespace kestrel::qt

@@ -1,0 +1,44 @@
+// Loading the terminal's dialogs with Qt, and ending the program.
+#pragma once
+
+#include "CommControl.h"
+#include "QtControls.h"
+#include "WindowHost.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kestrel::qt {
+
+class QtAboutWindow;
+
+class QtWindowHost : public IWindowHost {
+public:
+  QtWindowHost(ICommControl &comm, std::function<std::string(std::int16_t)> describePort);
+  ~QtWindowHost() override;
+
+  // The window the configuration dialog is modal to.
+  void Owner(QWidget *owner) { owner_ = owner; }
+
+  std::unique_ptr<IConfigSerialWindow> LoadConfigSerial() override;
+  IAboutWindow &LoadAbout() override;
+  // Closes the port as the platform does for an ending process, then ends
+  // at once: no window or class teardown runs.
+  [[noreturn]] void End() override;
+
+private:
+  ICommControl &comm_;
+  std::function<std::string(std::int16_t)> describePort_;
+  QPointer<QWidget> owner_;
+  QtClock clock_;
+  QtAppInfo appInfo_;
+  QtShell shell_;
+  std::unique_ptr<QtAboutWindow> about_;
+};
+
+} // namespace kestrel::qt
