@@ -75,6 +75,14 @@ void MainWindow::BuildWidgets() {
   lbl_ = new QLabel(QStringLiteral("Characters"), central_);
   Place(lbl_, 4320, 5160, 2055, 255);
   lbl_->setBuddy(txtSize_);
+  // Linux fonts run wider than the design's: the check box's caption keeps its
+  // full width and the size box and its label move right to make room.
+  const int overflow = chkAutoClear_->sizeHint().width() - chkAutoClear_->width();
+  if (overflow > 0) {
+    chkAutoClear_->resize(chkAutoClear_->sizeHint().width(), chkAutoClear_->height());
+    for (QWidget *w : {static_cast<QWidget *>(txtSize_), static_cast<QWidget *>(lbl_)})
+      w->move(w->x() + overflow + 4, w->y());
+  }
   cmdOpenPort_ = new QPushButton(QStringLiteral("OpenPort"), central_);
   Place(cmdOpenPort_, 10680, 5040, 1812, 492);
   for (QAbstractButton *b : {static_cast<QAbstractButton *>(chkLogEnabled_),

@@ -27,11 +27,15 @@ protected:
   }
 };
 
+// The line naming the device takes room below the port row; everything under
+// it moves down by as much.
+constexpr int kDeviceLine = 18;
+
 QPushButton *Button(QWidget *parent, const QString &caption, int left, int top) {
   auto *b = new QPushButton(caption, parent);
   b->setAutoDefault(false);
   b->setDefault(false);
-  b->setGeometry(Px(left), Px(top) - 2, Px(1245), std::max(Px(345), 26));
+  b->setGeometry(Px(left), Px(top) - 2 + kDeviceLine, Px(1245), std::max(Px(345), 26));
   return b;
 }
 
@@ -46,7 +50,7 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
                     Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   QIcon icon = ConfigIcon();
   d->setWindowIcon(icon);
-  d->setFixedSize(Px(5520), Px(4125));
+  d->setFixedSize(Px(5520), Px(4125) + kDeviceLine);
 
   auto *band = new QFrame(d);
   band->setGeometry(0, 0, Px(5520), Px(732));
@@ -70,13 +74,13 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
 
   const char *names[5] = {"Port:", "Parity:", "Data Bits:", "Stop Bits:", "Baudrate:"};
   for (int i = 0; i < 5; ++i) {
-    int top = 960 + 480 * i;
+    const int top = Px(960 + 480 * i) + (i > 0 ? kDeviceLine : 0);
     auto *label = new QLabel(QString::fromUtf8(names[i]), d);
-    label->move(Px(480), Px(top) + 3);
+    label->move(Px(480), top + 4);
     label->adjustSize();
     auto *list = new QComboBox(d);
     list->setEditable(false);
-    list->setGeometry(Px(2400), Px(top), Px(2292), 24);
+    list->setGeometry(Px(2400), top, Px(2292), 24);
     list->setAccessibleName(QString::fromUtf8(names[i]).chopped(1));
     if (i > 0)
       list->setToolTip(QStringLiteral("These Value Is Hard-Coded"));
@@ -86,18 +90,14 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
   }
   // The device behind the chosen port, under the port list.
   auto *device = new QLabel(d);
-  device->setGeometry(Px(480), Px(960) + 26, Px(5520 - 600), 16);
+  device->setGeometry(Px(2400), Px(960) + 25, Px(5520 - 2400 - 120), 16);
   QFont small = device->font();
   small.setPointSizeF(small.pointSizeF() * 0.85);
   device->setFont(small);
   device->setForegroundRole(QPalette::PlaceholderText);
-  // Its row would run into the parity row otherwise.
-  for (int i = 1; i < 5; ++i)
-    lists_[static_cast<std::size_t>(i)]->move(lists_[static_cast<std::size_t>(i)]->x(),
-                                              lists_[static_cast<std::size_t>(i)]->y() + 4);
 
   auto *line = new QFrame(d);
-  line->setGeometry(0, Px(3360), Px(5520), 1);
+  line->setGeometry(0, Px(3360) + kDeviceLine, Px(5520), 1);
   line->setAutoFillBackground(true);
   QPalette linePalette = line->palette();
   linePalette.setColor(QPalette::Window, QColor(128, 128, 128));
