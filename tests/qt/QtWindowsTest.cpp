@@ -1,0 +1,146 @@
+#include "FakeCommControl.h"
+#include "FakeControls.h"
+#include "FakeWindowHost.h"
+#include "MainWindow.h"
+#include "QtAboutWindow.h"
+#include "QtConfigSerialWindow.h"
+#include "SystemRoutines.h"
+#include "TempDir.h"
+#include "clsSerialPortConfigINI.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace kestrel::test {
+namespace {
+
+QApplication &App() {
+  static int argc = 1;
+  static char name[] = "qt_tests";
+  static char *argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+template <class T> T *ByText(QWidget &root, const QString &text) {
+  for (T *w : root.findChildren<T *>())
+    if (w->text() == text)
+      return w;
+  return nullptr;
+}
+
+void Settle(int ms = 80) {
+  QTest::qWait(ms);
+  QApplication::processEvents();
+}
+
+class QtWindows : public ::testing::Test {
+protected:
+  void SetUp() override {
+    App();
+    ApplicationFolder(dir.Path());
+    WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=19200,N,8,1\n");
+    comm.Port(2, FakeCommControl::PortState::Free);
+  }
+  TempDir dir;
+  FakeCommControl comm;
+  FakeClock clock;
+  FakeAppInfo appInfo;
+  FakeWindowHost host{clock, appInfo};
+};
+
+TEST_F(QtWindows, MainWindowOpensThePortAndShowsWhatArrives) {
+  qt::MainWindow window(comm, host);
+  window.show();
+  QPushButton *open = ByText<QPushButton>(window, "OpenPort");
+  ASSERT_NE(open, nullptr);
+  QLabel *panel1 = nullptr;
+  for (QLabel *l : window.statusBar()->findChildren<QLabel *>())
+    if (!panel1)
+      panel1 = l;
+  QTest::mouseClick(open, Qt::LeftButton);
+  EXPECT_TRUE(comm.PortOpen());
+  EXPECT_EQ(open->text(), "Close Port");
+  EXPECT_TRUE(ByText<QLabel>(window, "Serial Port Active"));
+  EXPECT_TRUE(ByText<QLabel>(window, "Com2 - 19200,N,8,1"));
+
+  comm.Receive("hello board\r\n");
+  Settle();
+  EXPECT_NE(window.Display().toPlainText().indexOf("hello board"), -1);
+
+  QTest::keyClicks(&window.Display(), "AT");
+  QTest::keyClick(&window.Display(), Qt::Key_Return);
+  QTest::keyClick(&window.Display(), Qt::Key_F5); // no character: nothing sent
+  EXPECT_EQ(comm.sent, "AT\r");
+
+  comm.Vanish();
+  window.DeviceClosed();
+  EXPECT_EQ(open->text(), "Open Port");
+  EXPECT_TRUE(ByText<QLabel>(window, "Serial Port Closed"));
+}
+
+TEST_F(QtWindows, DisplayRepaintsAreCoalescedUnderAFlood) {
+  qt::MainWindow window(comm, host);
+  window.show();
+  QTest::mouseClick(ByText<QPushButton>(window, "OpenPort"), Qt::LeftButton);
+  const int before = window.Display().Repaints();
+  for (int i = 0; i < 2000; ++i)
+    comm.Receive("line " + std::to_string(i) + "\r\n");
+  Settle(150);
+  EXPECT_LE(window.Display().Repaints() - before, 10);
+  EXPECT_NE(window.Display().toPlainText().indexOf("line 1999"), -1);
+}
+
+TEST_F(QtWindows, ConfigurationDialogFollowsItsControlTable) {
+  clsSerialPortConfigINI store;
+  store.FileNameINI("Serial.ini");
+  store.ComControl(&comm);
+  qt::QtConfigSerialWindow window(nullptr, [](std::int16_t) { return std::string("/dev/ttyS1"); });
+  window.Form().clsSerialPortConfig = &store;
+  window.Form().InitForm();
+  QDialog &d = window.Dialog();
+  EXPECT_EQ(d.windowTitle(), "Serial Port Configuration");
+  EXPECT_EQ(d.minimumSize(), d.maximumSize());
+  auto lists = d.findChildren<QComboBox *>();
+  ASSERT_EQ(lists.size(), 5);
+  EXPECT_EQ(lists[0]->currentText(), "COM2");
+  EXPECT_EQ(lists[4]->currentText(), "19200");
+  EXPECT_FALSE(lists[0]->isEditable());
+  EXPECT_EQ(lists[1]->toolTip(), "These Value Is Hard-Coded");
+  EXPECT_TRUE(ByText<QLabel>(d, "/dev/ttyS1"));
+  for (QPushButton *b : d.findChildren<QPushButton *>())
+    EXPECT_FALSE(b->autoDefault() || b->isDefault()) << b->text().toStdString();
+  QPushButton *ok = ByText<QPushButton>(d, "&OK");
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->nextInFocusChain(), ByText<QPushButton>(d, "&Cancel"));
+
+  lists[4]->setCurrentIndex(0);
+  QTest::mouseClick(ok, Qt::LeftButton);
+  std::string port, settings;
+  ASSERT_TRUE(store.SettingsRetrieve(port, settings));
+  EXPECT_EQ(settings, "115200,N,8,1");
+}
+
+TEST_F(QtWindows, AboutBoxUnloadsOnOkAndShowsTheVersion) {
+  FakeShell shell;
+  qt::QtAboutWindow about(clock, appInfo, shell);
+  EXPECT_TRUE(about.Loaded());
+  EXPECT_EQ(about.Widget().width(), (6780 + 7) / 15);
+  EXPECT_TRUE(ByText<QLabel>(about.Widget(), "Version 0.1 - January 13, 2009 (Alpha)"));
+  about.ShowModeless();
+  EXPECT_TRUE(about.Widget().isVisible());
+  QTest::mouseClick(ByText<QPushButton>(about.Widget(), "&Website"), Qt::LeftButton);
+  EXPECT_EQ(shell.opened.size(), 1u);
+  QTest::mouseClick(ByText<QPushButton>(about.Widget(), "&OK"), Qt::LeftButton);
+  EXPECT_FALSE(about.Loaded());
+  EXPECT_FALSE(about.Widget().isVisible());
+}
+
+} // namespace
+} // namespace kestrel::test
