@@ -5,7 +5,9 @@
 
 namespace kestrel {
 
-frmAbout::frmAbout(frmAboutControls controls) : c(controls) { c.lblVersion.Caption(VersionDesignText); }
+frmAbout::frmAbout(frmAboutControls controls) : c(controls) {
+  c.lblVersion.Caption(VersionDesignText);
+}
 
 void frmAbout::Form_Load() {
   // The running executable's own path: Linux programs carry no ".exe".
@@ -16,13 +18,15 @@ void frmAbout::Form_Load() {
                          std::to_string(c.appInfo.VersionMinor()) + "." +
                          std::to_string(c.appInfo.VersionRevision()) + " - " +
                          c.clock.DayName(changed.weekday) + " " +
-                         c.clock.MonthShortName(changed.month) + " " +
-                         std::to_string(changed.day) + ", " + std::to_string(changed.year));
+                         c.clock.MonthShortName(changed.month) + " " + std::to_string(changed.day) +
+                         ", " + std::to_string(changed.year));
   mWidth = Image2Width;
   mTop = static_cast<std::int16_t>(Image2Height + 100);
 }
 
-void frmAbout::Form_Activate() { c.tmrClose.Interval(CloseAfterMs); }
+void frmAbout::Form_Activate() {
+  c.tmrClose.Interval(CloseAfterMs);
+}
 
 void frmAbout::Form_DblClick() {
   c.tmrClose.Interval(0);

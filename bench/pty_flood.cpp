@@ -232,7 +232,8 @@ int main(int argc, char **argv) {
   std::thread writer([&] {
     std::size_t at = 0;
     while (at < input.size()) {
-      const ssize_t n = write(master, input.data() + at, std::min<std::size_t>(65536, input.size() - at));
+      const ssize_t n =
+          write(master, input.data() + at, std::min<std::size_t>(65536, input.size() - at));
       if (n > 0)
         at += static_cast<std::size_t>(n);
       else if (n < 0 && errno != EINTR && errno != EAGAIN)
@@ -241,7 +242,8 @@ int main(int argc, char **argv) {
     written = true;
   });
 
-  const std::size_t expectedLines = static_cast<std::size_t>(std::count(input.begin(), input.end(), '\n'));
+  const std::size_t expectedLines =
+      static_cast<std::size_t>(std::count(input.begin(), input.end(), '\n'));
   ui.Run([&] {
     if (!rssAfter10MB && comm.taken > (10u << 20))
       rssAfter10MB = RssKb();
@@ -249,7 +251,8 @@ int main(int argc, char **argv) {
            std::chrono::steady_clock::now() - start > std::chrono::minutes(30);
   });
   writer.join();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = CpuSeconds() - cpu0;
   frm.cmdOpenPort_Click();
   close(master);

@@ -118,8 +118,8 @@ enum class MessageIcon { Exclamation, Stop, Information };
 class IMessageBox {
 public:
   virtual ~IMessageBox() = default;
-  virtual void Show(const std::string &text, const std::string &title,
-                    MessageIcon icon, const std::string &detail = {}) = 0;
+  virtual void Show(const std::string &text, const std::string &title, MessageIcon icon,
+                    const std::string &detail = {}) = 0;
 };
 
 enum class ChooserResult { Chosen, Cancelled, Failed };

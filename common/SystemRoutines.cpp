@@ -3,9 +3,9 @@
 #include "Controls.h"
 
 #include <cerrno>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,7 +53,9 @@ std::string ApplicationFolder() {
   return chosen.empty() ? ExecutableFolder() : chosen;
 }
 
-void ApplicationFolder(const std::string &folder) { AppFolderOverride() = folder; }
+void ApplicationFolder(const std::string &folder) {
+  AppFolderOverride() = folder;
+}
 
 namespace {
 // Whether a file can be made in folder: access() would say yes to root even
@@ -92,7 +94,8 @@ bool FileLastChange(const std::string &path, LocalTime &when) {
   const std::time_t t = st.st_mtime;
   if (!::localtime_r(&t, &tm))
     return false;
-  when = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, tm.tm_wday};
+  when = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+          tm.tm_min,         tm.tm_sec,     tm.tm_wday};
   return true;
 }
 

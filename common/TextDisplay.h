@@ -23,9 +23,7 @@ namespace kestrel {
 
 class TextDisplay {
 public:
-  std::string_view Text() const {
-    return std::string_view(mBuffer).substr(mHead);
-  }
+  std::string_view Text() const { return std::string_view(mBuffer).substr(mHead); }
   // Replaces the whole text.
   void Text(std::string_view text);
   std::size_t Length() const { return mBuffer.size() - mHead; }

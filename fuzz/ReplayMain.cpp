@@ -15,8 +15,7 @@ namespace {
 int RunOne(const std::filesystem::path &file) {
   std::ifstream in(file, std::ios::binary);
   std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()),
-                                bytes.size());
+  return LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
 }
 } // namespace
 

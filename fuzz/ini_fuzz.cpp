@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     return 0;
   const std::string path = dir.File("fuzz.ini");
   const unsigned pick = data[0];
-  const std::string value(reinterpret_cast<const char *>(data + 1), std::min<std::size_t>(size - 1, 12));
+  const std::string value(reinterpret_cast<const char *>(data + 1),
+                          std::min<std::size_t>(size - 1, 12));
   const std::string original(reinterpret_cast<const char *>(data + 1), size - 1);
   test::WriteFile(path, original);
 

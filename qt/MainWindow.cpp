@@ -12,7 +12,9 @@ namespace kestrel::qt {
 
 namespace {
 // The layout is given in twips; 15 twips make a pixel at 96 dpi.
-int Px(int twips) { return (twips + 7) / 15; }
+int Px(int twips) {
+  return (twips + 7) / 15;
+}
 
 // Linux fonts run taller than the design's, so captioned controls get at
 // least this height.
@@ -138,8 +140,8 @@ void MainWindow::BuildMenus() {
   options->addSeparator();
   mnuOptionAddTime_ = AddToggle(options, QStringLiteral("Prefix Time To Receive Data"), false,
                                 &frmTop::mnuOptionAddTime_Click);
-  mnuOptionIgnorePinStatus_ = AddToggle(options, QStringLiteral("Ignore Pin Status Messages"),
-                                        true, &frmTop::mnuOptionIgnorePinStatus_Click);
+  mnuOptionIgnorePinStatus_ = AddToggle(options, QStringLiteral("Ignore Pin Status Messages"), true,
+                                        &frmTop::mnuOptionIgnorePinStatus_Click);
   mnuRTSLevel_ = AddToggle(options, QStringLiteral("RTS High"), false, &frmTop::mnuRTSLevel_Click);
   mnuDTRLevel_ = AddToggle(options, QStringLiteral("DTR High"), false, &frmTop::mnuDTRLevel_Click);
 
@@ -153,7 +155,9 @@ void MainWindow::BuildMenus() {
   aDtr_ = std::make_unique<QtMenuItem>(mnuDTRLevel_);
 }
 
-void MainWindow::DeviceClosed() { frm_->MSComm1_Closed(); }
+void MainWindow::DeviceClosed() {
+  frm_->MSComm1_Closed();
+}
 
 void MainWindow::closeEvent(QCloseEvent *event) {
   if (!terminated_) {

@@ -13,7 +13,9 @@
 namespace kestrel::qt {
 
 namespace {
-int Px(int twips) { return (twips + 7) / 15; }
+int Px(int twips) {
+  return (twips + 7) / 15;
+}
 } // namespace
 
 // The window itself, for its activate and double-click events.
@@ -122,7 +124,9 @@ QtAboutWindow::QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell)
 
 QtAboutWindow::~QtAboutWindow() = default;
 
-QWidget &QtAboutWindow::Widget() { return *window_; }
+QWidget &QtAboutWindow::Widget() {
+  return *window_;
+}
 
 void QtAboutWindow::ShowModeless() {
   window_->show();

@@ -11,7 +11,9 @@ namespace kestrel::qt {
 
 namespace {
 
-int Px(int twips) { return (twips + 7) / 15; }
+int Px(int twips) {
+  return (twips + 7) / 15;
+}
 
 // No button answers Esc or Enter; Esc would otherwise close the dialog.
 class ConfigDialog : public QDialog {
@@ -110,7 +112,8 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
   QWidget::setTabOrder(ok, cancel);
   QWidget::setTabOrder(cancel, lists_[0]);
   for (int i = 0; i < 4; ++i)
-    QWidget::setTabOrder(lists_[static_cast<std::size_t>(i)], lists_[static_cast<std::size_t>(i + 1)]);
+    QWidget::setTabOrder(lists_[static_cast<std::size_t>(i)],
+                         lists_[static_cast<std::size_t>(i + 1)]);
   QWidget::setTabOrder(lists_[4], defaults);
   ok->setFocus(Qt::OtherFocusReason);
 

@@ -75,7 +75,9 @@ QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : bar_(bar), clock_(new QT
     labels_.push_back(label);
   }
   QLabel *time = labels_.back();
-  auto tick = [time] { time->setText(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat)); };
+  auto tick = [time] {
+    time->setText(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
+  };
   tick();
   QObject::connect(clock_, &QTimer::timeout, bar, tick);
   clock_->start(1000);
@@ -105,7 +107,9 @@ void QtStatusBar::PanelEnabled(int panel, bool enabled) {
     l->setEnabled(enabled);
 }
 
-void QtStatusBar::Refresh() { bar_->repaint(); }
+void QtStatusBar::Refresh() {
+  bar_->repaint();
+}
 
 std::string QtComboBox::Text() const {
   return c_->currentIndex() >= 0 ? FromQt(c_->currentText()) : std::string();
@@ -146,14 +150,15 @@ static QString QtFilter(const std::string &filter) {
   QStringList parts = ToQt(filter).split(QLatin1Char('|'));
   QStringList labels;
   for (int i = 0; i + 1 < parts.size(); i += 2)
-    labels << parts[i] + (parts[i].contains(QLatin1Char('(')) ? QString()
-                                                             : QStringLiteral(" (%1)").arg(parts[i + 1]));
+    labels << parts[i] + (parts[i].contains(QLatin1Char('('))
+                              ? QString()
+                              : QStringLiteral(" (%1)").arg(parts[i + 1]));
   return labels.join(QStringLiteral(";;"));
 }
 
 ChooserResult QtFileChooser::Show() {
-  QFileDialog dialog(parent_, ToQt(title_),
-                     QString::fromLocal8Bit(initDir_.c_str()), QtFilter(filter_));
+  QFileDialog dialog(parent_, ToQt(title_), QString::fromLocal8Bit(initDir_.c_str()),
+                     QtFilter(filter_));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // The log is appended to, never overwritten: choosing an existing file is
@@ -178,8 +183,8 @@ LocalTime QtClock::Now() const {
   QDateTime now = QDateTime::currentDateTime();
   QDate d = now.date();
   QTime t = now.time();
-  return LocalTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(),
-                   d.dayOfWeek() % 7};
+  return LocalTime{d.year(),   d.month(),  d.day(),          t.hour(),
+                   t.minute(), t.second(), d.dayOfWeek() % 7};
 }
 
 std::string QtClock::DefaultDateTimeText(const LocalTime &t) const {
@@ -203,16 +208,25 @@ std::string QtAppInfo::ExeFolder() const {
 }
 
 std::string QtAppInfo::ExeName() const {
-  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toLocal8Bit().toStdString();
+  return QFileInfo(QCoreApplication::applicationFilePath())
+      .completeBaseName()
+      .toLocal8Bit()
+      .toStdString();
 }
 
 std::string QtAppInfo::ExePath() const {
   return QCoreApplication::applicationFilePath().toLocal8Bit().toStdString();
 }
 
-int QtAppInfo::VersionMajor() const { return KESTREL_VERSION_MAJOR; }
-int QtAppInfo::VersionMinor() const { return KESTREL_VERSION_MINOR; }
-int QtAppInfo::VersionRevision() const { return KESTREL_VERSION_PATCH; }
+int QtAppInfo::VersionMajor() const {
+  return KESTREL_VERSION_MAJOR;
+}
+int QtAppInfo::VersionMinor() const {
+  return KESTREL_VERSION_MINOR;
+}
+int QtAppInfo::VersionRevision() const {
+  return KESTREL_VERSION_PATCH;
+}
 
 bool QtShell::Open(const std::string &target) {
   return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromLocal8Bit(target.c_str())));

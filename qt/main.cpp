@@ -21,8 +21,8 @@ int main(int argc, char *argv[]) {
   // An installed copy cannot write beside itself in /usr/bin; its settings go
   // to the user's configuration folder instead.
   const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-  ApplicationFolder(ChooseSettingsFolder(ExecutableFolder(),
-                                         config.toStdString() + "/kestrel-terminal"));
+  ApplicationFolder(
+      ChooseSettingsFolder(ExecutableFolder(), config.toStdString() + "/kestrel-terminal"));
 
   const DeviceMap devices = DeviceMap::FromIni(ApplicationFolder() + "/Serial.ini");
   PosixCommControl comm(devices, qt::PostToUi);

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev)
 case "${1:-build}" in
-  test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev) ;;
+  test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream) ;;
   run) packages+=(qt6-qpa-plugins) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   screens) packages+=(xvfb xauth imagemagick x11-utils xdotool) ;;

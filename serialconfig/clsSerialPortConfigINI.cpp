@@ -40,14 +40,18 @@ void clsSerialPortConfigINI::ComControl(ICommControl *vData) {
   (void)PortsFindAll(1, 20);
 }
 
-ICommControl *clsSerialPortConfigINI::ComControl() const { return mComControl; }
+ICommControl *clsSerialPortConfigINI::ComControl() const {
+  return mComControl;
+}
 
 void clsSerialPortConfigINI::FileNameINI(const std::string &vData) {
   if (!vData.empty())
     mFileNameINI = vData;
 }
 
-std::string clsSerialPortConfigINI::FileNameINI() const { return mFileNameINI; }
+std::string clsSerialPortConfigINI::FileNameINI() const {
+  return mFileNameINI;
+}
 
 bool clsSerialPortConfigINI::ComPortAlreadyOpened(ICommControl &vCommControl,
                                                   std::int16_t iPortNumber) {
@@ -93,8 +97,8 @@ bool clsSerialPortConfigINI::SettingsUpdate(const std::string &COMPort,
   // An entry whose trimmed text is empty is not written, and that is no
   // failure; any other entry that does not reach the file is.
   bool saved = true;
-  for (const auto &[item, text] : {std::pair{"Port", Trim(COMPort)},
-                                   std::pair{"Settings", Trim(COMSettings)}}) {
+  for (const auto &[item, text] :
+       {std::pair{"Port", Trim(COMPort)}, std::pair{"Settings", Trim(COMSettings)}}) {
     if (text.empty())
       continue;
     if (!mIni.DataSave(item, text)) {
@@ -119,7 +123,8 @@ std::int16_t clsSerialPortConfigINI::PortsFound() const {
 }
 
 std::int16_t clsSerialPortConfigINI::Port(std::int16_t PortIndex) const {
-  const clsPort *port = PortIndex < 1 || PortIndex > mPorts.Count() ? nullptr : mPorts.Item(PortIndex);
+  const clsPort *port =
+      PortIndex < 1 || PortIndex > mPorts.Count() ? nullptr : mPorts.Item(PortIndex);
   return port ? port->Port() : 0;
 }
 
@@ -131,9 +136,13 @@ void clsSerialPortConfigINI::ComPortOpen(bool vData) {
   (void)ComPortOpenClose(vData);
 }
 
-bool clsSerialPortConfigINI::ComPortOpen() const { return mComControl && mComControl->PortOpen(); }
+bool clsSerialPortConfigINI::ComPortOpen() const {
+  return mComControl && mComControl->PortOpen();
+}
 
-std::string clsSerialPortConfigINI::LastSaveError() const { return mLastSaveError; }
+std::string clsSerialPortConfigINI::LastSaveError() const {
+  return mLastSaveError;
+}
 
 std::string clsSerialPortConfigINI::SettingsFilePath() const {
   // The INI object forgets a file it could not create; the message still

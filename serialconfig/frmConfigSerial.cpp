@@ -77,8 +77,9 @@ bool frmConfigSerial::PortInfoSave() {
   if (!clsSerialPortConfig)
     return false;
   const std::string port = PortTextFromName(List(ListPort).Text());
-  const std::string settings = SettingsCompose(List(ListBaud).Text(), List(ListParity).Text(),
-                                               List(ListDataBits).Text(), List(ListStopBits).Text());
+  const std::string settings =
+      SettingsCompose(List(ListBaud).Text(), List(ListParity).Text(), List(ListDataBits).Text(),
+                      List(ListStopBits).Text());
   if (clsSerialPortConfig->SettingsUpdate(port, settings))
     return true;
   const std::string reason = clsSerialPortConfig->LastSaveError();
@@ -117,14 +118,18 @@ void frmConfigSerial::cmdOK_Click(std::int16_t Index) {
   }
 }
 
-void frmConfigSerial::cmdDefaults_Click() { InitDefaults(false); }
+void frmConfigSerial::cmdDefaults_Click() {
+  InitDefaults(false);
+}
 
 void frmConfigSerial::cmbPort_Click(std::int16_t Index) {
   if (Index == ListPort)
     DeviceLineUpdate();
 }
 
-void frmConfigSerial::Form_Terminate() { clsSerialPortConfig = nullptr; }
+void frmConfigSerial::Form_Terminate() {
+  clsSerialPortConfig = nullptr;
+}
 
 void frmConfigSerial::DeviceLineUpdate() {
   const std::string name = List(ListPort).Text();
@@ -132,7 +137,8 @@ void frmConfigSerial::DeviceLineUpdate() {
   if (c.describePort && name.size() > 3 && name != kNoPort && name.compare(0, 3, "COM") == 0) {
     const std::string digits = PortTextFromName(name);
     if (!digits.empty() && digits.size() <= 5 &&
-        std::all_of(digits.begin(), digits.end(), [](unsigned char ch) { return std::isdigit(ch); })) {
+        std::all_of(digits.begin(), digits.end(),
+                    [](unsigned char ch) { return std::isdigit(ch); })) {
       const long n = std::stol(digits);
       if (n > 0 && n <= 32767)
         line = c.describePort(static_cast<std::int16_t>(n));

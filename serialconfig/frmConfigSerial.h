@@ -14,18 +14,24 @@
 #include "Controls.h"
 
 #include <array>
-#include <utility>
-#include <vector>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kestrel {
 
 class clsSerialPortConfigINI;
 
 // Indexes of the cmbPort lists.
-enum ConfigList : int { ListPort = 0, ListParity = 1, ListDataBits = 2, ListStopBits = 3, ListBaud = 4 };
+enum ConfigList : int {
+  ListPort = 0,
+  ListParity = 1,
+  ListDataBits = 2,
+  ListStopBits = 3,
+  ListBaud = 4
+};
 
 struct frmConfigSerialControls {
   std::array<IComboBox *, 5> cmbPort;

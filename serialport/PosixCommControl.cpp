@@ -156,7 +156,9 @@ DeviceMap DeviceMap::FromIni(const std::string &iniPath) {
   return map;
 }
 
-void DeviceMap::Map(std::int16_t port, const std::string &device) { mOverrides[port] = device; }
+void DeviceMap::Map(std::int16_t port, const std::string &device) {
+  mOverrides[port] = device;
+}
 
 std::string DeviceMap::DevicePath(std::int16_t port) const {
   if (auto it = mOverrides.find(port); it != mOverrides.end())
@@ -278,9 +280,9 @@ int PosixCommControl::Impl::Open() {
       return Fail(comPortAlreadyOpen, why + " (another program has the port open)");
     case EACCES:
     case EPERM:
-      return Fail(comAccessDenied,
-                  why + ". To use serial ports, add your user to the dialout group "
-                        "(sudo usermod -aG dialout $USER) and log in again.");
+      return Fail(comAccessDenied, why +
+                                       ". To use serial ports, add your user to the dialout group "
+                                       "(sudo usermod -aG dialout $USER) and log in again.");
     default:
       return Fail(comDeviceError, why);
     }
@@ -436,7 +438,7 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
   const int w = wake;
   serial::LineErrorDecoder decoder;
 
-  serial_icounter_struct last {};
+  serial_icounter_struct last{};
   bool haveCounters = Ioctl(f, TIOCGICOUNT, &last) == 0;
   int lastLevels = 0;
   bool haveLevels = !haveCounters && Ioctl(f, TIOCMGET, &lastLevels) == 0;
@@ -520,7 +522,7 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
     }
 
     if (!gone && haveCounters) {
-      serial_icounter_struct now {};
+      serial_icounter_struct now{};
       if (Ioctl(f, TIOCGICOUNT, &now) == 0) {
         serial::CounterEvents(Counters(last), Counters(now), kinds);
         last = now;
@@ -549,7 +551,8 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
   }
 }
 
-PosixCommControl::PosixCommControl(DeviceMap devices, Poster postToUi) : d(std::make_unique<Impl>()) {
+PosixCommControl::PosixCommControl(DeviceMap devices, Poster postToUi)
+    : d(std::make_unique<Impl>()) {
   d->devices = std::move(devices);
   d->post = std::move(postToUi);
 }
@@ -559,7 +562,9 @@ PosixCommControl::~PosixCommControl() {
   d->Close();
 }
 
-std::int16_t PosixCommControl::CommPort() const { return d->commPort; }
+std::int16_t PosixCommControl::CommPort() const {
+  return d->commPort;
+}
 
 int PosixCommControl::CommPort(std::int16_t port) {
   if (d->open)
@@ -570,7 +575,9 @@ int PosixCommControl::CommPort(std::int16_t port) {
   return comNoError;
 }
 
-std::string PosixCommControl::Settings() const { return d->settingsText; }
+std::string PosixCommControl::Settings() const {
+  return d->settingsText;
+}
 
 int PosixCommControl::Settings(const std::string &text) {
   serial::LineSettings wanted;
@@ -599,7 +606,9 @@ int PosixCommControl::Settings(const std::string &text) {
   return comNoError;
 }
 
-std::int16_t PosixCommControl::InputLen() const { return d->inputLen; }
+std::int16_t PosixCommControl::InputLen() const {
+  return d->inputLen;
+}
 
 int PosixCommControl::InputLen(std::int16_t length) {
   if (length < 0)
@@ -608,7 +617,9 @@ int PosixCommControl::InputLen(std::int16_t length) {
   return comNoError;
 }
 
-bool PosixCommControl::RTSEnable() const { return d->rts; }
+bool PosixCommControl::RTSEnable() const {
+  return d->rts;
+}
 
 int PosixCommControl::RTSEnable(bool high) {
   d->rts = high;
@@ -616,7 +627,9 @@ int PosixCommControl::RTSEnable(bool high) {
   return comNoError;
 }
 
-bool PosixCommControl::DTREnable() const { return d->dtr; }
+bool PosixCommControl::DTREnable() const {
+  return d->dtr;
+}
 
 int PosixCommControl::DTREnable(bool high) {
   d->dtr = high;
@@ -624,7 +637,9 @@ int PosixCommControl::DTREnable(bool high) {
   return comNoError;
 }
 
-std::int16_t PosixCommControl::RThreshold() const { return d->rThreshold; }
+std::int16_t PosixCommControl::RThreshold() const {
+  return d->rThreshold;
+}
 
 int PosixCommControl::RThreshold(std::int16_t threshold) {
   if (threshold < 0)
@@ -633,7 +648,9 @@ int PosixCommControl::RThreshold(std::int16_t threshold) {
   return comNoError;
 }
 
-bool PosixCommControl::PortOpen() const { return d->open; }
+bool PosixCommControl::PortOpen() const {
+  return d->open;
+}
 
 int PosixCommControl::PortOpen(bool open) {
   if (!open) {
@@ -693,16 +710,24 @@ std::string PosixCommControl::Input() {
   return out;
 }
 
-std::int16_t PosixCommControl::CommEvent() const { return d->commEvent; }
+std::int16_t PosixCommControl::CommEvent() const {
+  return d->commEvent;
+}
 
-void PosixCommControl::OnComm(std::function<void()> handler) { d->handler = std::move(handler); }
+void PosixCommControl::OnComm(std::function<void()> handler) {
+  d->handler = std::move(handler);
+}
 
-std::string PosixCommControl::LastErrorText() const { return d->lastError; }
+std::string PosixCommControl::LastErrorText() const {
+  return d->lastError;
+}
 
 void PosixCommControl::OnClosedByDevice(std::function<void()> handler) {
   d->closedHandler = std::move(handler);
 }
 
-std::string PosixCommControl::DevicePath() const { return d->devices.DevicePath(d->commPort); }
+std::string PosixCommControl::DevicePath() const {
+  return d->devices.DevicePath(d->commPort);
+}
 
 } // namespace kestrel

@@ -20,7 +20,8 @@ protected:
   }
   // The executable's last change, at local noon of the day given.
   void ExeChangedOn(int year, int month, int day) {
-    WriteFile(dir.File("kestrel-terminal"), "\x7f" "ELF");
+    WriteFile(dir.File("kestrel-terminal"), "\x7f"
+                                            "ELF");
     std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;

@@ -15,6 +15,10 @@ struct ShownCase {
   std::string shown;
 };
 
+void PrintTo(const ShownCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class ReceivedBytes : public TerminalTest, public testing::WithParamInterface<ShownCase> {};
 
 TEST_P(ReceivedBytes, ShowAsTheyShould) {
@@ -122,6 +126,10 @@ struct ClearCase {
   const char *size;
   bool clears;
 };
+
+void PrintTo(const ClearCase &c, std::ostream *os) {
+  *os << c.name;
+}
 
 class AutomaticClearing : public TerminalTest, public testing::WithParamInterface<ClearCase> {};
 

@@ -109,6 +109,10 @@ struct FailureCase {
   int error;
 };
 
+void PrintTo(const FailureCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class LogWriteFailure : public TerminalTest, public testing::WithParamInterface<FailureCase> {};
 
 // The failure is met either at the start line or in the middle of received

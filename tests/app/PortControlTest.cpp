@@ -33,6 +33,10 @@ struct FailCase {
   const char *detail;
 };
 
+void PrintTo(const FailCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 class PortWontOpen : public PortTest, public testing::WithParamInterface<FailCase> {};
 
 TEST_P(PortWontOpen, SaysWhyInTheDetail) {
@@ -108,6 +112,10 @@ struct EventCase {
   int kind;
   std::string line;
 };
+
+void PrintTo(const EventCase &c, std::ostream *os) {
+  *os << c.name;
+}
 
 class CommEvents : public TerminalTest, public testing::WithParamInterface<EventCase> {};
 

@@ -1,7 +1,7 @@
 #include "SystemRoutines.h"
+#include "FakeControls.h"
 #include "TempDir.h"
 #include "modShell.h"
-#include "FakeControls.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -48,7 +48,9 @@ struct ValCase {
   const char *text;
   double value;
 };
-void PrintTo(const ValCase &c, std::ostream *os) { *os << '"' << c.text << '"'; }
+void PrintTo(const ValCase &c, std::ostream *os) {
+  *os << '"' << c.text << '"';
+}
 class ValReadsTheLeadingNumber : public ::testing::TestWithParam<ValCase> {};
 TEST_P(ValReadsTheLeadingNumber, AsBasicDoes) {
   EXPECT_DOUBLE_EQ(Val(GetParam().text), GetParam().value) << GetParam().text;

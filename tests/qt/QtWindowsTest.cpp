@@ -20,14 +20,6 @@
 namespace kestrel::test {
 namespace {
 
-QApplication &App() {
-  static int argc = 1;
-  static char name[] = "qt_tests";
-  static char *argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
-
 template <class T> T *ByText(QWidget &root, const QString &text) {
   for (T *w : root.findChildren<T *>())
     if (w->text() == text)
@@ -43,7 +35,6 @@ void Settle(int ms = 80) {
 class QtWindows : public ::testing::Test {
 protected:
   void SetUp() override {
-    App();
     ApplicationFolder(dir.Path());
     WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=19200,N,8,1\n");
     comm.Port(2, FakeCommControl::PortState::Free);
@@ -144,3 +135,11 @@ TEST_F(QtWindows, AboutBoxUnloadsOnOkAndShowsTheVersion) {
 
 } // namespace
 } // namespace kestrel::test
+
+// The application object must outlive every widget and be gone before the
+// program's static objects are, so it lives in main.
+int main(int argc, char **argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}

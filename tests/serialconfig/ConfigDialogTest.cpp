@@ -38,15 +38,15 @@ protected:
   FakeMessageBox messageBox;
   FakeForm window;
   std::vector<int> described;
-  frmConfigSerial form{frmConfigSerialControls{
-      {&lists[0], &lists[1], &lists[2], &lists[3], &lists[4]},
-      lblDevice,
-      messageBox,
-      window,
-      [this](std::int16_t port) {
-        described.push_back(port);
-        return "/dev/ttyUSB" + std::to_string(port - 5);
-      }}};
+  frmConfigSerial form{
+      frmConfigSerialControls{{&lists[0], &lists[1], &lists[2], &lists[3], &lists[4]},
+                              lblDevice,
+                              messageBox,
+                              window,
+                              [this](std::int16_t port) {
+                                described.push_back(port);
+                                return "/dev/ttyUSB" + std::to_string(port - 5);
+                              }}};
 };
 
 TEST_F(ConfigDialog, FillsTheListsInTheirFixedOrder) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace kestrel {
 namespace {
 
@@ -9,6 +11,10 @@ struct FieldCase {
   std::string settings; // with the extra comma
   std::string baud, parity, data, stop;
 };
+
+void PrintTo(const FieldCase &c, std::ostream *os) {
+  *os << '"' << c.settings << '"';
+}
 
 class SettingsFields : public ::testing::TestWithParam<FieldCase> {};
 

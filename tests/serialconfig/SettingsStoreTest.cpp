@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 
 namespace kestrel {
@@ -46,6 +48,14 @@ TEST_F(SettingsStore, FindsFreeAndBusyPortsAndLeavesThemClosed) {
   EXPECT_EQ(comm.opened, comm.closed);
 }
 
+TEST_F(SettingsStore, AScanFromAboveTheLastNumberFindsNothing) {
+  comm.Port(3, State::Free);
+  store.ComControl(&comm);
+  EXPECT_EQ(store.PortsFindAll(5, 2), 0);
+  EXPECT_EQ(store.PortsFound(), 0);
+  EXPECT_EQ(store.PortsFindAll(3, 3), 1);
+}
+
 TEST_F(SettingsStore, SavesAndReadsBackTrimmed) {
   ASSERT_TRUE(store.SettingsUpdate(" 3 ", "115200,E,7,2 "));
   std::string port, settings;
@@ -71,6 +81,11 @@ struct StoredCase {
   std::string file;
 };
 
+// Shown in test names and failures.
+void PrintTo(const StoredCase &c, std::ostream *os) {
+  *os << c.label;
+}
+
 class UnusableStore : public SettingsStore, public ::testing::WithParamInterface<StoredCase> {};
 
 TEST_P(UnusableStore, RetrieveSaysNoAndAFreshSaveWorks) {
@@ -84,7 +99,8 @@ TEST_P(UnusableStore, RetrieveSaysNoAndAFreshSaveWorks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, UnusableStore,
-    ::testing::Values(StoredCase{"empty", ""}, StoredCase{"no_section", "Port=3\nSettings=9600,N,8,1\n"},
+    ::testing::Values(StoredCase{"empty", ""},
+                      StoredCase{"no_section", "Port=3\nSettings=9600,N,8,1\n"},
                       StoredCase{"port_zero", "[SerialPort]\nPort=0\nSettings=9600,N,8,1\n"},
                       StoredCase{"port_text", "[SerialPort]\nPort=abc\nSettings=9600,N,8,1\n"},
                       StoredCase{"no_settings", "[SerialPort]\nPort=3\n"},

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 
 namespace kestrel {
@@ -16,6 +18,10 @@ struct TableCase {
   const char *device;
 };
 
+void PrintTo(const TableCase &c, std::ostream *os) {
+  *os << "COM" << c.port;
+}
+
 class BuiltInTable : public ::testing::TestWithParam<TableCase> {};
 
 TEST_P(BuiltInTable, NamesTheLinuxDevice) {
@@ -24,18 +30,21 @@ TEST_P(BuiltInTable, NamesTheLinuxDevice) {
 
 INSTANTIATE_TEST_SUITE_P(Ports, BuiltInTable,
                          ::testing::Values(TableCase{1, "/dev/ttyS0"}, TableCase{4, "/dev/ttyS3"},
-                                           TableCase{5, "/dev/ttyUSB0"}, TableCase{12, "/dev/ttyUSB7"},
-                                           TableCase{13, "/dev/ttyACM0"}, TableCase{20, "/dev/ttyACM7"},
-                                           TableCase{0, ""}, TableCase{21, ""}, TableCase{-3, ""}));
+                                           TableCase{5, "/dev/ttyUSB0"},
+                                           TableCase{12, "/dev/ttyUSB7"},
+                                           TableCase{13, "/dev/ttyACM0"},
+                                           TableCase{20, "/dev/ttyACM7"}, TableCase{0, ""},
+                                           TableCase{21, ""}, TableCase{-3, ""}));
 
 TEST(DevicesSection, LaysEntriesOverTheTableAndIgnoresTheRest) {
   TempDir dir;
   const std::string byId =
       "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK2J4L-if00-port0"; // over 49 characters
-  WriteFile(dir.File("Serial.ini"), "[Serial Port]\r\nPort=5\r\n[Devices]\r\nCOM5=" + byId +
-                                        "\r\ncom20 = /dev/pts/7\r\nCOM0=/dev/null\r\nCOMX=/dev/null\r\n"
-                                        "COM99999=/dev/null\r\nCOM7=\r\nPort=/dev/null\r\n[Other]\r\n"
-                                        "COM1=/dev/null\r\n");
+  WriteFile(dir.File("Serial.ini"),
+            "[Serial Port]\r\nPort=5\r\n[Devices]\r\nCOM5=" + byId +
+                "\r\ncom20 = /dev/pts/7\r\nCOM0=/dev/null\r\nCOMX=/dev/null\r\n"
+                "COM99999=/dev/null\r\nCOM7=\r\nPort=/dev/null\r\n[Other]\r\n"
+                "COM1=/dev/null\r\n");
   DeviceMap map = DeviceMap::FromIni(dir.File("Serial.ini"));
   EXPECT_EQ(map.DevicePath(5), byId);
   EXPECT_EQ(map.DevicePath(20), "/dev/pts/7");

@@ -1,7 +1,9 @@
-#include "CommControl.h"
 #include "LineEvents.h"
+#include "CommControl.h"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 #include <random>
 #include <sys/ioctl.h>
@@ -17,6 +19,11 @@ struct MarkCase {
   std::string data;   // as it was sent
   std::size_t errors, breaks;
 };
+
+// Shown in test names and failures.
+void PrintTo(const MarkCase &c, std::ostream *os) {
+  *os << c.label;
+}
 
 class MarkDecoding : public ::testing::TestWithParam<MarkCase> {};
 
@@ -38,13 +45,23 @@ TEST_P(MarkDecoding, StripsMarksAndCountsThemWhateverTheSplit) {
 INSTANTIATE_TEST_SUITE_P(
     Streams, MarkDecoding,
     ::testing::Values(MarkCase{"plain", "hello\r\n", "hello\r\n", 0, 0},
-                      MarkCase{"real_ff", "a\xFF\xFF" "b", "a\xFF" "b", 0, 0},
+                      MarkCase{"real_ff",
+                               "a\xFF\xFF"
+                               "b",
+                               "a\xFF"
+                               "b",
+                               0, 0},
                       MarkCase{"ff_pairs", "\xFF\xFF\xFF\xFF", "\xFF\xFF", 0, 0},
                       MarkCase{"error_byte", "a\xFF\x00Zb"s, "aZb", 1, 0},
                       MarkCase{"error_on_ff", "\xFF\x00\xFF"s, "\xFF", 1, 0},
                       MarkCase{"break", "x\xFF\x00\x00y"s, "xy", 0, 1},
                       MarkCase{"nul_data", "\x00\x00"s, "\x00\x00"s, 0, 0},
-                      MarkCase{"unknown_mark_passes", "\xFF" "A", "\xFF" "A", 0, 0},
+                      MarkCase{"unknown_mark_passes",
+                               "\xFF"
+                               "A",
+                               "\xFF"
+                               "A",
+                               0, 0},
                       MarkCase{"mixed", "\xFF\x00\x00\xFF\xFF\xFF\x00!"s, "\xFF!", 1, 1}),
     [](const auto &info) { return std::string(info.param.label); });
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
@@ -189,6 +191,18 @@ TEST_F(PtyPort, HandlersAreNeverReentered) {
 }
 
 TEST_F(PtyPort, FarEndHangingUpClosesThePortOnce) {
+  // The port names a link, as /dev/serial/by-id names an adapter, so that the
+  // device can come back under the same name.
+  test::TempDir dir;
+  const std::string link = dir.File("adapter");
+  std::filesystem::create_symlink(pty.SlavePath(), link);
+  DeviceMap map;
+  map.Map(1, link);
+  comm = std::make_unique<PosixCommControl>(map, ui.Poster());
+  comm->OnComm([this] { received += comm->Input(); });
+  comm->OnClosedByDevice([this] { ++closedByDevice; });
+  ASSERT_EQ(comm->RThreshold(1), comNoError);
+
   ASSERT_EQ(Open(), comNoError);
   pty.Write("last words");
   ASSERT_TRUE(ui.PumpUntil([&] { return received == "last words"; }));
@@ -199,15 +213,12 @@ TEST_F(PtyPort, FarEndHangingUpClosesThePortOnce) {
   EXPECT_EQ(closedByDevice, 1);
   EXPECT_EQ(comm->Output("x"), comPortNotOpen);
 
-  // The device comes back: a new pty most often takes the freed name.
-  std::string path = pty.SlavePath();
-  Pty again;
+  std::filesystem::remove(link); // unplugged: the name is gone
+  EXPECT_EQ(Open(), comInvalidPortNumber);
+  Pty again; // plugged in again
   ASSERT_TRUE(again.Ok());
-  if (again.SlavePath() != path) {
-    EXPECT_EQ(comm->PortOpen(true), comInvalidPortNumber);
-    return;
-  }
-  ASSERT_EQ(comm->PortOpen(true), comNoError);
+  std::filesystem::create_symlink(again.SlavePath(), link);
+  ASSERT_EQ(Open(), comNoError);
   again.Write("back");
   EXPECT_TRUE(ui.PumpUntil([&] { return received == "last wordsback"; }));
 }
@@ -281,6 +292,11 @@ struct OpenFailure {
   std::string device;
   int error;
 };
+
+// Shown in test names and failures.
+void PrintTo(const OpenFailure &c, std::ostream *os) {
+  *os << c.label;
+}
 
 class FailedOpen : public ::testing::TestWithParam<OpenFailure> {};
 

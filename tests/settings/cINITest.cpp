@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+
+#include <ostream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,6 +98,11 @@ struct PathCase {
   const char *label;
   std::string full, folder, name;
 };
+
+// Shown in test names and failures.
+void PrintTo(const PathCase &c, std::ostream *os) {
+  *os << c.label;
+}
 
 class cINIFullPath : public testing::TestWithParam<PathCase> {};
 

@@ -44,11 +44,11 @@ public:
   void Vanish();
 
   std::map<int, PortState> ports;
-  std::string sent;               // everything Output took
-  std::vector<int> opened;        // port numbers opened, in order
-  std::vector<int> closed;        // port numbers closed, in order
-  std::vector<bool> rtsHistory;   // every RTSEnable set
-  std::vector<int> setterErrors;  // the result of every failing setter
+  std::string sent;              // everything Output took
+  std::vector<int> opened;       // port numbers opened, in order
+  std::vector<int> closed;       // port numbers closed, in order
+  std::vector<bool> rtsHistory;  // every RTSEnable set
+  std::vector<int> setterErrors; // the result of every failing setter
   int settingsCalls = 0;
 
 private:

@@ -27,7 +27,9 @@ Pty::Pty() {
   slave_ = name;
 }
 
-Pty::~Pty() { Close(); }
+Pty::~Pty() {
+  Close();
+}
 
 void Pty::Close() {
   if (master_ >= 0)
