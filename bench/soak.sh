@@ -37,6 +37,8 @@ sleep 1.5
 xdotool type --delay 5 "$work/soak.log"
 xdotool key Return
 sleep 0.5
+# Typed keys go to the display.
+xdotool mousemove 400 200 click 1
 
 ticks=$(getconf CLK_TCK)
 cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
@@ -47,7 +49,6 @@ start=$(date +%s.%N)
 cpu0=$(cpu)
 peak=0
 after10=0
-expected_lines=$((megabytes * 1048576 / 62))
 while :; do
   r=$(rss)
   [ "$r" -gt "$peak" ] && peak=$r

@@ -5,6 +5,7 @@
 #include "SystemRoutines.h"
 #include "Termios2.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -30,6 +31,16 @@ namespace {
 constexpr int kLineTickMs = 25;
 // Bytes read from the device per system call.
 constexpr std::size_t kReadChunk = 65536;
+// Received bytes held for the window at most. Past this the I/O thread stops
+// reading until the window has taken some: memory stays bounded when a sender
+// outruns the window (a pseudo-terminal can), and on a real line the window
+// would have to stall for seconds before the driver's own buffer fills.
+constexpr std::size_t kInputHeld = 4u << 20;
+// What one Input hands over at most, so that one receive event keeps the
+// user-interface thread for tens of milliseconds, not seconds: keys and
+// repaints get their turn between slices. The rest follows at once in a new
+// receive event.
+constexpr std::size_t kInputSlice = 256u << 10;
 
 std::string BaseName(const std::string &path) {
   auto slash = path.rfind('/');
@@ -219,9 +230,12 @@ struct PosixCommControl::Impl {
   std::atomic<unsigned> session{0};
 
   std::mutex bufMutex;
-  std::string input;  // received, not yet taken by Input
+  std::string input;  // received; taken by Input from inputFrom on
+  std::size_t inputFrom = 0;
+  std::size_t Held() const { return input.size() - inputFrom; }
   std::string output; // given to Output, not yet taken by the driver
   std::atomic<bool> receivePosted{false};
+  std::atomic<bool> inputFull{false}; // the I/O thread waits for Input
 
   // The user-interface side.
   std::function<void()> handler;
@@ -324,6 +338,7 @@ int PosixCommControl::Impl::Open() {
   {
     std::lock_guard lock(bufMutex);
     input.clear();
+    inputFrom = 0;
     output.clear();
   }
   receivePosted = false;
@@ -422,7 +437,7 @@ void PosixCommControl::Impl::Deliver(unsigned mySession, int kind) {
       receivePosted = false;
       std::lock_guard lock(bufMutex);
       // Already taken by an earlier handler, or not asked for.
-      if (input.empty() || rThreshold <= 0)
+      if (Held() == 0 || rThreshold <= 0)
         continue;
     }
     commEvent = static_cast<std::int16_t>(next);
@@ -448,13 +463,18 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
   bool gone = false;
 
   while (!stop && !gone) {
-    bool wantWrite;
+    bool wantWrite, wantRead;
     {
       std::lock_guard lock(bufMutex);
       wantWrite = !output.empty();
+      wantRead = Held() < kInputHeld;
+      inputFull = !wantRead;
     }
-    pollfd fds[2] = {{f, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
-                     {w, POLLIN, 0}};
+    // Hang-ups are reported whatever is asked for, so a full buffer still
+    // notices a device that goes away.
+    pollfd fds[2] = {
+        {f, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
+        {w, POLLIN, 0}};
     int timeout = (haveCounters || haveLevels) ? kLineTickMs : -1;
     int r = ::poll(fds, 2, timeout);
     if (r < 0) {
@@ -471,7 +491,8 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
     }
 
     serial::LineErrorDecoder::Marks marks;
-    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) ||
+        (wantRead && (fds[0].revents & POLLIN))) {
       decoded.clear();
       for (;;) {
         ssize_t n = ::read(f, chunk.data(), chunk.size());
@@ -699,13 +720,33 @@ int PosixCommControl::Output(const std::string &text) {
 }
 
 std::string PosixCommControl::Input() {
-  std::lock_guard lock(d->bufMutex);
   std::string out;
-  if (d->inputLen == 0 || static_cast<std::size_t>(d->inputLen) >= d->input.size()) {
-    out.swap(d->input);
-  } else {
-    out = d->input.substr(0, static_cast<std::size_t>(d->inputLen));
-    d->input.erase(0, static_cast<std::size_t>(d->inputLen));
+  bool more;
+  {
+    std::lock_guard lock(d->bufMutex);
+    const std::size_t limit =
+        d->inputLen == 0 ? kInputSlice : static_cast<std::size_t>(d->inputLen);
+    const std::size_t n = std::min(limit, d->Held());
+    if (d->inputFrom == 0 && n == d->input.size()) {
+      out.swap(d->input);
+    } else {
+      out.assign(d->input, d->inputFrom, n);
+      d->inputFrom += n;
+    }
+    if (d->inputFrom == d->input.size()) {
+      d->input.clear();
+      d->inputFrom = 0;
+    } else if (d->inputFrom >= kInputSlice * 4) {
+      d->input.erase(0, d->inputFrom);
+      d->inputFrom = 0;
+    }
+    more = d->inputLen == 0 && d->Held() > 0;
+  }
+  if (more && d->open && d->rThreshold > 0 && !d->receivePosted.exchange(true))
+    d->PostEvent(d->session, comEvReceive);
+  if (d->inputFull && d->wake >= 0) {
+    std::uint64_t one = 1;
+    (void)!::write(d->wake, &one, sizeof one);
   }
   return out;
 }

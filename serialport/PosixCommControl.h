@@ -14,6 +14,10 @@
 //   to the user-interface thread through the poster given at construction and
 //   reach the OnComm handler one at a time: one that arrives while a handler
 //   runs (a message box's nested event loop) waits until it returns.
+// - What is received is held up to 4 MB; past that the thread stops reading
+//   until the window takes some, so memory stays bounded. With InputLen 0,
+//   Input hands over at most 256 KB and what is left raises the next receive
+//   event at once, so one event never holds the user-interface thread long.
 // - A device that goes away while open (an adapter unplugged) is closed at
 //   once; PortOpen reads false, no further event is raised, and the handler
 //   given to OnClosedByDevice is told on the user-interface thread.

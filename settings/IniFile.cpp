@@ -146,8 +146,10 @@ std::string WithEntry(const std::string &text, std::string_view section, std::st
   std::string entry = std::string(key) + "=" + value + eol;
   std::size_t at = found ? last.next : text.size();
   std::string before = text.substr(0, at);
+  // A last line without its line break is ended first; a CR already there
+  // only wants its LF, or the reader would take the CR into the value.
   if (!before.empty() && before.back() != '\n' && before != kByteOrderMark)
-    before += eol;
+    before += before.back() == '\r' ? std::string("\n") : eol;
   if (!found)
     before += "[" + std::string(section) + "]" + eol;
   return before + entry + text.substr(at);

@@ -131,6 +131,25 @@ TEST_F(PtyPort, EveryByteArrivesInOrderIncludingMarkLookalikes) {
     EXPECT_EQ(kind, comEvReceive);
 }
 
+TEST_F(PtyPort, ASenderOutrunningTheWindowIsHeldBackNotLost) {
+  ASSERT_EQ(comm->RThreshold(0), comNoError);
+  ASSERT_EQ(Open(), comNoError);
+  std::string sent;
+  for (int i = 0; sent.size() < (6u << 20); ++i)
+    sent += "line " + std::to_string(i) + "\r\n";
+  std::thread writer([&] { pty.Write(sent); });
+  std::this_thread::sleep_for(500ms); // the window is busy elsewhere
+  std::string got = comm->Input();
+  EXPECT_LE(got.size(), (4u << 20) + 65536u); // held back at the bound
+  auto until = std::chrono::steady_clock::now() + 20s;
+  while (got.size() < sent.size() && std::chrono::steady_clock::now() < until) {
+    got += comm->Input();
+    std::this_thread::sleep_for(1ms);
+  }
+  writer.join();
+  EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
+}
+
 TEST_F(PtyPort, NoReceiveEventsWithoutAThreshold) {
   ASSERT_EQ(comm->RThreshold(0), comNoError);
   ASSERT_EQ(Open(), comNoError);

@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, IniWrite, testing::Values(
     WriteCase{"AddAfterLastEntry", "[A]\nj=1\n\n; b\n[B]\n", "A", "k", "v",
               "[A]\nj=1\nk=v\n\n; b\n[B]\n"},
     WriteCase{"AddAtEndWithoutLineEnd", "[A]\nj=1", "A", "k", "v", "[A]\nj=1\nk=v\n"},
+    WriteCase{"AddAfterALoneCrAtTheEnd", "[S]\r\nk=1\r", "S", "n", "2", "[S]\r\nk=1\r\nn=2\r\n"},
     WriteCase{"AddSectionCrLf", "[B]\r\nx=1\r\n", "A", "k", "v", "[B]\r\nx=1\r\n[A]\r\nk=v\r\n"},
     WriteCase{"ByteOrderMarkKept", kBom + "[A]\nk=1\n", "A", "k", "v", kBom + "[A]\nk=v\n"},
     WriteCase{"OnlyByteOrderMark", kBom, "A", "k", "v", kBom + "[A]\nk=v\n"},
