@@ -16,9 +16,15 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDe
   -DKESTREL_FUZZ=ON -DKESTREL_SANITIZE=ON -DKESTREL_GUI=OFF -DKESTREL_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
 mkdir -p build-fuzz/crashes
+failed=()
 for t in "${targets[@]}"; do
   echo "== $t for ${seconds}s"
   corpus=fuzz/corpus/$t
   build-fuzz/fuzz/"$t" -max_total_time="$seconds" -max_len=4096 -timeout=20 \
-    -artifact_prefix=build-fuzz/crashes/"$t"- "$corpus"
+    -artifact_prefix=build-fuzz/crashes/"$t"- "$corpus" || failed+=("$t")
 done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "crashes in: ${failed[*]} (inputs in build-fuzz/crashes)"
+  exit 1
+fi
+echo "no crashes

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's screenshots from the real program under Xvfb: the main
-# window after start, with some received text, and the configuration dialog.
-# Usage: scripts/screenshots.sh [build-dir] [out-dir]
+# window with a board's output on COM1 (a pseudo-terminal), the configuration
+# dialog and the About box.
+# Usage: scripts/screenshots.sh [build-dir] [out-dir]   (default: build docs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -11,8 +12,20 @@ mkdir -p "$out"
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$build/qt/kestrel-terminal" "$work/"
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x600x24 -nolisten tcp >/dev/null 2>&1 &
+printf '[SerialPort]\r\nPort=1\r\nSettings=19200,N,8,1\r\n[Devices]\r\nCOM1=%s\r\n' "$work/board" \
+  >"$work/Serial.ini"
+# The board: a pty that says three lines once the terminal has opened it.
+python3 - "$work/board" <<'PY' &
+import os, pty, sys, time
+m, s = pty.openpty(); name = os.ttyname(s); os.close(s)
+os.symlink(name, sys.argv[1])
+time.sleep(4)
+os.write(m, b"Hello from the board\r\nline two: temp=21.5C\r\nboot: v2.4.1 ok\r\n")
+time.sleep(60)
+PY
+sleep 0.5
+display=:$((80 + RANDOM % 9))
+Xvfb "$display" -screen 0 1024x700x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
 export DISPLAY=$display QT_QPA_PLATFORM=xcb
 "$work/kestrel-terminal" >/dev/null 2>&1 &
@@ -20,10 +33,19 @@ for _ in $(seq 50); do xdotool search --name '^Kestrel Terminal$' >/dev/null 2>&
 win=$(xdotool search --name '^Kestrel Terminal$' | head -1)
 xdotool windowmove "$win" 0 0
 sleep 1
-import -window root -crop 900x520+0+0 "$out/main-window.png"
-xdotool windowactivate --sync "$win" key alt+o
+xdotool mousemove 772 371 click 1 # Open Port
+sleep 3.5
+import -window root -crop 841x418+0+0 "$out/main-window.png"
+xdotool mousemove 68 8 click 1 # Options
 sleep 0.5
-xdotool key Return
+xdotool key Down Return # Serial Port ...
+sleep 1.5
+import -window root -crop 370x296+326+200 "$out/config-dialog.png"
+xdotool mousemove 640 471 click 1 # Cancel
+sleep 0.5
+xdotool mousemove 119 8 click 1 # Help
+sleep 0.5
+xdotool key Down Return # About
 sleep 1
-import -window root "$out/config-dialog.png"
+import -window root -crop 452x324+0+0 "$out/about.png"
 echo "screenshots in $out/"
