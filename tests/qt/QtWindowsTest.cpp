@@ -140,6 +140,9 @@ TEST_F(QtWindows, AboutBoxUnloadsOnOkAndShowsTheVersion) {
 // program's static objects are, so it lives in main.
 int main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // Headless unless told otherwise, listing the tests included.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
