@@ -167,15 +167,17 @@ bool clsSerialPortConfigINI::ComPortOpenClose(bool bOpen) {
   if (!SettingsRetrieve(port, settings))
     return false;
   // A port number the control cannot hold would leave it on the port it had
-  // before, so the open is not attempted at all.
+  // before, and settings it refuses would leave the line as it was: either
+  // way the port would run on something other than what is stored and shown,
+  // so the open is not attempted at all.
   std::int16_t number = 0;
   const bool numberFits = PortNumber(port, number);
   if (numberFits)
     (void)comm.CommPort(number);
-  (void)comm.Settings(settings);
+  const bool settingsTaken = comm.Settings(settings) == comNoError;
   (void)comm.InputLen(0);
   (void)comm.RTSEnable(false);
-  if (numberFits)
+  if (numberFits && settingsTaken)
     (void)comm.PortOpen(true);
   return comm.PortOpen();
 }

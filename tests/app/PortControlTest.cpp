@@ -98,6 +98,11 @@ TEST_F(PortTest, VanishedDeviceShowsTheClosedPortAndCanBeOpenedAgain) {
   EXPECT_EQ(t->sbTop.PanelText(2), "Com1 - 19200,N,8,1");
   EXPECT_FALSE(t->sbTop.PanelEnabled(2));
   EXPECT_EQ(Shown(), "before\r\n");
+  // Typing into a port that is gone sends nothing and says nothing.
+  for (std::int16_t key : {std::int16_t{'a'}, std::int16_t{13}})
+    t->frm.rtfData_KeyPress(key);
+  EXPECT_EQ(t->MSComm1.sent, "");
+  EXPECT_TRUE(t->messageBox.shown.empty());
 
   t->frm.cmdOpenPort_Click();
   ASSERT_EQ(t->messageBox.shown.size(), 1u);

@@ -143,6 +143,17 @@ TEST_F(SettingsStore, APortNumberTheControlCannotHoldIsNeverOpened) {
   EXPECT_TRUE(comm.opened.empty());
 }
 
+TEST_F(SettingsStore, SettingsTheControlRefusesAreNeverOpenedWith) {
+  comm.Port(1, State::Free);
+  store.ComControl(&comm);
+  comm.opened.clear();
+  ASSERT_TRUE(store.SettingsUpdate("1", "9600,X,8,1"));
+  store.ComPortOpen(true);
+  EXPECT_FALSE(store.ComPortOpen());
+  EXPECT_TRUE(comm.opened.empty());
+  EXPECT_NE(comm.LastErrorText(), "");
+}
+
 TEST_F(SettingsStore, WithoutAFileNameNothingIsReadOrWritten) {
   clsSerialPortConfigINI unnamed;
   std::string port, settings;
