@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "Termios2.h"
 #include "UiQueue.h"
+#include "clsSerialPortConfigINI.h"
 
 #include <gtest/gtest.h>
 
@@ -251,10 +252,10 @@ TEST_F(PtyPort, ASecondHolderInThisProcessIsRefused) {
   EXPECT_EQ(second.PortOpen(true), comNoError);
 }
 
-TEST_F(PtyPort, APortHeldByAnotherProcessIsRefused) {
-  int ready[2], done[2];
+TEST_F(PtyPort, APortHeldByAnotherProcessIsListedRefusedAndLeftAlone) {
+  int ready[2], go[2];
   ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(done), 0);
+  ASSERT_EQ(::pipe(go), 0);
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -262,17 +263,28 @@ TEST_F(PtyPort, APortHeldByAnotherProcessIsRefused) {
     char ok = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? '1' : '0';
     (void)!::write(ready[1], &ok, 1);
     char c;
-    (void)!::read(done[0], &c, 1);
+    (void)!::read(go[0], &c, 1);
+    // Its session still works after the others' attempts.
+    (void)!::write(fd, "mine", 4);
+    (void)!::read(go[0], &c, 1);
     ::_exit(0);
   }
   char ok = 0;
   ASSERT_EQ(::read(ready[0], &ok, 1), 1);
   ASSERT_EQ(ok, '1');
   EXPECT_EQ(Open(), comPortAlreadyOpen);
-  (void)!::write(done[1], "x", 1);
+  EXPECT_NE(comm->LastErrorText().find("busy"), std::string::npos);
+  clsSerialPortConfigINI store;
+  store.ComControl(comm.get());
+  EXPECT_EQ(store.PortsFound(), 1);
+  EXPECT_EQ(store.Port(1), 1);
+  (void)!::write(go[1], "x", 1);
+  EXPECT_EQ(pty.Read(4), "mine");
+  (void)!::write(go[1], "x", 1);
   ::waitpid(child, nullptr, 0);
-  for (int fd : {ready[0], ready[1], done[0], done[1]})
+  for (int fd : {ready[0], ready[1], go[0], go[1]})
     ::close(fd);
+  ASSERT_EQ(comm->CommPort(1), comNoError); // the scan left it on its last number
   EXPECT_EQ(Open(), comNoError);
 }
 
