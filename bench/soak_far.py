@@ -7,6 +7,7 @@ Writes what the log must hold (the text of each line after its time stamp) to
 EXPECTED and a one-line JSON report to stdout.
 
 Usage: soak_far.py LINK LOGFILE MEGABYTES EXPECTED
+With LOGFILE "-" it starts as soon as the terminal has opened the port.
 """
 import json, os, pty, random, select, subprocess, sys, time, tty
 
@@ -44,16 +45,25 @@ for _ in range(4096):
         r = rng.randint(0, 99)
         chars.append(0x1B if r == 0 else 0x09 if r == 1 else 0x07 if r == 2 else 32 + r % 95)
     pool.append(bytes(chars) + b"\r\n")
+logged = [log_text(line[:-1]) + b"\n" for line in pool]
 
-# Wait for the terminal to open the port and start its log.
-deadline = time.time() + 120
-while not (os.path.exists(logfile) and os.path.getsize(logfile) > 0):
-    if time.time() > deadline:
-        sys.exit("the terminal never started its log")
+def slave_open() -> bool:
+    """While nobody has the slave open, reading the master fails with EIO."""
     try:
         os.read(master, 65536)
+        return True
+    except BlockingIOError:
+        return True
     except OSError:
-        pass
+        return False
+
+
+# Wait for the terminal to open the port (and start its log).
+deadline = time.time() + 120
+while not (slave_open() if logfile == "-" else
+           os.path.exists(logfile) and os.path.getsize(logfile) > 0):
+    if time.time() > deadline:
+        sys.exit("the terminal never opened the port or started its log")
     time.sleep(0.1)
 
 total = megabytes << 20
@@ -65,17 +75,17 @@ start = time.time()
 with open(expected_path, "wb") as expected:
     while sent < total or pending:
         if not pending:
-            chunk = [pool[rng.randrange(len(pool))] for _ in range(256)]
-            pending = b"".join(chunk)
-            for line in chunk:
-                expected.write(log_text(line[:-1]) + b"\n")
+            picks = [rng.randrange(len(pool)) for _ in range(1024)]
+            pending = b"".join(pool[i] for i in picks)
+            chunk_size = len(pending)
+            expected.write(b"".join(logged[i] for i in picks))
         r, w, _ = select.select([master], [master], [], 1.0)
         if w:
             try:
                 n = os.write(master, pending)
                 pending = pending[n:]
                 if not pending:
-                    sent += len(b"".join(chunk))
+                    sent += chunk_size
             except BlockingIOError:
                 pass
         if r:

@@ -180,11 +180,20 @@ ChooserResult QtFileChooser::Show() {
 }
 
 LocalTime QtClock::Now() const {
-  QDateTime now = QDateTime::currentDateTime();
-  QDate d = now.date();
-  QTime t = now.time();
-  return LocalTime{d.year(),   d.month(),  d.day(),          t.hour(),
-                   t.minute(), t.second(), d.dayOfWeek() % 7};
+  const std::time_t now = std::time(nullptr);
+  if (now != readAt_) {
+    // Qt's local time reads the zone file on every call; the C library's
+    // reads it again only when told, here once a minute, so that a change of
+    // the machine's zone is seen soon.
+    if (readAt_ < 0 || now / 60 != readAt_ / 60)
+      ::tzset();
+    std::tm tm{};
+    ::localtime_r(&now, &tm);
+    read_ = LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+                      tm.tm_min,         tm.tm_sec,     tm.tm_wday};
+    readAt_ = now;
+  }
+  return read_;
 }
 
 std::string QtClock::DefaultDateTimeText(const LocalTime &t) const {

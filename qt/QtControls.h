@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -181,12 +182,18 @@ private:
   std::string defaultExt_, title_, filter_, initDir_, fileName_;
 };
 
+// The time prefix and the log ask for the time for every line, so the clock
+// reads the system's once a second and answers from that in between.
 class QtClock : public IClock {
 public:
   LocalTime Now() const override;
   std::string DefaultDateTimeText(const LocalTime &t) const override;
   std::string DayName(int weekday) const override;
   std::string MonthShortName(int month) const override;
+
+private:
+  mutable std::time_t readAt_ = -1;
+  mutable LocalTime read_;
 };
 
 class QtAppInfo : public IAppInfo {
