@@ -10,7 +10,7 @@ case "${1:-build}" in
   test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream) ;;
   run) packages+=(qt6-qpa-plugins) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  screens) packages+=(xvfb xauth imagemagick x11-utils xdotool) ;;
+  screens) packages+=(xvfb xauth imagemagick x11-utils xdotool python3 qt6-qpa-plugins) ;;
   package) packages+=(desktop-file-utils appstream dpkg-dev file) ;;
 esac
 
