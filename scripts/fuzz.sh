@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes each target for a set time (default 600 seconds each) with clang's
-# libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer. New inputs that
-# reach new code are added to the target's corpus under fuzz/corpus; a crash
-# leaves its input in build-fuzz/crashes.
+# libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer, starting from the
+# seeds in fuzz/corpus/<target>. New inputs that reach new code are kept in
+# build-fuzz/corpus/<target>; a crash leaves its input in build-fuzz/crashes
+# (add it to the seeds once fixed, so every test run replays it).
 # Usage: scripts/fuzz.sh [seconds] [target...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,12 +20,13 @@ mkdir -p build-fuzz/crashes
 failed=()
 for t in "${targets[@]}"; do
   echo "== $t for ${seconds}s"
-  corpus=fuzz/corpus/$t
+  mkdir -p build-fuzz/corpus/"$t"
   build-fuzz/fuzz/"$t" -max_total_time="$seconds" -max_len=4096 -timeout=20 \
-    -artifact_prefix=build-fuzz/crashes/"$t"- "$corpus" || failed+=("$t")
+    -artifact_prefix=build-fuzz/crashes/"$t"- build-fuzz/corpus/"$t" fuzz/corpus/"$t" ||
+    failed+=("$t")
 done
 if [ ${#failed[@]} -gt 0 ]; then
   echo "crashes in: ${failed[*]} (inputs in build-fuzz/crashes)"
   exit 1
 fi
-echo "no crashes
+echo "no crashes"
