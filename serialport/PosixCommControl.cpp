@@ -230,7 +230,7 @@ struct PosixCommControl::Impl {
   std::atomic<unsigned> session{0};
 
   std::mutex bufMutex;
-  std::string input;  // received; taken by Input from inputFrom on
+  std::string input; // received; taken by Input from inputFrom on
   std::size_t inputFrom = 0;
   std::size_t Held() const { return input.size() - inputFrom; }
   std::string output; // given to Output, not yet taken by the driver
