@@ -207,31 +207,14 @@ bool IniLoadFile(const std::string &path, std::string &content, std::string *err
   return true;
 }
 
-std::string IniReadValue(const std::string &path, const std::string &section,
-                         const std::string &key) {
+namespace {
+// Calls visit(key, value) for each entry of the named section in file order,
+// until it returns false; nothing when the file cannot be read.
+template <class Visit>
+void WalkSection(const std::string &path, const std::string &section, Visit visit) {
   std::string text;
   if (!IniLoadFile(path, text))
-    return {};
-  std::string_view wantSection = Trim(section), wantKey = Trim(key);
-  bool inSection = false;
-  Line l{};
-  for (std::size_t pos = FirstLine(text); LineAt(text, pos, l); pos = l.next) {
-    std::string_view line(text.data() + l.begin, l.end - l.begin);
-    std::string_view name, k, v;
-    if (SectionOf(line, name))
-      inSection = SameName(name, wantSection);
-    else if (inSection && EntryOf(line, k, v) && SameName(k, wantKey))
-      return std::string(v);
-  }
-  return {};
-}
-
-std::vector<std::pair<std::string, std::string>> IniReadSection(const std::string &path,
-                                                                const std::string &section) {
-  std::vector<std::pair<std::string, std::string>> entries;
-  std::string text;
-  if (!IniLoadFile(path, text))
-    return entries;
+    return;
   std::string_view wantSection = Trim(section);
   bool inSection = false;
   Line l{};
@@ -240,9 +223,32 @@ std::vector<std::pair<std::string, std::string>> IniReadSection(const std::strin
     std::string_view name, k, v;
     if (SectionOf(line, name))
       inSection = SameName(name, wantSection);
-    else if (inSection && EntryOf(line, k, v))
-      entries.emplace_back(std::string(k), std::string(v));
+    else if (inSection && EntryOf(line, k, v) && !visit(k, v))
+      return;
   }
+}
+} // namespace
+
+std::string IniReadValue(const std::string &path, const std::string &section,
+                         const std::string &key) {
+  std::string value;
+  std::string_view wantKey = Trim(key);
+  WalkSection(path, section, [&](std::string_view k, std::string_view v) {
+    if (!SameName(k, wantKey))
+      return true;
+    value = v;
+    return false;
+  });
+  return value;
+}
+
+std::vector<std::pair<std::string, std::string>> IniReadSection(const std::string &path,
+                                                                const std::string &section) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  WalkSection(path, section, [&](std::string_view k, std::string_view v) {
+    entries.emplace_back(std::string(k), std::string(v));
+    return true;
+  });
   return entries;
 }
 
