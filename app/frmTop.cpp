@@ -282,6 +282,13 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
     }
   }
 
+  EndOfCall();
+}
+
+// The rules both formatters apply once per call, after its last character:
+// the display is emptied past 500 line breaks, and a log line that grew past
+// 500 characters without one goes out (or is dropped with logging off).
+void frmTop::EndOfCall() {
   if (mLineCount > kLineClearCount) {
     c.rtfData.Text("");
     mLineCount = 0;
@@ -332,15 +339,7 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
     }
   }
 
-  if (mLineCount > kLineClearCount) {
-    c.rtfData.Text("");
-    mLineCount = 0;
-  }
-  if (mLogLine.size() > kLogLineLimit) {
-    if (mLogEnabled)
-      LogFileWrite(mLogFilePath, mLogLine, true);
-    mLogLine.clear();
-  }
+  EndOfCall();
 }
 
 // Past 10000 characters the display first drops its oldest lines, up to the

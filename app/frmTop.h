@@ -115,6 +115,7 @@ private:
   void StatusPanelSet(std::int16_t index, const std::string &text, bool enabled);
   void StatusBarUpdate();
   void RichTextAppend(std::string_view text);
+  void EndOfCall();
 
   void ShowPrintable(std::string_view run);
   void AppendTracked(std::string_view text);
