@@ -11,11 +11,6 @@
 namespace kestrel::qt {
 
 namespace {
-// The layout is given in twips; 15 twips make a pixel at 96 dpi.
-int Px(int twips) {
-  return (twips + 7) / 15;
-}
-
 // Linux fonts run taller than the design's, so captioned controls get at
 // least this height.
 constexpr int kMinControlHeight = 22;

@@ -12,12 +12,6 @@
 
 namespace kestrel::qt {
 
-namespace {
-int Px(int twips) {
-  return (twips + 7) / 15;
-}
-} // namespace
-
 // The window itself, for its activate and double-click events.
 class QtAboutWindow::Window : public QWidget {
 public:
@@ -91,11 +85,9 @@ QtAboutWindow::QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell)
 
   aTimer_ = std::make_unique<QtTimer>(w);
   aVersion_ = std::make_unique<QtLabel>(version);
-  aForm_ = std::make_unique<QtForm>([this] {
-    loaded_ = false;
-    aTimer_->Interval(0);
-    window_->hide();
-  });
+  // Unloading closes the window; closing it, by the logic or from the title
+  // bar, marks the box unloaded.
+  aForm_ = std::make_unique<QtForm>([this] { window_->close(); });
   frm_ = std::make_unique<frmAbout>(
       frmAboutControls{*aTimer_, *aVersion_, clock, appInfo, shell, *aForm_});
   aTimer_->OnTimer([this] { frm_->tmrClose_Timer(); });

@@ -11,10 +11,6 @@ namespace kestrel::qt {
 
 namespace {
 
-int Px(int twips) {
-  return (twips + 7) / 15;
-}
-
 // No button answers Esc or Enter; Esc would otherwise close the dialog.
 class ConfigDialog : public QDialog {
 public:

@@ -28,6 +28,11 @@
 
 namespace kestrel::qt {
 
+// The windows' layouts are given in twips; 15 twips make a pixel at 96 dpi.
+constexpr int Px(int twips) {
+  return (twips + 7) / 15;
+}
+
 QString ToQt(const std::string &text);
 std::string FromQt(const QString &text);
 // The program's icon and the configuration dialog's, from the pictures
