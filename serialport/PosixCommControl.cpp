@@ -408,12 +408,7 @@ void PosixCommControl::Impl::PostClosed(unsigned mySession) {
     Impl *d = *self;
     if (d->session != mySession)
       return;
-    if (d->io.joinable())
-      d->io.join();
-    if (d->wake >= 0) {
-      ::close(d->wake);
-      d->wake = -1;
-    }
+    d->Close(); // the thread has ended; this joins it and releases the rest
     if (d->closedHandler)
       d->closedHandler();
   });
