@@ -9,25 +9,21 @@
 #include "FakeControls.h"
 #include "FakeWindowHost.h"
 #include "PosixCommControl.h"
+#include "Pty.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
 #include "TextDisplay.h"
+#include "UiQueue.h"
 #include "frmTop.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <functional>
-#include <mutex>
-#include <pty.h>
 #include <random>
 #include <string>
 #include <sys/resource.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -35,36 +31,6 @@ using namespace kestrel;
 using namespace kestrel::test;
 
 namespace {
-
-// The user-interface thread: tasks posted by the serial layer, run in order.
-class UiQueue {
-public:
-  void Post(std::function<void()> fn) {
-    std::lock_guard lock(m_);
-    q_.push_back(std::move(fn));
-    cv_.notify_one();
-  }
-  // Runs tasks until stop() holds, waking at least every 20 ms to ask.
-  void Run(const std::function<bool()> &stop) {
-    while (!stop()) {
-      std::function<void()> fn;
-      {
-        std::unique_lock lock(m_);
-        cv_.wait_for(lock, std::chrono::milliseconds(20), [&] { return !q_.empty(); });
-        if (q_.empty())
-          continue;
-        fn = std::move(q_.front());
-        q_.pop_front();
-      }
-      fn();
-    }
-  }
-
-private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> q_;
-};
 
 double CpuSeconds() {
   rusage u{};
@@ -152,17 +118,12 @@ int main(int argc, char **argv) {
       megabytes = std::strtoul(argv[i], nullptr, 10);
   }
 
-  int master = -1, slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-    std::perror("openpty");
+  Pty pty;
+  if (!pty.Ok()) {
+    std::fprintf(stderr, "no pseudo-terminal to be had\n");
     return 2;
   }
-  termios raw{};
-  tcgetattr(master, &raw);
-  cfmakeraw(&raw);
-  tcsetattr(master, TCSANOW, &raw);
-  const std::string device = ptsname(master);
-  close(slave);
+  const std::string device = pty.SlavePath();
 
   TempDir dir;
   ApplicationFolder(dir.Path());
@@ -170,7 +131,7 @@ int main(int argc, char **argv) {
   DeviceMap devices;
   devices.Map(1, device);
   UiQueue ui;
-  PosixCommControl serial(devices, [&ui](std::function<void()> fn) { ui.Post(std::move(fn)); });
+  PosixCommControl serial(devices, ui.Poster());
   CountingComm comm(serial);
 
   FakeCheckBox chkLogEnabled{"Log To: "};
@@ -226,36 +187,25 @@ int main(int argc, char **argv) {
     }
   }
 
-  std::atomic<bool> written{false};
   const auto start = std::chrono::steady_clock::now();
   const double cpu0 = CpuSeconds();
-  std::thread writer([&] {
-    std::size_t at = 0;
-    while (at < input.size()) {
-      const ssize_t n =
-          write(master, input.data() + at, std::min<std::size_t>(65536, input.size() - at));
-      if (n > 0)
-        at += static_cast<std::size_t>(n);
-      else if (n < 0 && errno != EINTR && errno != EAGAIN)
-        break;
-    }
-    written = true;
-  });
+  std::thread writer([&] { pty.Write(input); });
 
   const std::size_t expectedLines =
       static_cast<std::size_t>(std::count(input.begin(), input.end(), '\n'));
-  ui.Run([&] {
-    if (!rssAfter10MB && comm.taken > (10u << 20))
-      rssAfter10MB = RssKb();
-    return comm.taken >= input.size() ||
-           std::chrono::steady_clock::now() - start > std::chrono::minutes(30);
-  });
+  ui.PumpUntil(
+      [&] {
+        if (!rssAfter10MB && comm.taken > (10u << 20))
+          rssAfter10MB = RssKb();
+        return comm.taken >= input.size();
+      },
+      std::chrono::minutes(30));
   writer.join();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = CpuSeconds() - cpu0;
   frm.cmdOpenPort_Click();
-  close(master);
+  pty.Close();
 
   const double mb = input.size() / 1048576.0;
   std::printf("input %.1f MB, %zu lines, logging %s, time prefix %s\n", mb, expectedLines,
