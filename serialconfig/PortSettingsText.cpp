@@ -41,26 +41,31 @@ std::string SettingsField(std::int32_t kind, const std::string &settings) {
   return SettingsToken(static_cast<std::int16_t>(kind), settings);
 }
 
+namespace {
+// The parities the dialog offers: letter, word in capitals, word as shown.
+struct ParityName {
+  const char *letter, *upper, *shown;
+};
+constexpr ParityName kParities[] = {
+    {"N", "NONE", "None"}, {"O", "ODD", "Odd"}, {"E", "EVEN", "Even"}};
+
+const ParityName *FindParity(const std::string &text) {
+  const std::string upper = Upper(text);
+  for (const ParityName &p : kParities)
+    if (upper == p.letter || upper == p.upper)
+      return &p;
+  return nullptr;
+}
+} // namespace
+
 std::string ParityRead(const std::string &field) {
-  std::string upper = Upper(field);
-  if (upper == "N" || upper == "NONE")
-    return "None";
-  if (upper == "O" || upper == "ODD")
-    return "Odd";
-  if (upper == "E" || upper == "EVEN")
-    return "Even";
-  return field;
+  const ParityName *p = FindParity(field);
+  return p ? p->shown : field;
 }
 
 std::string ParityWrite(const std::string &shown) {
-  std::string upper = Upper(shown);
-  if (upper == "N" || upper == "NONE")
-    return "N";
-  if (upper == "O" || upper == "ODD")
-    return "O";
-  if (upper == "E" || upper == "EVEN")
-    return "E";
-  return shown;
+  const ParityName *p = FindParity(shown);
+  return p ? p->letter : shown;
 }
 
 std::string SettingsCompose(const std::string &baud, const std::string &parityShown,
