@@ -1,8 +1,7 @@
 // The Tools menu on fake controls: reconnecting, pasting, sending a file,
 // the break and the line-levels window.
-#include "ToolsMenu.h"
-#include "FakeToolsControls.h"
 #include "TerminalFixture.h"
+#include "ToolsFixture.h"
 #include "ToolsText.h"
 
 #include <memory>
@@ -70,31 +69,6 @@ TEST(SendProgressText, SaysAmountRateAndTimeLeft) {
   for (const Case &c : cases)
     EXPECT_EQ(SendProgressText(c.sent, c.size, c.ms), c.text);
 }
-
-struct Tools {
-  explicit Tools(Terminal &t)
-      : menu(ToolsMenuControls{t.frm, t.rtfData, t.MSComm1, t.sbTop, t.cmdOpenPort,
-                               mnuToolsReconnect, mnuToolsLineLevels, tmrReconnect, tmrBreak,
-                               tmrSendFile, tmrLineLevels, chooser, progress, levels, question,
-                               t.messageBox, t.appInfo, [this] { return now; }}) {}
-  // Lets time pass on every timer of the menu.
-  void Advance(int ms) {
-    for (int step = 0; step < ms; ++step) {
-      ++now;
-      for (FakeTimer *timer : {&tmrReconnect, &tmrBreak, &tmrSendFile, &tmrLineLevels})
-        timer->Advance(1);
-    }
-  }
-  FakeMenuItem mnuToolsReconnect{false};
-  FakeMenuItem mnuToolsLineLevels{false};
-  FakeTimer tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels;
-  FakeOpenFileChooser chooser;
-  FakeSendProgress progress;
-  FakeLineLevelsView levels;
-  FakeQuestionBox question;
-  std::int64_t now = 1000;
-  ToolsMenu menu;
-};
 
 class ToolsTest : public TerminalTest {
 protected:
