@@ -100,8 +100,9 @@ void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
     return;
   c.MSComm1.Output(pasted.bytes);
   if (pasted.leftOut > 0)
-    StatusPanel1("Pasted " + std::to_string(pasted.bytes.size()) + " characters, " +
-                 std::to_string(pasted.leftOut) + " left out (not in the character set)");
+    StatusPanel1("Paste to Port: " + std::to_string(pasted.leftOut) +
+                 (pasted.leftOut == 1 ? " character" : " characters") +
+                 " left out (not in Latin-1)");
 }
 
 void ToolsMenu::mnuToolsSendFile_Click() {

@@ -10,7 +10,10 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kestrel::qt {
 
@@ -39,6 +42,19 @@ LineLevelsWindow::LineLevelsWindow(QWidget *owner)
 
 void LineLevelsWindow::Visible(bool shown) {
   if (shown) {
+    // First shown beside the main window, where it hides none of it.
+    if (!placed_ && parentWidget()) {
+      placed_ = true;
+      adjustSize();
+      const QRect owner = parentWidget()->frameGeometry();
+      QPoint at = owner.topRight() + QPoint(8, 0);
+      if (QScreen *screen = parentWidget()->screen()) {
+        const QRect room = screen->availableGeometry();
+        if (at.x() + width() > room.right())
+          at.setX(std::max(room.left(), room.right() - width()));
+      }
+      move(at);
+    }
     show();
     raise();
   } else {

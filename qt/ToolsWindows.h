@@ -34,6 +34,7 @@ private:
   std::array<QLabel *, 6> lamps_{};
   std::function<void()> onClosed_;
   bool closingByLogic_ = false;
+  bool placed_ = false;
 };
 
 // Bytes sent, rate, time left and Cancel; it does not hold the main window.

@@ -165,9 +165,9 @@ TEST_F(ToolsTest, PasteSendsLinesEndedByCrAndOnlyWhileOpen) {
   tools->menu.mnuToolsPaste_Click(U"one\ntwo\r\nthree\r");
   EXPECT_EQ(t->MSComm1.sent, "one\rtwo\rthree\r");
   EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Active");
-  tools->menu.mnuToolsPaste_Click(U"\u20ac5");
+  tools->menu.mnuToolsPaste_Click(U"\u20ac5\u2014");
   EXPECT_EQ(t->MSComm1.sent, "one\rtwo\rthree\r5");
-  EXPECT_EQ(t->sbTop.PanelText(1), "Pasted 1 characters, 1 left out (not in the character set)");
+  EXPECT_EQ(t->sbTop.PanelText(1), "Paste to Port: 2 characters left out (not in Latin-1)");
 }
 
 TEST_F(ToolsTest, LargePasteAsksFirst) {
