@@ -62,16 +62,12 @@ TEST_F(QtTools, ToolsSitsBeforeHelpWithItsItemsAllOff) {
   } items[] = {{"Reconnect Automatically", true, ""}, {"Paste to Port", false, "Ctrl+Shift+V"},
                {"Send File...", false, ""},           {"Send Break", false, ""},
                {"Find...", false, "Ctrl+Shift+F"},    {"Line Levels", true, ""}};
-  QStringList got;
-  for (QAction *a : window->Tools().Menu()->actions())
-    if (!a->isSeparator())
-      got << a->text();
-  ASSERT_EQ(got.size(), 6);
-  int i = 0;
-  for (QAction *a : window->Tools().Menu()->actions()) {
-    if (a->isSeparator())
-      continue;
-    const Item &item = items[i++];
+  QList<QAction *> actions = window->Tools().Menu()->actions();
+  actions.removeIf([](QAction *a) { return a->isSeparator(); });
+  ASSERT_EQ(actions.size(), 6);
+  for (int i = 0; i < 6; ++i) {
+    const QAction *a = actions[i];
+    const Item &item = items[i];
     SCOPED_TRACE(item.text);
     EXPECT_EQ(a->text(), item.text);
     EXPECT_EQ(a->isCheckable(), item.checkable);
