@@ -98,6 +98,11 @@ public:
   std::int16_t CommEvent() const override { return c_.CommEvent(); }
   void OnComm(std::function<void()> h) override { c_.OnComm(std::move(h)); }
   std::string LastErrorText() const override { return c_.LastErrorText(); }
+  bool Break() const override { return c_.Break(); }
+  int Break(bool on) override { return c_.Break(on); }
+  std::int32_t OutBufferCount() const override { return c_.OutBufferCount(); }
+  int OutBufferCount(std::int32_t n) override { return c_.OutBufferCount(n); }
+  int LineLevels(ModemLines &l) const override { return c_.LineLevels(l); }
   std::size_t taken = 0;
 
 private:

@@ -1,7 +1,9 @@
 #include "DisplayView.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMenu>
 #include <QScrollBar>
 
 namespace kestrel::qt {
@@ -86,6 +88,19 @@ void DisplayView::keyPressEvent(QKeyEvent *event) {
   }
   // Keys without a character code keep their reading functions (scrolling).
   QPlainTextEdit::keyPressEvent(event);
+}
+
+void DisplayView::contextMenuEvent(QContextMenuEvent *event) {
+  if (contextActions_.empty()) {
+    QPlainTextEdit::contextMenuEvent(event);
+    return;
+  }
+  QMenu *menu = createStandardContextMenu(event->pos());
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addSeparator();
+  for (QAction *action : contextActions_)
+    menu->addAction(action);
+  menu->popup(event->globalPos());
 }
 
 } // namespace kestrel::qt

@@ -9,11 +9,13 @@
 
 #include "TextDisplay.h"
 
+#include <QAction>
 #include <QPlainTextEdit>
 #include <QTimer>
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace kestrel::qt {
 
@@ -25,9 +27,12 @@ public:
   // Brings the widget up to date at once.
   void Sync();
   int Repaints() const { return repaints_; }
+  // Actions shown below the display's own in its context menu.
+  void AddContextAction(QAction *action) { contextActions_.push_back(action); }
 
 protected:
   void keyPressEvent(QKeyEvent *event) override;
+  void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
   TextDisplay &model_;
@@ -35,6 +40,7 @@ private:
   std::uint64_t shown_ = ~std::uint64_t{0};
   int repaints_ = 0;
   std::function<void(std::int16_t &)> onKey_;
+  std::vector<QAction *> contextActions_;
 };
 
 // The character code a key press sends, or 0 for keys with none.

@@ -32,10 +32,16 @@ MainWindow::MainWindow(ICommControl &comm, IWindowHost &host) {
   frm_ = std::make_unique<frmTop>(frmTopControls{
       *aLog_, *aClear_, model_, *aAutoClear_, *aSize_, *aOpen_, *aStatus_, *aChooser_, comm,
       *aAddTime_, *aIgnorePin_, *aRts_, *aDtr_, *aMessage_, clock_, appInfo_, host});
+  // The port button and the loss of the device pass through the Tools menu,
+  // which hands them on unchanged unless it is waiting for a device.
+  tools_ = std::make_unique<QtToolsMenu>(QtToolsMenuParts{
+      this, display_, *frm_, model_, comm, *aStatus_, *aOpen_, *aMessage_, appInfo_});
+  display_->AddContextAction(tools_->PasteAction());
 
   connect(chkLogEnabled_, &QCheckBox::clicked, this, [this] { frm_->chkLogEnabled_Click(); });
   connect(cmdClearDisplay_, &QPushButton::clicked, this, [this] { frm_->cmdClearDisplay_Click(); });
-  connect(cmdOpenPort_, &QPushButton::clicked, this, [this] { frm_->cmdOpenPort_Click(); });
+  connect(cmdOpenPort_, &QPushButton::clicked, this,
+          [this] { tools_->Logic().cmdOpenPort_Click(); });
   display_->OnKeyPress([this](std::int16_t &code) { frm_->rtfData_KeyPress(code); });
   comm.OnComm([this] { frm_->MSComm1_OnComm(); });
 
@@ -151,7 +157,7 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::DeviceClosed() {
-  frm_->MSComm1_Closed();
+  tools_->Logic().MSComm1_Closed();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

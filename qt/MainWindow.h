@@ -6,6 +6,7 @@
 #include "CommControl.h"
 #include "DisplayView.h"
 #include "QtControls.h"
+#include "QtToolsMenu.h"
 #include "TextDisplay.h"
 #include "WindowHost.h"
 #include "frmTop.h"
@@ -28,6 +29,7 @@ public:
 
   frmTop &Logic() { return *frm_; }
   DisplayView &Display() { return *display_; }
+  QtToolsMenu &Tools() { return *tools_; }
   // The device went away while open; the port has closed itself.
   void DeviceClosed();
 
@@ -65,6 +67,7 @@ private:
   QtClock clock_;
   QtAppInfo appInfo_;
   std::unique_ptr<frmTop> frm_;
+  std::unique_ptr<QtToolsMenu> tools_;
   bool terminated_ = false;
 };
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's screenshots from the real program under Xvfb: the main
 # window with a board's output on COM1 (a pseudo-terminal), the configuration
-# dialog and the About box.
+# dialog, the About box, the Tools menu and the line-levels window.
 # Usage: scripts/screenshots.sh [build-dir] [out-dir]   (default: build docs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,8 +24,8 @@ os.write(m, b"Hello from the board\r\nline two: temp=21.5C\r\nboot: v2.4.1 ok\r\
 time.sleep(60)
 PY
 sleep 0.5
-display=:$((80 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x700x24 -nolisten tcp >/dev/null 2>&1 &
+display=${SCREENSHOT_DISPLAY:-:$((80 + RANDOM % 9))}
+Xvfb "$display" -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
 export DISPLAY=$display QT_QPA_PLATFORM=xcb
 "$work/kestrel-terminal" >/dev/null 2>&1 &
@@ -43,9 +43,17 @@ sleep 1.5
 import -window root -crop 370x296+326+200 "$out/config-dialog.png"
 xdotool mousemove 640 471 click 1 # Cancel
 sleep 0.5
-xdotool mousemove 119 8 click 1 # Help
+xdotool mousemove 163 8 click 1 # Help
 sleep 0.5
 xdotool key Down Return # About
 sleep 1
 import -window root -crop 452x324+0+0 "$out/about.png"
+xdotool mousemove 396 268 click 1 # OK
+sleep 0.5
+xdotool mousemove 120 8 click 1 # Tools
+sleep 0.5
+import -window root -crop 841x418+0+0 "$out/tools-menu.png"
+xdotool key Up Return # Line Levels
+sleep 1
+import -window root -crop 1100x418+0+0 "$out/line-levels.png"
 echo "screenshots in $out/"

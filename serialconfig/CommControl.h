@@ -59,6 +59,18 @@ enum CommEventKind : int {
   comEventDCB = 1011,
 };
 
+// The levels of the modem lines: inputs as the device reports them, outputs
+// as the control drives them.
+struct ModemLines {
+  bool cts = false;
+  bool dsr = false;
+  bool cd = false;
+  bool ri = false;
+  bool rts = false;
+  bool dtr = false;
+  friend bool operator==(const ModemLines &, const ModemLines &) = default;
+};
+
 class ICommControl {
 public:
   virtual ~ICommControl() = default;
@@ -95,6 +107,24 @@ public:
 
   // The system's words for the last failure, empty when there was none.
   virtual std::string LastErrorText() const = 0;
+
+  // Members the Tools menu uses; the window's own handlers never call them.
+
+  // Holds the line in the break condition while true. comPortNotOpen while
+  // closed; closing the port ends a break.
+  virtual bool Break() const = 0;
+  virtual int Break(bool on) = 0;
+
+  // Bytes given to Output that have not left yet: those the control still
+  // holds plus those in the driver's output queue; 0 while closed. Setting it
+  // to 0 discards both; any other value is comInvalidValue.
+  virtual std::int32_t OutBufferCount() const = 0;
+  virtual int OutBufferCount(std::int32_t count) = 0;
+
+  // The modem lines as last read (at most 25 ms old) and the output lines as
+  // set. comPortNotOpen while closed, comDeviceError where the device has no
+  // modem lines (a pseudo-terminal); levels is all low then.
+  virtual int LineLevels(ModemLines &levels) const = 0;
 };
 
 } // namespace kestrel

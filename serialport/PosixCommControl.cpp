@@ -14,6 +14,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <fstream>
+#include <limits>
 #include <linux/serial.h>
 #include <mutex>
 #include <poll.h>
@@ -235,6 +236,9 @@ struct PosixCommControl::Impl {
   std::size_t Held() const { return input.size() - inputFrom; }
   std::string output; // given to Output, not yet taken by the driver
   std::atomic<bool> receivePosted{false};
+  // TIOCM_* bits as the I/O thread last read them; -1 when they cannot be read.
+  std::atomic<int> modemLevels{-1};
+  bool breakOn = false;
   std::atomic<bool> inputFull{false}; // the I/O thread waits for Input
 
   // The user-interface side.
@@ -342,6 +346,7 @@ int PosixCommControl::Impl::Open() {
     output.clear();
   }
   receivePosted = false;
+  modemLevels = -1;
   ApplyLines();
   stop = false;
   open = true;
@@ -354,6 +359,9 @@ int PosixCommControl::Impl::Open() {
 void PosixCommControl::Impl::CloseDescriptor() {
   std::lock_guard lock(ioMutex);
   if (fd >= 0) {
+    if (breakOn)
+      (void)Ioctl(fd, TIOCCBRK, nullptr);
+    breakOn = false;
     // Exclusive mode left set would outlive us and keep others out.
     (void)Ioctl(fd, TIOCNXCL, nullptr);
     ::flock(fd, LOCK_UN);
@@ -537,6 +545,10 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
       }
     }
 
+    if (!gone && (haveCounters || haveLevels)) {
+      int levels = 0;
+      modemLevels = Ioctl(f, TIOCMGET, &levels) == 0 ? levels : -1;
+    }
     if (!gone && haveCounters) {
       serial_icounter_struct now{};
       if (Ioctl(f, TIOCGICOUNT, &now) == 0) {
@@ -760,6 +772,66 @@ std::string PosixCommControl::LastErrorText() const {
 
 void PosixCommControl::OnClosedByDevice(std::function<void()> handler) {
   d->closedHandler = std::move(handler);
+}
+
+bool PosixCommControl::Break() const {
+  return d->breakOn;
+}
+
+int PosixCommControl::Break(bool on) {
+  std::lock_guard lock(d->ioMutex);
+  if (!d->open || d->fd < 0)
+    return d->Fail(comPortNotOpen, "the port is not open");
+  if (int err = Ioctl(d->fd, on ? TIOCSBRK : TIOCCBRK, nullptr))
+    return d->Fail(comDeviceError, d->openedDevice + ": " + SystemErrorText(err));
+  d->breakOn = on;
+  return comNoError;
+}
+
+std::int32_t PosixCommControl::OutBufferCount() const {
+  std::size_t held;
+  {
+    std::lock_guard lock(d->bufMutex);
+    held = d->output.size();
+  }
+  int queued = 0;
+  {
+    std::lock_guard lock(d->ioMutex);
+    if (!d->open || d->fd < 0 || Ioctl(d->fd, TIOCOUTQ, &queued) != 0)
+      queued = 0;
+  }
+  std::size_t total = held + static_cast<std::size_t>(std::max(queued, 0));
+  return static_cast<std::int32_t>(
+      std::min<std::size_t>(total, std::numeric_limits<std::int32_t>::max()));
+}
+
+int PosixCommControl::OutBufferCount(std::int32_t count) {
+  if (count != 0)
+    return d->Fail(comInvalidValue, "OutBufferCount can only be set to 0");
+  std::lock_guard ioLock(d->ioMutex);
+  {
+    std::lock_guard lock(d->bufMutex);
+    d->output.clear();
+  }
+  if (d->fd >= 0)
+    (void)serial::FlushOutput(d->fd);
+  return comNoError;
+}
+
+int PosixCommControl::LineLevels(ModemLines &levels) const {
+  levels = ModemLines{};
+  if (!d->open)
+    return comPortNotOpen;
+  levels.rts = d->rts;
+  levels.dtr = d->dtr;
+  int bits = d->modemLevels;
+  if (bits < 0)
+    return comDeviceError;
+  levels.cts = bits & TIOCM_CTS;
+  levels.dsr = bits & TIOCM_DSR;
+  levels.cd = bits & TIOCM_CD;
+  levels.ri = bits & TIOCM_RI;
+  return comNoError;
 }
 
 std::string PosixCommControl::DevicePath() const {

@@ -21,6 +21,8 @@
 // - A device that goes away while open (an adapter unplugged) is closed at
 //   once; PortOpen reads false, no further event is raised, and the handler
 //   given to OnClosedByDevice is told on the user-interface thread.
+// - The I/O thread reads the modem lines at every line tick and keeps them
+//   for LineLevels; a pseudo-terminal, which has none, reports comDeviceError.
 #pragma once
 
 #include "CommControl.h"
@@ -87,6 +89,11 @@ public:
   std::int16_t CommEvent() const override;
   void OnComm(std::function<void()> handler) override;
   std::string LastErrorText() const override;
+  bool Break() const override;
+  int Break(bool on) override;
+  std::int32_t OutBufferCount() const override;
+  int OutBufferCount(std::int32_t count) override;
+  int LineLevels(ModemLines &levels) const override;
 
   // Told, on the user-interface thread, when the device went away while open.
   void OnClosedByDevice(std::function<void()> handler);

@@ -106,4 +106,12 @@ int FlushInput(int fd) {
   return r < 0 ? errno : 0;
 }
 
+int FlushOutput(int fd) {
+  int r;
+  do
+    r = ioctl(fd, TCFLSH, TCOFLUSH);
+  while (r < 0 && errno == EINTR);
+  return r < 0 ? errno : 0;
+}
+
 } // namespace kestrel::serial

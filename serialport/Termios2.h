@@ -28,5 +28,7 @@ int ApplyLineSettings(int fd, const LineSettings &settings);
 int ReadLineSettings(int fd, LineSettings &settings);
 // Discards what was received and not yet read.
 int FlushInput(int fd);
+// Discards what the driver holds to send and has not sent yet.
+int FlushOutput(int fd);
 
 } // namespace kestrel::serial

@@ -243,6 +243,44 @@ TEST_F(PtyPort, FarEndHangingUpClosesThePortOnce) {
   EXPECT_TRUE(ui.PumpUntil([&] { return received == "last wordsback"; }));
 }
 
+TEST_F(PtyPort, ToolsMembersNeedAnOpenPortAndReportThroughErrorNumbers) {
+  ModemLines levels;
+  levels.cts = true;
+  EXPECT_EQ(comm->Break(true), comPortNotOpen);
+  EXPECT_EQ(comm->OutBufferCount(), 0);
+  EXPECT_EQ(comm->LineLevels(levels), comPortNotOpen);
+  EXPECT_EQ(levels, ModemLines{});
+  ASSERT_EQ(Open(), comNoError);
+  EXPECT_EQ(comm->Break(true), comNoError);
+  EXPECT_TRUE(comm->Break());
+  EXPECT_EQ(comm->Break(false), comNoError);
+  EXPECT_FALSE(comm->Break());
+  ASSERT_EQ(comm->DTREnable(true), comNoError);
+  ui.PumpFor(60ms);
+  // A pseudo-terminal has no modem lines: the outputs are still told as set.
+  EXPECT_EQ(comm->LineLevels(levels), comDeviceError);
+  EXPECT_TRUE(levels.dtr);
+  EXPECT_FALSE(levels.rts || levels.cts || levels.dsr || levels.cd || levels.ri);
+  EXPECT_EQ(comm->OutBufferCount(5), comInvalidValue);
+}
+
+TEST_F(PtyPort, OutBufferCountTellsWhatIsQueuedAndZeroDiscardsIt) {
+  ASSERT_EQ(Open(), comNoError);
+  // Nobody reads the master: the driver fills and the rest stays queued.
+  const std::string block(1 << 20, 'q');
+  ASSERT_EQ(comm->Output(block), comNoError);
+  ui.PumpFor(50ms);
+  const std::int32_t queued = comm->OutBufferCount();
+  EXPECT_GT(queued, 0);
+  EXPECT_LE(queued, static_cast<std::int32_t>(block.size()));
+  EXPECT_EQ(comm->OutBufferCount(0), comNoError);
+  EXPECT_EQ(comm->OutBufferCount(), 0);
+  const std::string drained = pty.Read(block.size(), 300ms);
+  EXPECT_LT(drained.size(), block.size());
+  ASSERT_EQ(comm->Output("end"), comNoError);
+  EXPECT_EQ(pty.Read(3), "end");
+}
+
 TEST_F(PtyPort, ASecondHolderInThisProcessIsRefused) {
   ASSERT_EQ(Open(), comNoError);
   PosixCommControl second(devices, ui.Poster());

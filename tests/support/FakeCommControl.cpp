@@ -1,5 +1,6 @@
 #include "FakeCommControl.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace kestrel::test {
@@ -75,6 +76,8 @@ int FakeCommControl::PortOpen(bool open) {
   if (!open) {
     if (open_) {
       open_ = false;
+      break_ = false;
+      pending = 0;
       closed.push_back(commPort_);
     }
     return comNoError;
@@ -102,7 +105,44 @@ int FakeCommControl::Output(const std::string &text) {
   if (!open_)
     return Fail(comPortNotOpen, "the port is not open");
   sent += text;
+  pending += text.size();
   return comNoError;
+}
+
+int FakeCommControl::Break(bool on) {
+  if (!open_)
+    return Fail(comPortNotOpen, "the port is not open");
+  break_ = on;
+  breakHistory.push_back(on);
+  return comNoError;
+}
+
+std::int32_t FakeCommControl::OutBufferCount() const {
+  return open_ ? static_cast<std::int32_t>(pending) : 0;
+}
+
+int FakeCommControl::OutBufferCount(std::int32_t count) {
+  if (count != 0)
+    return Fail(comInvalidValue, "invalid value");
+  discarded += pending;
+  sent.resize(sent.size() - pending);
+  pending = 0;
+  return comNoError;
+}
+
+int FakeCommControl::LineLevels(ModemLines &levels) const {
+  levels = ModemLines{};
+  if (!open_)
+    return comPortNotOpen;
+  if (hasLines)
+    levels = inputs;
+  levels.rts = rts_;
+  levels.dtr = dtr_;
+  return hasLines ? comNoError : comDeviceError;
+}
+
+void FakeCommControl::Drain(std::size_t bytes) {
+  pending -= std::min(bytes, pending);
 }
 
 std::string FakeCommControl::Input() {
@@ -130,6 +170,8 @@ void FakeCommControl::Raise(int kind) {
 void FakeCommControl::Vanish() {
   if (open_) {
     open_ = false;
+    break_ = false;
+    pending = 0;
     closed.push_back(commPort_);
   }
   ports[commPort_] = PortState::Absent;

@@ -35,6 +35,11 @@ public:
   std::int16_t CommEvent() const override { return commEvent_; }
   void OnComm(std::function<void()> handler) override { handler_ = std::move(handler); }
   std::string LastErrorText() const override { return lastError_; }
+  bool Break() const override { return break_; }
+  int Break(bool on) override;
+  std::int32_t OutBufferCount() const override;
+  int OutBufferCount(std::int32_t count) override;
+  int LineLevels(ModemLines &levels) const override;
 
   // Queues received bytes and raises one receive event.
   void Receive(const std::string &bytes);
@@ -51,6 +56,15 @@ public:
   std::vector<int> setterErrors; // the result of every failing setter
   int settingsCalls = 0;
 
+  // For the Tools menu: bytes not yet gone out stay in pending (sent holds
+  // them too) until Drain lets them go; every Break set is recorded.
+  void Drain(std::size_t bytes);
+  std::size_t pending = 0;
+  std::vector<bool> breakHistory;
+  ModemLines inputs;         // CTS, DSR, CD and RI as the device shows them
+  bool hasLines = true;      // false: a device without modem lines
+  std::size_t discarded = 0; // bytes OutBufferCount(0) threw away
+
 private:
   int Fail(int error, const std::string &text);
 
@@ -61,6 +75,7 @@ private:
   bool dtr_ = false;
   std::int16_t rThreshold_ = 0;
   bool open_ = false;
+  bool break_ = false;
   std::string input_;
   std::int16_t commEvent_ = 0;
   std::function<void()> handler_;

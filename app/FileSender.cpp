@@ -1,0 +1,132 @@
+#include "FileSender.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+FileSender::FileSender(ICommControl &comm) : mComm(comm) {}
+
+FileSender::~FileSender() {
+  if (mFd >= 0)
+    ::close(mFd);
+}
+
+int FileSender::Open(const std::string &path) {
+  if (mFd >= 0)
+    ::close(mFd);
+  mFd = -1;
+  mState = State::Idle;
+  mRead = mSize = 0;
+  mReadError = 0;
+  // Non-blocking, so that a FIFO named by mistake cannot hang the window.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0)
+    return errno;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    int err = S_ISREG(st.st_mode) || st.st_mode == 0 ? errno : EINVAL;
+    ::close(fd);
+    return err;
+  }
+  mFd = fd;
+  mSize = static_cast<std::uint64_t>(st.st_size);
+  mState = State::Sending;
+  return 0;
+}
+
+FileSender::State FileSender::Pump() {
+  if (mState != State::Sending)
+    return mState;
+  if (!mComm.PortOpen()) {
+    Finish(State::PortClosed);
+    return mState;
+  }
+  mChunk.resize(kChunk);
+  while (mFd >= 0 && mComm.OutBufferCount() < kHighWater) {
+    ssize_t n = ::read(mFd, mChunk.data(), mChunk.size());
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      mReadError = errno;
+      mComm.OutBufferCount(0);
+      Finish(State::ReadFailed);
+      return mState;
+    }
+    if (n == 0) {
+      ::close(mFd);
+      mFd = -1;
+      break;
+    }
+    mRead += static_cast<std::uint64_t>(n);
+    if (mComm.Output(mChunk.substr(0, static_cast<std::size_t>(n))) != comNoError) {
+      Finish(State::PortClosed);
+      return mState;
+    }
+  }
+  if (mFd < 0 && mComm.OutBufferCount() == 0)
+    Finish(State::Done);
+  return mState;
+}
+
+void FileSender::Cancel() {
+  if (mState != State::Sending)
+    return;
+  mComm.OutBufferCount(0);
+  Finish(State::Idle);
+}
+
+std::uint64_t FileSender::Sent() const {
+  std::uint64_t queued = static_cast<std::uint64_t>(std::max(0, mComm.OutBufferCount()));
+  return mRead > queued ? mRead - queued : 0;
+}
+
+void FileSender::Finish(State state) {
+  if (mFd >= 0)
+    ::close(mFd);
+  mFd = -1;
+  mState = state;
+}
+
+namespace {
+std::string Amount(double bytes) {
+  char buffer[32];
+  if (bytes < 1024)
+    std::snprintf(buffer, sizeof buffer, "%.0f bytes", bytes);
+  else if (bytes < 1024.0 * 1024)
+    std::snprintf(buffer, sizeof buffer, "%.1f KB", bytes / 1024);
+  else if (bytes < 1024.0 * 1024 * 1024)
+    std::snprintf(buffer, sizeof buffer, "%.1f MB", bytes / (1024.0 * 1024));
+  else
+    std::snprintf(buffer, sizeof buffer, "%.2f GB", bytes / (1024.0 * 1024 * 1024));
+  return buffer;
+}
+} // namespace
+
+std::string SendProgressText(std::uint64_t sent, std::uint64_t size, std::int64_t elapsedMs) {
+  std::string text =
+      Amount(static_cast<double>(sent)) + " of " + Amount(static_cast<double>(size)) + " sent";
+  if (elapsedMs < 250)
+    return text;
+  double rate = static_cast<double>(sent) * 1000.0 / static_cast<double>(elapsedMs);
+  text += ", " + Amount(rate) + "/s";
+  if (rate >= 1 && sent < size) {
+    auto left = static_cast<long long>(static_cast<double>(size - sent) / rate + 0.5);
+    char buffer[48];
+    if (left >= 3600)
+      std::snprintf(buffer, sizeof buffer, ", %lld h %02lld min left", left / 3600,
+                    (left % 3600) / 60);
+    else if (left >= 60)
+      std::snprintf(buffer, sizeof buffer, ", %lld min %02lld s left", left / 60, left % 60);
+    else
+      std::snprintf(buffer, sizeof buffer, ", %lld s left", left);
+    text += buffer;
+  }
+  return text;
+}
+
+} // namespace kestrel
