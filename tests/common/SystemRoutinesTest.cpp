@@ -83,8 +83,9 @@ TEST(ChooseSettingsFolder, BesideTheProgramOnlyInAFolderTheUserOwns) {
   std::filesystem::create_directories(dir.File("portable/bin"));
   std::filesystem::create_directories(dir.File("other"));
   const bool root = ::geteuid() == 0;
-  if (root)
+  if (root) {
     ASSERT_EQ(::chown(dir.File("other").c_str(), 65534, 65534), 0);
+  }
   const struct {
     std::string program;
     bool beside;
