@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,7 @@
 #include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace kestrel {
 
@@ -167,11 +169,9 @@ dev_t ControllingTerminal() {
   return ::makedev((tty >> 8) & 0xfff, (tty & 0xff) | ((tty >> 12) & 0xfff00));
 }
 
-// Whether a process has the device open or locked, found without opening it:
-// the kernel's list of file locks shows every process's flock, and the open
-// files of the processes this user may look at show the rest. A holder this
-// user may not see is found by the open, which is refused with busy.
-bool HeldByAProcess(const struct stat &node) {
+// Whether a process holds a flock on the device node: the kernel's list of
+// file locks shows every process's, whoever runs it.
+bool LockedByAProcess(const struct stat &node) {
   std::ifstream locks("/proc/locks");
   std::string line;
   while (std::getline(locks, line)) {
@@ -187,10 +187,18 @@ bool HeldByAProcess(const struct stat &node) {
         maj == ::major(node.st_dev) && min == ::minor(node.st_dev) && ino == node.st_ino)
       return true;
   }
+  return false;
+}
+
+// The character devices that the processes this user may look at have open,
+// from their open files in /proc: stat follows each link to the open file
+// without opening it. A holder this user may not see is found by the open,
+// which is refused with busy.
+std::vector<dev_t> DevicesHeldOpen() {
+  std::vector<dev_t> held;
   DIR *proc = ::opendir("/proc");
   if (!proc)
-    return false;
-  bool held = false;
+    return held;
   while (dirent *p = ::readdir(proc)) {
     if (!DigitsOnly(p->d_name))
       continue;
@@ -200,16 +208,11 @@ bool HeldByAProcess(const struct stat &node) {
       continue;
     while (dirent *f = ::readdir(fds)) {
       struct stat st {};
-      // stat follows the link to the open file without opening it.
       if (f->d_name[0] != '.' && ::stat((folder + f->d_name).c_str(), &st) == 0 &&
-          S_ISCHR(st.st_mode) && st.st_rdev == node.st_rdev) {
-        held = true;
-        break;
-      }
+          S_ISCHR(st.st_mode))
+        held.push_back(st.st_rdev);
     }
     ::closedir(fds);
-    if (held)
-      break;
   }
   ::closedir(proc);
   return held;
@@ -352,6 +355,12 @@ struct PosixCommControl::Impl {
   }
 
   int Check(std::int16_t port, std::string &device, struct stat &node);
+  bool HeldOpen(dev_t device);
+
+  // What DevicesHeldOpen found, kept for a moment: a scan of twenty numbers
+  // looks through /proc once, not once per device.
+  std::vector<dev_t> heldOpen;
+  std::chrono::steady_clock::time_point heldOpenAt;
   int Open();
   void Close();
   void CloseDescriptor();
@@ -398,6 +407,16 @@ int PosixCommControl::Impl::Check(std::int16_t port, std::string &device, struct
       return Fail(comInvalidPortNumber, device + ": no serial hardware behind this port");
   }
   return comNoError;
+}
+
+bool PosixCommControl::Impl::HeldOpen(dev_t device) {
+  const auto now = std::chrono::steady_clock::now();
+  if (heldOpenAt == std::chrono::steady_clock::time_point() ||
+      now - heldOpenAt > std::chrono::milliseconds(500)) {
+    heldOpen = DevicesHeldOpen();
+    heldOpenAt = now;
+  }
+  return std::find(heldOpen.begin(), heldOpen.end(), device) != heldOpen.end();
 }
 
 int PosixCommControl::Impl::Open() {
@@ -814,7 +833,7 @@ int PosixCommControl::PortProbe(std::int16_t port) {
       return d->Fail(comAccessDenied, why + kDialoutAdvice);
     return d->Fail(comDeviceError, why);
   }
-  if (HeldByAProcess(node))
+  if (LockedByAProcess(node) || d->HeldOpen(node.st_rdev))
     return d->Fail(comPortAlreadyOpen,
                    device + ": " + SystemErrorText(EBUSY) + " (another program has the port open)");
   return comNoError;
