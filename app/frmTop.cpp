@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -56,25 +57,41 @@ constexpr std::array<Token, 256> MakeTokens() {
 
 constexpr std::array<Token, 256> kTokens = MakeTokens();
 
-// Appends bytes to the end of the file, creating it when missing. Returns 0
-// or the errno of the step that failed.
-int AppendToFile(const std::string &path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+// Appends one line to the end of the file, creating it when missing. Returns
+// the empty text or why not. The open never waits: a FIFO without a reader, a
+// device or anything else that is no regular file is refused at once. A line
+// that cannot be written whole is cut off again, so that the file holds whole
+// lines only and the next line starts at a line's start.
+std::string AppendToFile(const std::string &path, std::string_view bytes) {
+  constexpr const char *kNotAFile = "it is a FIFO or device, not a file";
+  // Looked at before the open: opening a serial device would raise its lines.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return S_ISDIR(st.st_mode) ? SystemErrorText(EISDIR) : kNotAFile;
+  int fd =
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
   if (fd < 0)
-    return errno;
-  int error = 0;
+    return errno == ENXIO ? kNotAFile : SystemErrorText(errno);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return kNotAFile;
+  }
+  const off_t start = ::lseek(fd, 0, SEEK_END);
+  std::string error;
   while (!bytes.empty()) {
     ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR)
         continue;
-      error = errno;
+      error = SystemErrorText(errno);
       break;
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  if (::close(fd) != 0 && error == 0 && errno != EINTR)
-    error = errno;
+  if (!error.empty() && start >= 0)
+    (void)::ftruncate(fd, start);
+  if (::close(fd) != 0 && error.empty() && errno != EINTR)
+    error = SystemErrorText(errno);
   return error;
 }
 
@@ -177,7 +194,8 @@ void frmTop::cmdOpenPort_Click() {
     if (!c.MSComm1.PortOpen()) {
       c.messageBox.Show("Please Update Serial Port Information",
                         c.appInfo.ExeName() + " - Unable to Initialize Serial Port",
-                        MessageIcon::Exclamation, c.MSComm1.LastErrorText());
+                        MessageIcon::Exclamation,
+                        mSerialConfig ? mSerialConfig->LastOpenError() : std::string());
       StatusPanelSet(1, "Update Serial Port Configuration under Options", true);
       return;
     }
@@ -410,7 +428,7 @@ void frmTop::LogFileWrite(const std::string &LogFileName, const std::string &sTe
   mLogBuffer += '\t';
   mLogBuffer += sText;
   mLogBuffer += kLineBreak;
-  if (int error = AppendToFile(LogFileName, mLogBuffer); error != 0)
+  if (std::string error = AppendToFile(LogFileName, mLogBuffer); !error.empty())
     LogWriteFailed(LogFileName, error);
 }
 
@@ -518,7 +536,7 @@ const std::string &frmTop::TimeText() {
 
 // Logging goes off before the message shows, so nothing that runs while the
 // box is open can try the file again and report the same failure twice.
-void frmTop::LogWriteFailed(const std::string &LogFileName, int errorNumber) {
+void frmTop::LogWriteFailed(const std::string &LogFileName, const std::string &reason) {
   if (mLogEnabled) {
     mLogEnabled = false;
     c.chkLogEnabled.Value(false);
@@ -527,9 +545,9 @@ void frmTop::LogWriteFailed(const std::string &LogFileName, int errorNumber) {
   if (mReportingLogFailure)
     return;
   mReportingLogFailure = true;
-  c.messageBox.Show(
-      "Unable to write to the log file " + LogFileName + ". Logging has been switched off.",
-      c.appInfo.ExeName() + " - Log File", MessageIcon::Exclamation, SystemErrorText(errorNumber));
+  c.messageBox.Show("Unable to write to the log file " + LogFileName +
+                        ". Logging has been switched off.",
+                    c.appInfo.ExeName() + " - Log File", MessageIcon::Exclamation, reason);
   mReportingLogFailure = false;
 }
 

@@ -25,7 +25,9 @@
 //
 // The log file is opened, appended to and closed for every line. When it
 // cannot be written, the window says so once, switches logging off and goes
-// on showing what arrives.
+// on showing what arrives. Opening it never waits (a FIFO or a device is
+// refused at once), and a line that cannot be written whole is cut off again,
+// so the file holds whole lines only.
 #pragma once
 
 #include "CommControl.h"
@@ -124,7 +126,7 @@ private:
   std::size_t AutoClearRoom();
   double AutoClearLimit();
   const std::string &TimeText();
-  void LogWriteFailed(const std::string &LogFileName, int errorNumber);
+  void LogWriteFailed(const std::string &LogFileName, const std::string &reason);
 
   frmTopControls c;
   std::unique_ptr<clsSerialPortConfigINI> mSerialConfig;

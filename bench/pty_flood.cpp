@@ -89,6 +89,7 @@ public:
   int RThreshold(std::int16_t n) override { return c_.RThreshold(n); }
   bool PortOpen() const override { return c_.PortOpen(); }
   int PortOpen(bool v) override { return c_.PortOpen(v); }
+  int PortProbe(std::int16_t p) override { return c_.PortProbe(p); }
   int Output(const std::string &t) override { return c_.Output(t); }
   std::string Input() override {
     std::string s = c_.Input();

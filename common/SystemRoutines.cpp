@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,13 +78,51 @@ void MakeFolders(const std::string &folder) {
       break;
   }
 }
+
+// A build tree or a portable copy: a folder the user owns and may write in,
+// outside the system's folders and not the bin folder of an installation
+// (a "share" folder beside it, as in /usr/local or ~/.local). Only then do
+// settings go beside the program; root owns /usr/bin, yet it is no place for
+// them.
+bool PortableFolder(const std::string &folder) {
+  for (const char *system :
+       {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/etc", "/snap"}) {
+    const std::string s = system;
+    if (folder == s || folder.compare(0, s.size() + 1, s + "/") == 0)
+      return false;
+  }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+    return false;
+  const auto slash = folder.find_last_of('/');
+  const std::string base = slash == std::string::npos ? folder : folder.substr(slash + 1);
+  const std::string parent = slash == std::string::npos ? "." : folder.substr(0, slash);
+  struct stat share {};
+  if ((base == "bin" || base == "sbin") && ::stat((parent + "/share").c_str(), &share) == 0 &&
+      S_ISDIR(share.st_mode))
+    return false;
+  return FolderWritable(folder);
+}
 } // namespace
 
 std::string ChooseSettingsFolder(const std::string &exeFolder, const std::string &userFolder) {
-  if (FolderWritable(exeFolder) || userFolder.empty())
+  if (userFolder.empty() || PortableFolder(exeFolder))
     return exeFolder;
   MakeFolders(userFolder);
   return userFolder;
+}
+
+std::string UserSettingsFolder() {
+  std::string base;
+  if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+    base = xdg;
+  else if (const char *home = std::getenv("HOME"); home && home[0] == '/')
+    base = std::string(home) + "/.config";
+  else if (const passwd *pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
+    base = std::string(pw->pw_dir) + "/.config";
+  else
+    return {};
+  return base + "/kestrel-terminal";
 }
 
 bool FileLastChange(const std::string &path, LocalTime &when) {

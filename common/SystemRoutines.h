@@ -6,8 +6,8 @@
 //
 // The application folder is where the program keeps Serial.ini and where its
 // file chooser starts. It is the folder of the running executable unless the
-// program has chosen another at start (an installed copy whose folder is not
-// writable keeps its settings in the user's configuration folder).
+// program has chosen another at start (an installed copy keeps its settings
+// in the user's configuration folder).
 #pragma once
 
 #include <string>
@@ -24,11 +24,16 @@ bool FileLastChange(const std::string &path, LocalTime &when);
 std::string ApplicationFolder();
 void ApplicationFolder(const std::string &folder);
 
-// Where the settings file goes: the executable's own folder when the program
-// may write there (a build tree, a copy on a USB stick), otherwise the user's
-// configuration folder for the program, created when missing (an installed
-// copy in /usr/bin). Returns the folder chosen.
+// Where the settings file goes: the executable's own folder when it is a
+// build or portable folder (the user owns it and may write there, and it is
+// no system folder nor the bin folder of an installation), otherwise the
+// user's configuration folder for the program, created when missing: an
+// installed copy never writes beside itself, whoever runs it, root included.
+// Returns the folder chosen.
 std::string ChooseSettingsFolder(const std::string &exeFolder, const std::string &userFolder);
+// The user's configuration folder for the program: $XDG_CONFIG_HOME (or
+// ~/.config) followed by /kestrel-terminal; empty when no home is known.
+std::string UserSettingsFolder();
 
 // The folder holding the running executable, without a trailing "/".
 std::string ExecutableFolder();

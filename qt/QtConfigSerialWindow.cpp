@@ -29,6 +29,44 @@ protected:
 // it moves down by as much.
 constexpr int kDeviceLine = 18;
 
+// The line under the port list. A device name fits in its one line; a longer
+// text (the advice when no port may be opened) wraps across the dialog, which
+// grows by as much, everything below the line moving down.
+class DeviceLine : public ILabel {
+public:
+  DeviceLine(QDialog *dialog, QLabel *label)
+      : d_(dialog), l_(label), home_(label->geometry()), size_(dialog->size()) {
+    l_->setTextFormat(Qt::PlainText);
+  }
+  std::string Caption() const override { return FromQt(l_->text()); }
+  void Caption(const std::string &text) override {
+    l_->setText(ToQt(text));
+    const bool fits = l_->fontMetrics().horizontalAdvance(l_->text()) <= home_.width();
+    l_->setWordWrap(!fits);
+    QRect area = home_;
+    if (!fits) {
+      area.setLeft(Px(480));
+      area.setRight(size_.width() - Px(120));
+      area.setHeight(l_->heightForWidth(area.width()));
+    }
+    const int grow = area.height() - home_.height();
+    const int moved = grow - grown_;
+    for (QWidget *w : d_->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+      if (w != l_ && w->y() > home_.y())
+        w->move(w->x(), w->y() + moved);
+    grown_ = grow;
+    l_->setGeometry(area);
+    d_->setFixedSize(size_.width(), size_.height() + grow);
+  }
+
+private:
+  QDialog *d_;
+  QLabel *l_;
+  const QRect home_;
+  const QSize size_;
+  int grown_ = 0;
+};
+
 QPushButton *Button(QWidget *parent, const QString &caption, int left, int top) {
   auto *b = new QPushButton(caption, parent);
   b->setAutoDefault(false);
@@ -113,7 +151,7 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
   QWidget::setTabOrder(lists_[4], defaults);
   ok->setFocus(Qt::OtherFocusReason);
 
-  aDevice_ = std::make_unique<QtLabel>(device);
+  aDevice_ = std::make_unique<DeviceLine>(d, device);
   aMessage_ = std::make_unique<QtMessageBox>(d);
   aForm_ = std::make_unique<QtForm>([d] { d->done(QDialog::Accepted); });
   frm_ = std::make_unique<frmConfigSerial>(frmConfigSerialControls{

@@ -31,7 +31,7 @@ private:
   std::unique_ptr<QDialog> dialog_;
   std::array<QComboBox *, 5> lists_{};
   std::array<std::unique_ptr<QtComboBox>, 5> aLists_;
-  std::unique_ptr<QtLabel> aDevice_;
+  std::unique_ptr<ILabel> aDevice_;
   std::unique_ptr<QtMessageBox> aMessage_;
   std::unique_ptr<QtForm> aForm_;
   std::unique_ptr<frmConfigSerial> frm_;

@@ -68,6 +68,7 @@ QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : bar_(bar), clock_(new QT
     auto *label = new QLabel(bar);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
+    label->setTextFormat(Qt::PlainText);
     label->setAccessibleName(i == panels ? QStringLiteral("Time of day")
                                          : QStringLiteral("Status panel %1").arg(i));
     // The first panel is the widest, the last the narrowest.
@@ -134,9 +135,14 @@ void QtMessageBox::Show(const std::string &text, const std::string &title, Messa
                         const std::string &detail) {
   QMessageBox box(parent_);
   box.setWindowTitle(ToQt(title));
+  box.setTextFormat(Qt::PlainText);
   box.setText(ToQt(text));
-  if (!detail.empty())
+  if (!detail.empty()) {
     box.setInformativeText(ToQt(detail));
+    // The detail's label takes no format from the box.
+    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+      label->setTextFormat(Qt::PlainText);
+  }
   box.setIcon(icon == MessageIcon::Stop          ? QMessageBox::Critical
               : icon == MessageIcon::Exclamation ? QMessageBox::Warning
                                                  : QMessageBox::Information);

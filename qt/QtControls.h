@@ -5,7 +5,10 @@
 // lives in the Qt-free logic, and these only translate calls and text.
 // Captions, titles and messages are UTF-8 (file names among them); the
 // display's received bytes are shown by the display view, one byte per
-// character.
+// character. Labels, status panels and message boxes show their text as
+// plain text: much of it comes from outside the program (settings values,
+// device paths and names, file paths, the system's error texts), and none of
+// it may turn into markup or links.
 #pragma once
 
 #include "Controls.h"
@@ -67,7 +70,7 @@ private:
 
 class QtLabel : public ILabel {
 public:
-  explicit QtLabel(QLabel *label) : l_(label) {}
+  explicit QtLabel(QLabel *label) : l_(label) { l_->setTextFormat(Qt::PlainText); }
   std::string Caption() const override { return FromQt(l_->text()); }
   void Caption(const std::string &text) override { l_->setText(ToQt(text)); }
 

@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QStandardPaths>
 
 int main(int argc, char *argv[]) {
   using namespace kestrel;
@@ -18,11 +17,9 @@ int main(int argc, char *argv[]) {
   QApplication::setDesktopFileName(QStringLiteral("org.example.KestrelTerminal"));
   QApplication::setWindowIcon(qt::ProgramIcon());
 
-  // An installed copy cannot write beside itself in /usr/bin; its settings go
-  // to the user's configuration folder instead.
-  const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-  ApplicationFolder(
-      ChooseSettingsFolder(ExecutableFolder(), config.toStdString() + "/kestrel-terminal"));
+  // A build or portable copy keeps its settings beside itself; an installed
+  // one in the user's configuration folder.
+  ApplicationFolder(ChooseSettingsFolder(ExecutableFolder(), UserSettingsFolder()));
 
   const DeviceMap devices = DeviceMap::FromIni(ApplicationFolder() + "/Serial.ini");
   PosixCommControl comm(devices, qt::PostToUi);

@@ -17,6 +17,9 @@
 //   even when the handler runs a nested event loop (a message box).
 // - LastErrorText() keeps the system's own words for the last failure, so the
 //   window can say why a port would not open ("Permission denied").
+// - PortProbe finds out whether a port could be opened without opening it:
+//   the device is not opened, configured, flushed or signalled, so a port
+//   another program uses, or a board that resets on DTR, is left alone.
 #pragma once
 
 #include <cstdint>
@@ -95,6 +98,12 @@ public:
 
   virtual bool PortOpen() const = 0;
   virtual int PortOpen(bool open) = 0;
+
+  // 0 when the port could be opened now, otherwise the error number an open
+  // would give: comInvalidPortNumber (no device, or not a serial device),
+  // comPortAlreadyOpen (a program holds it), comAccessDenied (no permission).
+  // CommPort and the open state do not change.
+  virtual int PortProbe(std::int16_t port) = 0;
 
   // Sends the text; comPortNotOpen while closed.
   virtual int Output(const std::string &text) = 0;

@@ -18,12 +18,12 @@ std::string Trim(const std::string &s) {
   return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
-// The numeric value of a port text, and whether it fits the control's 16-bit
-// port number once rounded as the conversion rounds it.
+// The numeric value of a port text, and whether it names a port (1 to the
+// control's 16-bit limit) once rounded as the conversion rounds it: 0.4 and
+// 0.5 round to 0, which names none.
 bool PortNumber(const std::string &text, std::int16_t &number) {
   const double v = std::nearbyint(Val(text));
-  if (!(v >= std::numeric_limits<std::int16_t>::min() &&
-        v <= std::numeric_limits<std::int16_t>::max()))
+  if (!(v >= 1 && v <= std::numeric_limits<std::int16_t>::max()))
     return false;
   number = static_cast<std::int16_t>(v);
   return true;
@@ -161,24 +161,35 @@ bool clsSerialPortConfigINI::ComPortOpenClose(bool bOpen) {
     (void)comm.PortOpen(false);
     return true;
   }
+  mLastOpenError.clear();
   if (comm.PortOpen())
     return true;
   std::string port, settings;
-  if (!SettingsRetrieve(port, settings))
+  if (!SettingsRetrieve(port, settings)) {
+    if (port.empty())
+      mLastOpenError = "No port was opened: no serial port is stored yet.";
+    else if (!(Val(port) > 0))
+      mLastOpenError = "No port was opened: the stored port \"" + port + "\" is not a port number.";
+    else
+      mLastOpenError = "No port was opened: no line settings are stored.";
     return false;
+  }
   // A port number the control cannot hold would leave it on the port it had
   // before, and settings it refuses would leave the line as it was: either
   // way the port would run on something other than what is stored and shown,
   // so the open is not attempted at all.
   std::int16_t number = 0;
-  const bool numberFits = PortNumber(port, number);
-  if (numberFits)
-    (void)comm.CommPort(number);
+  const bool numberFits = PortNumber(port, number) && comm.CommPort(number) == comNoError;
+  if (!numberFits)
+    mLastOpenError = "No port was opened: the stored port \"" + port +
+                     "\" does not name a port from COM1 upwards.";
   const bool settingsTaken = comm.Settings(settings) == comNoError;
+  if (numberFits && !settingsTaken)
+    mLastOpenError = comm.LastErrorText();
   (void)comm.InputLen(0);
   (void)comm.RTSEnable(false);
-  if (numberFits && settingsTaken)
-    (void)comm.PortOpen(true);
+  if (numberFits && settingsTaken && comm.PortOpen(true) != comNoError)
+    mLastOpenError = comm.LastErrorText();
   return comm.PortOpen();
 }
 
@@ -194,20 +205,14 @@ bool clsSerialPortConfigINI::AddressFile() {
 void clsSerialPortConfigINI::PortsProbe(ICommControl &control, std::int16_t first,
                                         std::int16_t last) {
   mPorts.ClearCollection();
+  mPortsDenied.clear();
   const std::int16_t end = last;
   for (std::int32_t n = first; n <= end; ++n) {
-    bool inUse = false;
-    for (int error : {control.CommPort(static_cast<std::int16_t>(n)), control.PortOpen(true)}) {
-      if (error == comPortAlreadyOpen)
-        inUse = true;
-      else if (error == comInvalidPortNumber)
-        inUse = false;
-    }
-    if (control.PortOpen() || inUse) {
+    const int error = control.PortProbe(static_cast<std::int16_t>(n));
+    if (error == comNoError || error == comPortAlreadyOpen)
       (void)mPorts.Add(static_cast<std::int16_t>(n), std::to_string(n));
-      if (control.PortOpen())
-        (void)control.PortOpen(false);
-    }
+    else if (error == comAccessDenied)
+      mPortsDenied.push_back(static_cast<std::int16_t>(n));
   }
 }
 

@@ -6,6 +6,11 @@
 // is tried on its own, so one failing step never ends a sequence early; the
 // outcome of an open is read back from the control's PortOpen. Callers word
 // the messages.
+//
+// The port list is found with the control's PortProbe, which opens nothing:
+// starting the terminal leaves every port, and the boards behind them, alone.
+// A number is listed when its port could be opened or is busy. Only a stored
+// port number from 1 upwards, once rounded, is ever opened.
 #pragma once
 
 #include "CommControl.h"
@@ -14,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -39,6 +45,11 @@ public:
   void ComPortOpen(bool vData);
   bool ComPortOpen() const;
 
+  // Port numbers whose device the last scan found but the user may not open.
+  const std::vector<std::int16_t> &PortsDenied() const { return mPortsDenied; }
+  // Why the last ComPortOpen = True left the port closed: the reason of that
+  // attempt only, or what kept it from being attempted.
+  std::string LastOpenError() const { return mLastOpenError; }
   // The system's words for the last failed save, for the dialog's message.
   std::string LastSaveError() const;
   // The full path of the settings file, for messages.
@@ -56,6 +67,8 @@ private:
   std::string mFileNameINI;
   ICommControl *mComControl = nullptr;
   std::string mLastSaveError;
+  std::vector<std::int16_t> mPortsDenied;
+  std::string mLastOpenError;
 };
 
 } // namespace kestrel

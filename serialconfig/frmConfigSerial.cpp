@@ -134,6 +134,18 @@ void frmConfigSerial::Form_Terminate() {
 void frmConfigSerial::DeviceLineUpdate() {
   const std::string name = List(ListPort).Text();
   std::string line;
+  if (clsSerialPortConfig && clsSerialPortConfig->PortsFound() < 1 &&
+      !clsSerialPortConfig->PortsDenied().empty()) {
+    const auto &denied = clsSerialPortConfig->PortsDenied();
+    line = "Found ";
+    for (std::size_t i = 0; i < denied.size(); ++i) {
+      const std::string device = c.describePort ? c.describePort(denied[i]) : std::string();
+      line += (i ? ", " : "") + PortNameFromNumber(denied[i]) +
+              (device.empty() ? std::string() : " (" + device + ")");
+    }
+    line += denied.size() == 1 ? ", but you may not open it" : ", but you may not open them";
+    line += ": add yourself to the dialout group (sudo adduser $USER dialout) and log in again.";
+  }
   if (c.describePort && name.size() > 3 && name != kNoPort && name.compare(0, 3, "COM") == 0) {
     const std::string digits = PortTextFromName(name);
     if (!digits.empty() && digits.size() <= 5 &&

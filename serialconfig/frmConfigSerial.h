@@ -9,6 +9,9 @@
 //
 // Under the port list a line names the device behind the chosen port and, for
 // a USB adapter, what it is; the platform's serial layer supplies that text.
+// When no port is listed but the scan found devices the user may not open,
+// the line names them and says how to get access, so that the most common
+// first failure on Linux is never a silent empty list.
 #pragma once
 
 #include "Controls.h"

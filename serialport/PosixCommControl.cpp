@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <limits>
@@ -21,8 +23,11 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace kestrel {
 
@@ -121,6 +126,101 @@ bool CloseEnough(std::uint32_t wanted, std::uint32_t got) {
   double ratio = static_cast<double>(got) / static_cast<double>(wanted);
   return ratio > 0.97 && ratio < 1.03;
 }
+
+// The type the kernel's tty drivers give a character device number
+// ("serial", "pty:slave", "console", "system:/dev/tty", ...): empty when no
+// tty driver serves the number, "?" when the list cannot be read.
+std::string TtyDriverType(dev_t device) {
+  std::ifstream in("/proc/tty/drivers");
+  if (!in)
+    return "?";
+  std::string line;
+  while (std::getline(in, line)) {
+    char name[128], node[128], range[64], type[64];
+    unsigned major = 0;
+    if (std::sscanf(line.c_str(), "%127s %127s %u %63s %63s", name, node, &major, range, type) !=
+            5 ||
+        major != ::major(device))
+      continue;
+    unsigned first = 0, last = 0;
+    int n = std::sscanf(range, "%u-%u", &first, &last);
+    if (n < 1)
+      continue;
+    if (n == 1)
+      last = first;
+    if (::minor(device) >= first && ::minor(device) <= last)
+      return type;
+  }
+  return {};
+}
+
+// The device number of this process's controlling terminal; 0 without one.
+dev_t ControllingTerminal() {
+  std::string stat = FirstLineOf("/proc/self/stat");
+  // pid (name) state ppid pgrp session tty_nr ...; the name may hold blanks.
+  auto end = stat.rfind(')');
+  if (end == std::string::npos)
+    return 0;
+  char state = 0;
+  int ppid = 0, pgrp = 0, session = 0;
+  unsigned tty = 0;
+  if (std::sscanf(stat.c_str() + end + 1, " %c %d %d %d %u", &state, &ppid, &pgrp, &session,
+                  &tty) != 5)
+    return 0;
+  return ::makedev((tty >> 8) & 0xfff, (tty & 0xff) | ((tty >> 12) & 0xfff00));
+}
+
+// Whether a process holds a flock on the device node: the kernel's list of
+// file locks shows every process's, whoever runs it.
+bool LockedByAProcess(const struct stat &node) {
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    // "1: FLOCK  ADVISORY  WRITE 1234 00:05:6 0 EOF"; a blocked waiter has
+    // "->" before its type and holds nothing.
+    if (line.find("->") != std::string::npos)
+      continue;
+    char a[32], b[32], c[32], d[32];
+    unsigned long pid = 0, ino = 0;
+    unsigned maj = 0, min = 0;
+    if (std::sscanf(line.c_str(), "%31s %31s %31s %31s %lu %x:%x:%lu", a, b, c, d, &pid, &maj, &min,
+                    &ino) == 8 &&
+        maj == ::major(node.st_dev) && min == ::minor(node.st_dev) && ino == node.st_ino)
+      return true;
+  }
+  return false;
+}
+
+// The character devices that the processes this user may look at have open,
+// from their open files in /proc: stat follows each link to the open file
+// without opening it. A holder this user may not see is found by the open,
+// which is refused with busy.
+std::vector<dev_t> DevicesHeldOpen() {
+  std::vector<dev_t> held;
+  DIR *proc = ::opendir("/proc");
+  if (!proc)
+    return held;
+  while (dirent *p = ::readdir(proc)) {
+    if (!DigitsOnly(p->d_name))
+      continue;
+    const std::string folder = std::string("/proc/") + p->d_name + "/fd/";
+    DIR *fds = ::opendir(folder.c_str());
+    if (!fds)
+      continue;
+    while (dirent *f = ::readdir(fds)) {
+      struct stat st {};
+      if (f->d_name[0] != '.' && ::stat((folder + f->d_name).c_str(), &st) == 0 &&
+          S_ISCHR(st.st_mode))
+        held.push_back(st.st_rdev);
+    }
+    ::closedir(fds);
+  }
+  ::closedir(proc);
+  return held;
+}
+
+const char *const kDialoutAdvice = ". To use serial ports, add your user to the dialout group "
+                                   "(sudo usermod -aG dialout $USER) and log in again.";
 
 int Ioctl(int fd, unsigned long request, void *arg) {
   int r;
@@ -258,6 +358,13 @@ struct PosixCommControl::Impl {
     return error;
   }
 
+  int Check(std::int16_t port, std::string &device, struct stat &node);
+  bool HeldOpen(dev_t device);
+
+  // What DevicesHeldOpen found, kept for a moment: a scan of twenty numbers
+  // looks through /proc once, not once per device.
+  std::vector<dev_t> heldOpen;
+  std::chrono::steady_clock::time_point heldOpenAt;
   int Open();
   void Close();
   void CloseDescriptor();
@@ -269,21 +376,58 @@ struct PosixCommControl::Impl {
   void Deliver(unsigned mySession, int kind);
 };
 
-int PosixCommControl::Impl::Open() {
-  std::string device = devices.DevicePath(commPort);
-  std::string name = "COM" + std::to_string(commPort);
+// Whether the port's device node is a serial port this program may use, from
+// the node alone: 8002 when there is none or it is no serial port.
+int PosixCommControl::Impl::Check(std::int16_t port, std::string &device, struct stat &node) {
+  device = devices.DevicePath(port);
   if (device.empty())
-    return Fail(comInvalidPortNumber, name + ": no device belongs to this port number");
+    return Fail(comInvalidPortNumber,
+                "COM" + std::to_string(port) + ": no device belongs to this port number");
+  if (::stat(device.c_str(), &node) != 0) {
+    int err = errno;
+    std::string why = device + ": " + SystemErrorText(err);
+    if (err == EACCES)
+      return Fail(comAccessDenied, why + kDialoutAdvice);
+    return Fail(err == ENOENT || err == ENOTDIR ? comInvalidPortNumber : comDeviceError, why);
+  }
+  if (!S_ISCHR(node.st_mode))
+    return Fail(comInvalidPortNumber, device + ": not a serial device");
+  const std::string type = TtyDriverType(node.st_rdev);
+  const dev_t own = ControllingTerminal();
+  if (type == "system:/dev/tty" || (own != 0 && node.st_rdev == own))
+    return Fail(comInvalidPortNumber,
+                device + ": the terminal this program runs in, not a serial port");
+  if (type == "console" || type.rfind("system:", 0) == 0)
+    return Fail(comInvalidPortNumber, device + ": a system console, not a serial port");
+  if (type != "?" && type != "serial" && type != "pty:slave")
+    return Fail(comInvalidPortNumber, device + ": not a serial device");
   // A ttyS entry exists for every UART the kernel reserved room for; type 0
   // means there is no hardware behind it. Opening it to find out would block
   // or fail in confusing ways on some machines.
-  std::string real = RealPath(device);
-  std::string base = BaseName(real);
+  std::string base = BaseName(RealPath(device));
   if (base.rfind("ttyS", 0) == 0) {
-    std::string type = FirstLineOf(devices.SysRoot() + "/class/tty/" + base + "/type");
-    if (type == "0")
+    std::string uart = FirstLineOf(devices.SysRoot() + "/class/tty/" + base + "/type");
+    if (uart == "0")
       return Fail(comInvalidPortNumber, device + ": no serial hardware behind this port");
   }
+  return comNoError;
+}
+
+bool PosixCommControl::Impl::HeldOpen(dev_t device) {
+  const auto now = std::chrono::steady_clock::now();
+  if (heldOpenAt == std::chrono::steady_clock::time_point() ||
+      now - heldOpenAt > std::chrono::milliseconds(500)) {
+    heldOpen = DevicesHeldOpen();
+    heldOpenAt = now;
+  }
+  return std::find(heldOpen.begin(), heldOpen.end(), device) != heldOpen.end();
+}
+
+int PosixCommControl::Impl::Open() {
+  std::string device;
+  struct stat node {};
+  if (int error = Check(commPort, device, node))
+    return error;
 
   int f = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (f < 0) {
@@ -298,9 +442,7 @@ int PosixCommControl::Impl::Open() {
       return Fail(comPortAlreadyOpen, why + " (another program has the port open)");
     case EACCES:
     case EPERM:
-      return Fail(comAccessDenied, why +
-                                       ". To use serial ports, add your user to the dialout group "
-                                       "(sudo usermod -aG dialout $USER) and log in again.");
+      return Fail(comAccessDenied, why + kDialoutAdvice);
     default:
       return Fail(comDeviceError, why);
     }
@@ -689,6 +831,24 @@ int PosixCommControl::PortOpen(bool open) {
     return d->Fail(comPortAlreadyOpen, d->openedDevice + ": the port is already open");
   d->Close(); // what a vanished device left behind
   return d->Open();
+}
+
+int PosixCommControl::PortProbe(std::int16_t port) {
+  std::string device;
+  struct stat node {};
+  if (int error = d->Check(port, device, node))
+    return error;
+  if (::access(device.c_str(), R_OK | W_OK) != 0) {
+    int err = errno;
+    std::string why = device + ": " + SystemErrorText(err);
+    if (err == EACCES || err == EPERM || err == EROFS)
+      return d->Fail(comAccessDenied, why + kDialoutAdvice);
+    return d->Fail(comDeviceError, why);
+  }
+  if (LockedByAProcess(node) || d->HeldOpen(node.st_rdev))
+    return d->Fail(comPortAlreadyOpen,
+                   device + ": " + SystemErrorText(EBUSY) + " (another program has the port open)");
+  return comNoError;
 }
 
 int PosixCommControl::Output(const std::string &text) {

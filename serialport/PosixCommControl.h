@@ -5,9 +5,14 @@
 //   /dev/ttyUSB0-7, COM13-20 /dev/ttyACM0-7, or what section "Devices" of the
 //   settings file says).
 // - Opening never blocks (O_NONBLOCK), takes the device for this process alone
-//   (flock, then TIOCEXCL) and sets raw mode. A missing device or a UART
-//   placeholder without hardware is 8002, a held one 8005, no permission 8010,
-//   anything else 8020; LastErrorText keeps the system's words.
+//   (flock, then TIOCEXCL) and sets raw mode. A missing device, a UART
+//   placeholder without hardware or a device that is no serial port (this
+//   program's own terminal, /dev/tty, the consoles, anything no tty driver
+//   serves) is 8002, a held one 8005, no permission 8010, anything else 8020;
+//   LastErrorText keeps the system's words.
+// - PortProbe answers the same question from the device node, the kernel's
+//   list of tty drivers, the file locks and the open files of the processes
+//   it may look at: the device itself is never opened.
 // - Reading never waits for the user-interface thread: an I/O thread per open
 //   port drains the device into a buffer that Input empties, sends what
 //   Output queued, and watches the line counters and levels. Events are posted
@@ -84,6 +89,7 @@ public:
   int RThreshold(std::int16_t threshold) override;
   bool PortOpen() const override;
   int PortOpen(bool open) override;
+  int PortProbe(std::int16_t port) override;
   int Output(const std::string &text) override;
   std::string Input() override;
   std::int16_t CommEvent() const override;

@@ -24,6 +24,27 @@ tcflag_t SizeFlag(int dataBits) {
   }
 }
 
+// The rates the system has a code for go by that code, so that every tool
+// reads them back (the POSIX speed functions know no other); the custom-rate
+// form is only for the rest.
+tcflag_t RateCode(std::uint32_t baud) {
+  static constexpr struct {
+    std::uint32_t baud;
+    tcflag_t code;
+  } kCodes[] = {{50, B50},           {75, B75},           {110, B110},         {134, B134},
+                {150, B150},         {200, B200},         {300, B300},         {600, B600},
+                {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+                {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+                {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+                {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+                {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+                {3500000, B3500000}, {4000000, B4000000}};
+  for (const auto &c : kCodes)
+    if (c.baud == baud)
+      return c.code;
+  return BOTHER;
+}
+
 int Call(int fd, unsigned long request, void *arg) {
   int r;
   do
@@ -41,7 +62,8 @@ int ApplyLineSettings(int fd, const LineSettings &s) {
   t.c_iflag = INPCK | PARMRK;
   t.c_oflag = 0;
   t.c_lflag = 0;
-  t.c_cflag = SizeFlag(s.dataBits) | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+  const tcflag_t rate = RateCode(s.baud);
+  t.c_cflag = SizeFlag(s.dataBits) | CREAD | CLOCAL | rate | (rate << IBSHIFT);
   switch (s.parity) {
   case 'E':
     t.c_cflag |= PARENB;

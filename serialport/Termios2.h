@@ -1,5 +1,6 @@
 // Line settings of a tty through the kernel's termios2 interface, which takes
-// any baud rate the driver accepts (BOTHER), not only the standard ones.
+// any baud rate the driver accepts (BOTHER), not only the standard ones. A
+// standard rate is set by its own code, so that other tools read it back.
 //
 // <asm/termbits.h> and glibc's <termios.h> define the same names differently,
 // so the kernel's structures stay inside Termios2.cpp and only plain values

@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +114,62 @@ std::string BaseName(const std::string &path) {
 
 IniResult Failed(int err, const std::string &what) {
   return {false, what + ": " + SystemErrorText(err)};
+}
+
+// How long a save waits for another process's save of the same file.
+constexpr int kLockWaitMs = 3000;
+
+// Held while one process reads, changes and replaces the file, so that two
+// running copies saving at once both keep their entries. The lock is on a
+// file of its own beside the settings file: the settings file itself is
+// replaced by every save, and a lock on it would be lost with it.
+class SaveLock {
+public:
+  explicit SaveLock(const std::string &target)
+      : fd_(::open((Folder(target) + "/." + BaseName(target) + ".lock").c_str(),
+                   O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644)) {
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    for (int waited = 0;; waited += 10) {
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+        return;
+      if (errno != EWOULDBLOCK && errno != EINTR)
+        break;
+      if (waited >= kLockWaitMs) {
+        errno = EBUSY;
+        break;
+      }
+      ::usleep(10000);
+    }
+    error_ = errno;
+    ::close(fd_);
+    fd_ = -1;
+  }
+  ~SaveLock() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  SaveLock(const SaveLock &) = delete;
+  SaveLock &operator=(const SaveLock &) = delete;
+  int Error() const { return fd_ >= 0 ? 0 : error_; }
+
+private:
+  int fd_;
+  int error_ = 0;
+};
+
+// Every save holds the lock while its temporary file exists, so one found
+// while holding it was left by a save that was killed: it is removed.
+void RemoveStaleTemporaries(const std::string &target, const std::string &prefix) {
+  DIR *dir = ::opendir(Folder(target).c_str());
+  if (!dir)
+    return;
+  while (dirent *e = ::readdir(dir))
+    if (std::string_view(e->d_name).substr(0, prefix.size()) == prefix)
+      (void)::unlinkat(::dirfd(dir), e->d_name, 0);
+  ::closedir(dir);
 }
 
 // The file's text with key=value put in: the entry's line replaced, or a new
@@ -261,18 +319,17 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
 
   // A link is followed so that the file it points to is the one replaced.
   std::string target = path;
-  struct stat st {};
-  bool existed = ::stat(path.c_str(), &st) == 0;
-  if (existed) {
-    if (char *real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
+  if (char *real = ::realpath(path.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
   }
-  std::string text, loadError;
-  if (existed) {
-    if (!IniLoadFile(target, text, &loadError))
-      return {false, path + ": " + loadError};
+  // Nothing but a regular file is rewritten, and nothing is made beside one
+  // that is not (no lock file in /dev).
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode))
+      return {false,
+              path + ": " + (S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file")};
     // The rename needs only the folder's rights; a file the user may not
     // write is still not to be replaced.
     int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -280,9 +337,21 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
       return Failed(errno, "cannot write " + path);
     ::close(probe);
   }
+  SaveLock lock(target);
+  if (int err = lock.Error())
+    return Failed(err, "cannot save " + path);
+  const std::string tempPrefix = "." + BaseName(target) + ".tmp-";
+  RemoveStaleTemporaries(target, tempPrefix);
+  // Looked at again now: another process may have made the file meanwhile.
+  const bool existed = ::stat(target.c_str(), &st) == 0;
+  std::string text, loadError;
+  if (existed) {
+    if (!IniLoadFile(target, text, &loadError))
+      return {false, path + ": " + loadError};
+  }
   std::string out = WithEntry(text, Trim(section), Trim(key), value);
 
-  std::string temp = Folder(target) + "/." + BaseName(target) + ".XXXXXX";
+  std::string temp = Folder(target) + "/" + tempPrefix + std::to_string(::getpid()) + "-XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0)
     return Failed(errno, "cannot write in " + Folder(target));

@@ -13,7 +13,10 @@
 // other byte of the file as it was. It never loses the file: the new text goes
 // to a temporary file in the same folder, which is flushed to disk and renamed
 // over the old one with the old one's permissions; when any step fails the old
-// file stays whole and the result carries the system's reason.
+// file stays whole and the result carries the system's reason. Saves of one
+// file by several processes take turns (a lock file beside it, ".NAME.lock",
+// held from the read to the rename), so none loses another's entry; a
+// temporary file left by a save that was killed is removed by the next save.
 #pragma once
 
 #include <cstddef>

@@ -4,7 +4,12 @@
 #include "SystemRoutines.h"
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrel::test {
 namespace {
@@ -105,8 +110,8 @@ TEST_F(TerminalTest, LogFileWriteFormsAndAppendsOneLinePerCall) {
 
 struct FailureCase {
   const char *name;
-  bool missingFolder;
-  int error;
+  const char *path; // in the test's folder, or absolute
+  const char *detail;
 };
 
 void PrintTo(const FailureCase &c, std::ostream *os) {
@@ -119,18 +124,21 @@ class LogWriteFailure : public TerminalTest, public testing::WithParamInterface<
 // data; either way one message, logging off, and the display goes on.
 TEST_P(LogWriteFailure, SaysSoOnceAndSwitchesLoggingOff) {
   Load();
-  std::string path;
-  if (GetParam().missingFolder) {
+  const std::string name = GetParam().path;
+  const std::string path = name[0] == '/' ? name : dir.File(name);
+  if (name == "gone/log.txt") {
     std::filesystem::create_directory(dir.File("gone"));
-    path = dir.File("gone/log.txt");
     t->cdlgTop.WillChoose(path);
     ClickLog(true);
     ASSERT_TRUE(t->messageBox.shown.empty());
     std::filesystem::remove_all(dir.File("gone"));
   } else {
-    path = "/dev/full";
+    if (name == "fifo")
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     t->cdlgTop.WillChoose(path);
+    ::alarm(20); // an open that waits for a reader would hang here for good
     ClickLog(true);
+    ::alarm(0);
   }
   Receive("one\ntwo\nthree\n" + std::string(700, 'x'));
 
@@ -139,7 +147,7 @@ TEST_P(LogWriteFailure, SaysSoOnceAndSwitchesLoggingOff) {
   EXPECT_NE(box.text.find(path), std::string::npos);
   EXPECT_EQ(box.title, "kestrel-terminal - Log File");
   EXPECT_EQ(box.icon, MessageIcon::Exclamation);
-  EXPECT_EQ(box.detail, SystemErrorText(GetParam().error));
+  EXPECT_EQ(box.detail, GetParam().detail);
   EXPECT_FALSE(t->frm.LogEnabled());
   EXPECT_FALSE(t->chkLogEnabled.Value());
   EXPECT_EQ(t->chkLogEnabled.Caption(), "Log Disabled: " + path);
@@ -147,10 +155,42 @@ TEST_P(LogWriteFailure, SaysSoOnceAndSwitchesLoggingOff) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Log, LogWriteFailure,
-                         testing::Values(FailureCase{"DiskFull", false, ENOSPC},
-                                         FailureCase{"MissingFolder", true, ENOENT}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Log, LogWriteFailure,
+    testing::Values(FailureCase{"MissingFolder", "gone/log.txt", "No such file or directory"},
+                    FailureCase{"FifoWithoutReader", "fifo", "it is a FIFO or device, not a file"},
+                    FailureCase{"Device", "/dev/full", "it is a FIFO or device, not a file"},
+                    FailureCase{"Folder", "/", "Is a directory"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A disk that fills up in the middle of a line: the part written is cut off
+// again, so the file keeps whole lines only and the next start line begins
+// a line of its own. The file size limit stands in for the full disk.
+TEST_F(TerminalTest, ALineThatDoesNotFitIsCutOffAndTheFileStaysWhole) {
+  Load();
+  const std::string path = dir.File("full.txt");
+  t->cdlgTop.WillChoose(path);
+  ClickLog(true);
+  const std::string before = ReadFile(path);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{before.size() + 30, before.size() + 30};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    Receive(std::string(100, 'y') + "\n");
+    const bool told = t->messageBox.shown.size() == 1 && !t->frm.LogEnabled() &&
+                      t->messageBox.shown[0].detail == SystemErrorText(EFBIG);
+    ::_exit(told ? 0 : 1);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(path), before);
+  ClickLog(true);
+  EXPECT_EQ(ReadFile(path), before + kStarted);
+}
 
 TEST_F(TerminalTest, LogFailureWhileTheMessageIsOpenIsNotReportedAgain) {
   Load();

@@ -21,6 +21,8 @@ TEST_F(PortTest, NothingStoredOpenFailsWithAMessageAndKeepsTheCaption) {
   EXPECT_EQ(box.text, "Please Update Serial Port Information");
   EXPECT_EQ(box.title, "kestrel-terminal - Unable to Initialize Serial Port");
   EXPECT_EQ(box.icon, MessageIcon::Exclamation);
+  // Not the words of the start-up scan's last try: nothing was attempted.
+  EXPECT_EQ(box.detail, "No port was opened: no serial port is stored yet.");
   EXPECT_EQ(t->sbTop.PanelText(1), "Update Serial Port Configuration under Options");
   EXPECT_EQ(t->sbTop.PanelText(2), " ");
   EXPECT_EQ(t->cmdOpenPort.Caption(), "OpenPort");
@@ -56,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(FailCase{"Busy", FakeCommControl::PortState::Busy, "Device or resource busy"},
                     FailCase{"Denied", FakeCommControl::PortState::Denied, "Permission denied"},
                     FailCase{"Absent", FakeCommControl::PortState::Absent,
-                             "No such file or directory"}),
+                             "/dev/fake1: no such device"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(PortTest, OpenAndCloseUpdateThePanelsAndTheCaption) {
@@ -106,7 +108,7 @@ TEST_F(PortTest, VanishedDeviceShowsTheClosedPortAndCanBeOpenedAgain) {
 
   t->frm.cmdOpenPort_Click();
   ASSERT_EQ(t->messageBox.shown.size(), 1u);
-  EXPECT_EQ(t->messageBox.shown[0].detail, "No such file or directory");
+  EXPECT_EQ(t->messageBox.shown[0].detail, "/dev/fake1: no such device");
   t->MSComm1.Port(1, FakeCommControl::PortState::Free);
   t->frm.cmdOpenPort_Click();
   EXPECT_EQ(t->cmdOpenPort.Caption(), "Close Port");

@@ -3,8 +3,10 @@
 #include "TempDir.h"
 #include "modShell.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace kestrel {
 namespace {
@@ -70,14 +72,52 @@ INSTANTIATE_TEST_SUITE_P(Texts, ValReadsTheLeadingNumber,
 namespace kestrel {
 namespace {
 
-TEST(ChooseSettingsFolder, KeepsAWritableProgramFolderAndElseUsesTheUsersFolder) {
+// Settings go beside the program only in a build or portable folder: one the
+// user owns and may write in, no system folder, no installation's bin folder.
+TEST(ChooseSettingsFolder, BesideTheProgramOnlyInAFolderTheUserOwns) {
   test::TempDir dir;
-  EXPECT_EQ(ChooseSettingsFolder(dir.Path(), dir.File("cfg/kestrel-terminal")), dir.Path());
-  // A folder nobody can write in: a path below a regular file.
+  const std::string user = dir.File("cfg/kestrel-terminal");
   test::WriteFile(dir.File("plain"), "");
-  std::string user = dir.File("cfg/kestrel-terminal");
-  EXPECT_EQ(ChooseSettingsFolder(dir.File("plain/bin"), user), user);
+  std::filesystem::create_directories(dir.File("inst/bin"));
+  std::filesystem::create_directories(dir.File("inst/share"));
+  std::filesystem::create_directories(dir.File("portable/bin"));
+  std::filesystem::create_directories(dir.File("other"));
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(dir.File("other").c_str(), 65534, 65534), 0);
+  }
+  const struct {
+    std::string program;
+    bool beside;
+  } cases[] = {{dir.Path(), true},
+               {dir.File("portable/bin"), true},
+               {dir.File("plain/bin"), false}, // cannot be written in
+               {dir.File("inst/bin"), false},  // an installation, as in /usr/local
+               {root ? dir.File("other") : std::string("/"), false},
+               {"/usr/bin", false},
+               {"/usr/local/bin", false},
+               {"/bin", false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.program);
+    EXPECT_EQ(ChooseSettingsFolder(c.program, user), c.beside ? c.program : user);
+  }
   EXPECT_TRUE(std::filesystem::is_directory(user));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("other")), {}), 0);
+}
+
+TEST(UserSettingsFolder, FollowsTheConfigurationHomeOrElseHome) {
+  const char *xdg = std::getenv("XDG_CONFIG_HOME");
+  const char *home = std::getenv("HOME");
+  const std::string savedXdg = xdg ? xdg : "", savedHome = home ? home : "";
+  ::setenv("HOME", "/home/ann", 1);
+  ::setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+  EXPECT_EQ(UserSettingsFolder(), "/tmp/cfg/kestrel-terminal");
+  ::setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored
+  EXPECT_EQ(UserSettingsFolder(), "/home/ann/.config/kestrel-terminal");
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(UserSettingsFolder(), "/home/ann/.config/kestrel-terminal");
+  xdg ? ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+  home ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
 }
 
 } // namespace

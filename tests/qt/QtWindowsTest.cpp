@@ -11,9 +11,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -116,6 +118,79 @@ TEST_F(QtWindows, ConfigurationDialogFollowsItsControlTable) {
   std::string port, settings;
   ASSERT_TRUE(store.SettingsRetrieve(port, settings));
   EXPECT_EQ(settings, "115200,N,8,1");
+}
+
+// Every label showing text that looks like markup shows it as it is.
+void ExpectPlain(QWidget &root, int &seen) {
+  for (QLabel *l : root.findChildren<QLabel *>())
+    if (Qt::mightBeRichText(l->text())) {
+      ++seen;
+      EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->text().toStdString();
+    }
+}
+
+// Text from Serial.ini and from the system reaches the status bar and the
+// message box as text, never as markup.
+TEST_F(QtWindows, OutsideTextIsShownAsPlainText) {
+  WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=<b>9600</b>,N,8,1\n");
+  qt::MainWindow window(comm, host);
+  window.show();
+  int seen = 0;
+  ExpectPlain(window, seen);
+  EXPECT_TRUE(ByText<QLabel>(window, "Com2 - <b>9600</b>,N,8,1"));
+  std::vector<QString> boxes;
+  auto inspect = [&] {
+    QTimer::singleShot(50, [&] {
+      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+      if (!box)
+        return;
+      for (QLabel *l : box->findChildren<QLabel *>())
+        boxes.push_back(l->text());
+      ExpectPlain(*box, seen);
+      box->done(0);
+    });
+  };
+  inspect();
+  QTest::mouseClick(ByText<QPushButton>(window, "OpenPort"), Qt::LeftButton);
+  WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=<i>2</i>\nSettings=9600,N,8,1\n");
+  inspect();
+  QTest::mouseClick(ByText<QPushButton>(window, "OpenPort"), Qt::LeftButton);
+  const QString joined = QStringList(boxes.begin(), boxes.end()).join('|');
+  EXPECT_TRUE(joined.contains("\"<i>2</i>\" is not a port number")) << joined.toStdString();
+  EXPECT_GE(seen, 2);
+}
+
+// With no port to offer but devices the user may not open, the line under
+// the port list says which and how to get access, in full: the dialog grows
+// to hold it and keeps every control inside.
+TEST_F(QtWindows, ConfigurationDialogNamesDevicesItMayNotOpen) {
+  FakeCommControl denied;
+  denied.Port(5, FakeCommControl::PortState::Denied);
+  clsSerialPortConfigINI store;
+  store.FileNameINI("Serial.ini");
+  store.ComControl(&denied);
+  qt::QtConfigSerialWindow window(
+      nullptr, [](std::int16_t) { return std::string("/dev/<b>ttyUSB0</b> - Board"); });
+  const QSize before = window.Dialog().size();
+  window.Form().clsSerialPortConfig = &store;
+  window.Form().InitForm();
+  QDialog &d = window.Dialog();
+  const QString line =
+      "Found COM5 (/dev/<b>ttyUSB0</b> - Board), but you may not open it: add yourself to the "
+      "dialout group (sudo adduser $USER dialout) and log in again.";
+  QLabel *label = ByText<QLabel>(d, line);
+  ASSERT_NE(label, nullptr);
+  int seen = 0;
+  ExpectPlain(d, seen);
+  EXPECT_EQ(seen, 1);
+  EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+  EXPECT_GT(d.height(), before.height());
+  EXPECT_EQ(d.minimumSize(), d.maximumSize());
+  for (QWidget *w : d.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+    EXPECT_TRUE(d.rect().contains(w->geometry())) << w->metaObject()->className();
+  for (QLabel *l : d.findChildren<QLabel *>())
+    if (l != label && l->y() > label->y())
+      EXPECT_GE(l->y(), label->geometry().bottom());
 }
 
 TEST_F(QtWindows, AboutBoxUnloadsOnOkAndShowsTheVersion) {

@@ -128,6 +128,39 @@ TEST_F(ConfigDialog, NoPortFoundOffersNoneWhichCannotBeSaved) {
                test::ReadFile(dir.File("Serial.ini")).find("Port=") != std::string::npos);
 }
 
+// Devices the user may not open are no ports to offer, but an empty list
+// says why and what to do, in one line under it.
+TEST_F(ConfigDialog, NoPortListedButDevicesDeniedSaysWhichAndHowToGetAccess) {
+  const struct {
+    std::vector<std::pair<int, State>> ports;
+    const char *line;
+  } cases[] = {
+      {{{6, State::Denied}},
+       "Found COM6 (/dev/ttyUSB1), but you may not open it: add yourself "
+       "to the dialout group (sudo adduser $USER dialout) and log in again."},
+      {{{6, State::Denied}, {13, State::Denied}},
+       "Found COM6 (/dev/ttyUSB1), COM13 (/dev/ttyUSB8), but you may not open them: add "
+       "yourself to the dialout group (sudo adduser $USER dialout) and log in again."},
+      {{}, ""},
+      {{{6, State::Denied}, {7, State::Free}}, "/dev/ttyUSB2"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.line);
+    FakeCommControl probe;
+    for (auto [port, state] : c.ports)
+      probe.Port(port, state);
+    store.ComControl(&probe);
+    form.clsSerialPortConfig = &store;
+    form.InitForm();
+    if (store.PortsFound() > 0) {
+      EXPECT_TRUE(L(ListPort).Choose("COM7"));
+      form.cmbPort_Click(ListPort);
+    } else
+      EXPECT_EQ(L(ListPort).items, std::vector<std::string>{"NONE"});
+    EXPECT_EQ(lblDevice.Caption(), c.line);
+  }
+}
+
 TEST_F(ConfigDialog, ASaveFailureIsShownOnceAndTheDialogStays) {
   Open({1});
   std::filesystem::remove(dir.File("Serial.ini"));

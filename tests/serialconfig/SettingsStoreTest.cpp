@@ -45,7 +45,42 @@ TEST_F(SettingsStore, FindsFreeAndBusyPortsAndLeavesThemClosed) {
   EXPECT_EQ(store.Port(0), 0);
   EXPECT_EQ(store.Port(4), 0);
   EXPECT_FALSE(comm.PortOpen());
-  EXPECT_EQ(comm.opened, comm.closed);
+  EXPECT_TRUE(comm.opened.empty()); // found without opening anything
+  EXPECT_EQ(comm.probed.size(), 20u);
+  EXPECT_EQ(comm.CommPort(), 1);
+  EXPECT_EQ(store.PortsDenied(), std::vector<std::int16_t>{6});
+}
+
+// The reason shown when an open fails is that attempt's own, or says that
+// nothing was attempted; an unusable stored port opens nothing, whichever
+// port the control was left on.
+TEST_F(SettingsStore, AFailedOpenTellsItsOwnReasonAndAnUnusablePortOpensNothing) {
+  const struct {
+    const char *ini, *reason;
+  } cases[] = {
+      {"", "no serial port is stored"},
+      {"Port=0.4\nSettings=9600,N,8,1\n", "\"0.4\" does not name a port"},
+      {"Port=0.5\nSettings=9600,N,8,1\n", "\"0.5\" does not name a port"},
+      {"Port=-0.2\nSettings=9600,N,8,1\n", "\"-0.2\" is not a port number"},
+      {"Port=COM3\nSettings=9600,N,8,1\n", "\"COM3\" is not a port number"},
+      {"Port=3\n", "no line settings"},
+      {"Port=3\nSettings=9600,N,8,1\n", "/dev/fake3: no such device"},
+  };
+  comm.Port(20, State::Free);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.ini);
+    WriteFile(Ini(), std::string("[SerialPort]\n") + c.ini);
+    comm.CommPort(20); // where the control was left
+    comm.Port(7, State::Absent);
+    comm.CommPort(7);
+    comm.PortOpen(true); // an earlier failure with its own words
+    store.ComControl(&comm);
+    comm.CommPort(20);
+    store.ComPortOpen(true);
+    EXPECT_FALSE(comm.PortOpen());
+    EXPECT_TRUE(comm.opened.empty());
+    EXPECT_NE(store.LastOpenError().find(c.reason), std::string::npos) << store.LastOpenError();
+  }
 }
 
 TEST_F(SettingsStore, AScanFromAboveTheLastNumberFindsNothing) {

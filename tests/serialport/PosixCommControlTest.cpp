@@ -11,11 +11,17 @@
 
 #include <ostream>
 
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <pty.h>
 #include <random>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -374,17 +380,18 @@ TEST_P(FailedOpen, GivesItsErrorNumberAndTheReason) {
   DeviceMap map;
   map.Map(1, GetParam().device);
   PosixCommControl comm(map, ui.Poster());
+  EXPECT_EQ(comm.PortProbe(1), GetParam().error);
   EXPECT_EQ(comm.PortOpen(true), GetParam().error);
   EXPECT_FALSE(comm.PortOpen());
   EXPECT_NE(comm.LastErrorText(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, FailedOpen,
-                         ::testing::Values(OpenFailure{"missing", "/dev/kestrel-no-such-tty",
-                                                       comInvalidPortNumber},
-                                           OpenFailure{"not_a_tty", "/dev/null", comDeviceError},
-                                           OpenFailure{"a_folder", "/", comDeviceError}),
-                         [](const auto &info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Devices, FailedOpen,
+    ::testing::Values(OpenFailure{"missing", "/dev/kestrel-no-such-tty", comInvalidPortNumber},
+                      OpenFailure{"not_a_tty", "/dev/null", comInvalidPortNumber},
+                      OpenFailure{"a_folder", "/", comInvalidPortNumber}),
+    [](const auto &info) { return std::string(info.param.label); });
 
 TEST(FailedOpenUnmapped, NumbersNamingNoDeviceAreInvalid) {
   UiQueue ui;
@@ -406,6 +413,237 @@ TEST(FailedOpenPlaceholder, AUartWithoutHardwareIsNotOpened) {
   ASSERT_EQ(comm.CommPort(4), comNoError);
   EXPECT_EQ(comm.PortOpen(true), comInvalidPortNumber);
   EXPECT_NE(comm.LastErrorText().find("/dev/ttyS3"), std::string::npos);
+}
+
+// The terminal a program runs in, the consoles and the pseudo-terminal
+// multiplexer are no serial ports: refused from the device number alone, so
+// nodes made here for the real devices are never opened.
+TEST(NotASerialPort, ConsolesAndTheProgramsOwnTerminalAreRefused) {
+  test::TempDir dir;
+  const struct {
+    const char *name;
+    unsigned major, minor;
+    const char *reason;
+  } nodes[] = {{"tty", 5, 0, "the terminal this program runs in"},
+               {"console", 5, 1, "a system console"},
+               {"ptmx", 5, 2, "not a serial device"},
+               {"tty0", 4, 0, "a system console"},
+               {"tty1", 4, 1, "a system console"},
+               {"tty63", 4, 63, "a system console"}};
+  UiQueue ui;
+  DeviceMap map;
+  for (std::size_t i = 0; i < std::size(nodes); ++i) {
+    const std::string path = dir.File(nodes[i].name);
+    if (::mknod(path.c_str(), S_IFCHR | 0600, ::makedev(nodes[i].major, nodes[i].minor)) != 0)
+      GTEST_SKIP() << "device nodes cannot be made here";
+    map.Map(static_cast<std::int16_t>(i + 1), path);
+  }
+  PosixCommControl comm(map, ui.Poster());
+  for (std::size_t i = 0; i < std::size(nodes); ++i) {
+    SCOPED_TRACE(nodes[i].name);
+    const auto port = static_cast<std::int16_t>(i + 1);
+    EXPECT_EQ(comm.PortProbe(port), comInvalidPortNumber);
+    ASSERT_EQ(comm.CommPort(port), comNoError);
+    EXPECT_EQ(comm.PortOpen(true), comInvalidPortNumber);
+    EXPECT_NE(comm.LastErrorText().find(nodes[i].reason), std::string::npos)
+        << comm.LastErrorText();
+  }
+
+  // A process whose controlling terminal is a pseudo-terminal: that one, and
+  // /dev/tty, are its own terminal.
+  Pty pty;
+  if (!pty.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setsid();
+    int fd = ::open(pty.SlavePath().c_str(), O_RDWR); // becomes the controlling terminal
+    DeviceMap own;
+    own.Map(1, pty.SlavePath());
+    own.Map(2, "/dev/tty");
+    PosixCommControl c(own, [](std::function<void()>) {});
+    int bad = fd < 0;
+    for (std::int16_t port : {1, 2}) {
+      bad |= c.PortProbe(port) != comInvalidPortNumber;
+      bad |= c.CommPort(port) != comNoError || c.PortOpen(true) != comInvalidPortNumber;
+      bad |= c.LastErrorText().find("the terminal this program runs in") == std::string::npos;
+    }
+    ::_exit(bad);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A pseudo-terminal held by another program, the way a shell or a script
+// holds one: in cooked mode, with a line of input it has not read yet.
+class HeldPty {
+public:
+  HeldPty() {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+      return;
+    path_ = name;
+    if (::pipe(go_) != 0 || ::pipe(report_) != 0)
+      return;
+    (void)!::write(master_, kWaiting, sizeof kWaiting - 1);
+    holder_ = ::fork();
+    if (holder_ == 0) {
+      ::close(master_);
+      char c;
+      (void)!::read(go_[0], &c, 1);
+      // What is waiting, as the holder finds it when it reads at last.
+      int waiting = 0;
+      ::ioctl(slave_, FIONREAD, &waiting);
+      std::string text(static_cast<std::size_t>(std::max(waiting, 0)), '\0');
+      ::fcntl(slave_, F_SETFL, O_NONBLOCK);
+      ssize_t n = ::read(slave_, text.data(), text.size());
+      text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+      (void)!::write(report_[1], text.data(), text.size());
+      ::_exit(0);
+    }
+    ::close(slave_);
+    slave_ = -1;
+  }
+  ~HeldPty() {
+    Release();
+    for (int fd : {master_, go_[0], go_[1], report_[0], report_[1]})
+      if (fd >= 0)
+        ::close(fd);
+  }
+  bool Ok() const { return holder_ > 0; }
+  const std::string &Path() const { return path_; }
+  // The line discipline's state of the slave, every byte of it.
+  std::string Termios() const {
+    struct termios t {};
+    ::tcgetattr(master_, &t);
+    return std::string(reinterpret_cast<const char *>(&t), sizeof t);
+  }
+  // The holder reads what waits for it and ends; returns what it read.
+  std::string Release() {
+    if (holder_ <= 0)
+      return {};
+    (void)!::write(go_[1], "x", 1);
+    ::close(report_[1]);
+    report_[1] = -1;
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(report_[0], buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(n));
+    ::waitpid(holder_, nullptr, 0);
+    holder_ = 0;
+    return text;
+  }
+  static constexpr char kWaiting[] = "hello board\n";
+
+private:
+  int master_ = -1, slave_ = -1;
+  int go_[2] = {-1, -1}, report_[2] = {-1, -1};
+  pid_t holder_ = 0;
+  std::string path_;
+};
+
+TEST(PortScan, FindsPortsWithoutTouchingThem) {
+  HeldPty held;
+  Pty free;
+  if (!held.Ok() || !free.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  const std::string heldBefore = held.Termios();
+  struct termios freeBefore {};
+  ASSERT_EQ(::tcgetattr(free.Master(), &freeBefore), 0);
+  ASSERT_EQ(::write(free.Master(), "unread", 6), 6);
+
+  UiQueue ui;
+  DeviceMap map;
+  map.Map(2, held.Path());
+  map.Map(3, free.SlavePath());
+  map.Map(4, "/dev/kestrel-no-such-tty");
+  for (std::int16_t n : {1, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20})
+    map.Map(n, "/dev/kestrel-no-such-tty");
+  PosixCommControl comm(map, ui.Poster());
+  EXPECT_EQ(comm.PortProbe(2), comPortAlreadyOpen);
+  EXPECT_EQ(comm.PortProbe(3), comNoError);
+  EXPECT_EQ(comm.PortProbe(4), comInvalidPortNumber);
+  clsSerialPortConfigINI store;
+  store.ComControl(&comm);
+  ASSERT_EQ(store.PortsFound(), 2);
+  EXPECT_EQ(store.Port(1), 2);
+  EXPECT_EQ(store.Port(2), 3);
+  EXPECT_FALSE(comm.PortOpen());
+  EXPECT_EQ(comm.CommPort(), 1);
+
+  EXPECT_EQ(held.Termios(), heldBefore);
+  EXPECT_EQ(held.Release(), HeldPty::kWaiting);
+  struct termios freeAfter {};
+  ASSERT_EQ(::tcgetattr(free.Master(), &freeAfter), 0);
+  EXPECT_EQ(std::memcmp(&freeBefore, &freeAfter, sizeof freeAfter), 0);
+  int slave = ::open(free.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(slave, 0);
+  int waiting = 0;
+  EXPECT_EQ(::ioctl(slave, FIONREAD, &waiting), 0);
+  EXPECT_EQ(waiting, 6); // nothing was flushed
+  ::close(slave);
+}
+
+TEST(PortScan, ADeviceTheUserMayNotOpenIsDeniedNotListed) {
+  Pty pty;
+  if (!pty.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0600), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::getuid() == 0 && ::setuid(65534) != 0)
+      ::_exit(2);
+    if (::access(pty.SlavePath().c_str(), W_OK) == 0)
+      ::_exit(3); // the test runs as the owner of the device: nothing to see
+    DeviceMap map;
+    map.Map(1, pty.SlavePath());
+    PosixCommControl c(map, [](std::function<void()>) {});
+    bool ok = c.PortProbe(1) == comAccessDenied &&
+              c.LastErrorText().find("dialout") != std::string::npos &&
+              c.PortOpen(true) == comAccessDenied;
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 3)
+    GTEST_SKIP() << "the device belongs to this user";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Standard rates go by their own codes, so that the system's speed functions
+// (and stty) read back what was set; other rates by the custom-rate form.
+TEST_F(PtyPort, StandardRatesReadBackThroughTheSystemsSpeedCodes) {
+  constexpr speed_t BOTHER = 0010000; // the kernel's custom-rate code
+  const struct {
+    const char *settings;
+    speed_t code;
+    std::uint32_t baud;
+  } rates[] = {{"50,N,8,1", B50, 50},
+               {"600,N,8,1", B600, 600},
+               {"9600,N,8,1", B9600, 9600},
+               {"19200,N,8,1", B19200, 19200},
+               {"115200,N,8,1", B115200, 115200},
+               {"921600,N,8,1", B921600, 921600},
+               {"4000000,N,8,1", B4000000, 4000000},
+               {"250000,N,8,1", BOTHER, 250000}};
+  ASSERT_EQ(Open(), comNoError);
+  for (const auto &r : rates) {
+    SCOPED_TRACE(r.settings);
+    ASSERT_EQ(comm->Settings(r.settings), comNoError);
+    struct termios t {};
+    ASSERT_EQ(::tcgetattr(pty.Master(), &t), 0);
+    EXPECT_EQ(t.c_cflag & (CBAUD | CBAUDEX), r.code);
+    if (r.code != BOTHER) {
+      EXPECT_EQ(::cfgetospeed(&t), r.code);
+    }
+    serial::LineSettings got;
+    ASSERT_EQ(serial::ReadLineSettings(pty.Master(), got), 0);
+    EXPECT_EQ(got.baud, r.baud);
+  }
 }
 
 } // namespace

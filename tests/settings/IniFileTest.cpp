@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -23,11 +24,12 @@ std::string Garbage(std::size_t size) {
   return s;
 }
 
-// Hidden files in folder: temporary files a write left behind.
+// Hidden files in folder other than the save lock: temporary files a write
+// left behind.
 std::size_t LeftoverCount(const std::string &folder) {
   std::size_t n = 0;
   for (const auto &e : std::filesystem::directory_iterator(folder))
-    n += e.path().filename().string()[0] == '.' ? 1 : 0;
+    n += e.path().filename().string()[0] == '.' && e.path().extension() != ".lock" ? 1 : 0;
   return n;
 }
 
@@ -152,6 +154,50 @@ TEST(IniWriteFailure, RefusalsLeaveTheFileAsItWas) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("no")));
   EXPECT_EQ(LeftoverCount(dir.Path()), 0u);
   EXPECT_EQ(std::filesystem::is_character_file("/dev/full"), full);
+  EXPECT_FALSE(std::filesystem::exists("/dev/.full.lock"));
+}
+
+// Two running copies saving at once: each one's read, change and replace
+// waits for the other's, so no entry is lost.
+TEST(IniWriteTogether, TwoProcessesSavingAtOnceLoseNothing) {
+  TempDir dir;
+  const std::string path = dir.File("Serial.ini");
+  constexpr int kEach = 100;
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = ::fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      bool ok = true;
+      for (int i = 0; i < kEach; ++i)
+        ok &= IniWriteValue(path, "SerialPort", "K" + std::to_string(c) + "_" + std::to_string(i),
+                            std::to_string(i))
+                  .ok;
+      ::_exit(ok ? 0 : 1);
+    }
+  }
+  for (pid_t child : children) {
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const auto entries = IniReadSection(path, "SerialPort");
+  EXPECT_EQ(entries.size(), 2u * kEach);
+  EXPECT_EQ(LeftoverCount(dir.Path()), 0u);
+}
+
+// A save killed between writing its temporary file and the rename leaves
+// that file behind; the next save removes it, and nothing else.
+TEST(IniWriteTogether, TemporariesOfAKilledSaveAreRemovedByTheNext) {
+  TempDir dir;
+  const std::string path = dir.File("Serial.ini");
+  WriteFile(path, "[A]\nk=1\n");
+  WriteFile(dir.File(".Serial.ini.tmp-999999-a1B2c3"), "[A]\nk=half");
+  WriteFile(dir.File(".Serial.ini.bak"), "mine");
+  ASSERT_TRUE(IniWriteValue(path, "A", "k", "2").ok);
+  EXPECT_EQ(ReadFile(path), "[A]\nk=2\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".Serial.ini.tmp-999999-a1B2c3")));
+  EXPECT_EQ(ReadFile(dir.File(".Serial.ini.bak")), "mine");
 }
 
 TEST(IniWriteKeeps, PermissionsAndLinks) {

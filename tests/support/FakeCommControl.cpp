@@ -84,11 +84,18 @@ int FakeCommControl::PortOpen(bool open) {
   }
   if (open_)
     return Fail(comPortAlreadyOpen, "port already open");
-  auto it = ports.find(commPort_);
-  PortState state = it == ports.end() ? PortState::Absent : it->second;
-  switch (state) {
+  if (int error = StateError(commPort_))
+    return error;
+  open_ = true;
+  opened.push_back(commPort_);
+  return comNoError;
+}
+
+int FakeCommControl::StateError(int port) {
+  auto it = ports.find(port);
+  switch (it == ports.end() ? PortState::Absent : it->second) {
   case PortState::Absent:
-    return Fail(comInvalidPortNumber, "No such file or directory");
+    return Fail(comInvalidPortNumber, "/dev/fake" + std::to_string(port) + ": no such device");
   case PortState::Busy:
     return Fail(comPortAlreadyOpen, "Device or resource busy");
   case PortState::Denied:
@@ -96,9 +103,12 @@ int FakeCommControl::PortOpen(bool open) {
   case PortState::Free:
     break;
   }
-  open_ = true;
-  opened.push_back(commPort_);
   return comNoError;
+}
+
+int FakeCommControl::PortProbe(std::int16_t port) {
+  probed.push_back(port);
+  return StateError(port);
 }
 
 int FakeCommControl::Output(const std::string &text) {

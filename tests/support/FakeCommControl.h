@@ -30,6 +30,7 @@ public:
   int RThreshold(std::int16_t threshold) override;
   bool PortOpen() const override { return open_; }
   int PortOpen(bool open) override;
+  int PortProbe(std::int16_t port) override;
   int Output(const std::string &text) override;
   std::string Input() override;
   std::int16_t CommEvent() const override { return commEvent_; }
@@ -52,6 +53,7 @@ public:
   std::string sent;              // everything Output took
   std::vector<int> opened;       // port numbers opened, in order
   std::vector<int> closed;       // port numbers closed, in order
+  std::vector<int> probed;       // port numbers probed, in order
   std::vector<bool> rtsHistory;  // every RTSEnable set
   std::vector<int> setterErrors; // the result of every failing setter
   int settingsCalls = 0;
@@ -67,6 +69,7 @@ public:
 
 private:
   int Fail(int error, const std::string &text);
+  int StateError(int port);
 
   std::int16_t commPort_ = 1;
   std::string settings_ = "9600,N,8,1";
