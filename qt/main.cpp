@@ -15,7 +15,7 @@ int main(int argc, char *argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kestrel-terminal"));
   QApplication::setApplicationDisplayName(QStringLiteral("Kestrel Terminal"));
-  QApplication::setDesktopFileName(QStringLiteral("org.example.KestrelTerminal"));
+  QApplication::setDesktopFileName(QStringLiteral("io.github.kestrel_terminal.kestrel_terminal"));
   QApplication::setWindowIcon(qt::ProgramIcon());
 
   // An installed copy cannot write beside itself in /usr/bin; its settings go
