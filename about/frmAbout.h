@@ -37,7 +37,8 @@ public:
       "Unauthorized reproduction or distribution of this program, or any portion of it, may "
       "result in severe civil and criminal penalties, and will be prosecuted to the maximum "
       "extent possible under the law.";
-  static constexpr const char *WebsiteAddress = "https://kestrel-terminal.example.org";
+  static constexpr const char *WebsiteAddress =
+      "https://github.com/kestrel-terminal/kestrel-terminal";
   static constexpr int CloseAfterMs = 5000;
   // The banner's frame, in twips.
   static constexpr int Image2Width = 6780;

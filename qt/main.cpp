@@ -14,7 +14,7 @@ int main(int argc, char *argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kestrel-terminal"));
   QApplication::setApplicationDisplayName(QStringLiteral("Kestrel Terminal"));
-  QApplication::setDesktopFileName(QStringLiteral("org.example.KestrelTerminal"));
+  QApplication::setDesktopFileName(QStringLiteral("io.github.kestrel_terminal.kestrel_terminal"));
   QApplication::setWindowIcon(qt::ProgramIcon());
 
   // A build or portable copy keeps its settings beside itself; an installed

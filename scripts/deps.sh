@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests or the program lack.
-# Usage: scripts/deps.sh build|test|run|fuzz|screens
+# Usage: scripts/deps.sh build|test|run|fuzz|screens|package
 # As root it runs apt-get itself; otherwise it prints the exact apt-get line
 # and stops, so nothing is installed behind the user's back.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev)
 case "${1:-build}" in
-  test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream) ;;
+  test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream dpkg-dev file
+                   lintian mandoc groff-base) ;;
   run) packages+=(qt6-qpa-plugins) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   screens) packages+=(xvfb xauth imagemagick x11-utils xdotool python3 qt6-qpa-plugins) ;;
-  package) packages+=(desktop-file-utils appstream dpkg-dev file) ;;
+  package) packages+=(desktop-file-utils appstream dpkg-dev file lintian mandoc groff-base) ;;
 esac
 
 missing=()
