@@ -88,8 +88,8 @@ std::string AppendToFile(const std::string &path, std::string_view bytes) {
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  if (!error.empty() && start >= 0)
-    (void)::ftruncate(fd, start);
+  if (!error.empty() && start >= 0 && ::ftruncate(fd, start) != 0)
+    error += "; the part of the line already written could not be removed";
   if (::close(fd) != 0 && error.empty() && errno != EINTR)
     error = SystemErrorText(errno);
   return error;

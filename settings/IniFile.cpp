@@ -372,9 +372,10 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
     left -= static_cast<std::size_t>(n);
   }
   if (existed) {
-    // Only root may hand the new file to the old one's owner; anyone else's
-    // file becomes their own, as when they create it.
-    (void)::fchown(fd, st.st_uid, st.st_gid);
+    // Only root may hand the new file to the old one's owner; for anyone else
+    // this fails and the file becomes their own, as when they create it.
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+    }
   }
   // mkstemp makes the file 0600; a new settings file gets the usual 0644.
   if (::fchmod(fd, existed ? (st.st_mode & 07777) : 0644) != 0 || ::fsync(fd) != 0)

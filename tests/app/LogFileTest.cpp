@@ -133,8 +133,9 @@ TEST_P(LogWriteFailure, SaysSoOnceAndSwitchesLoggingOff) {
     ASSERT_TRUE(t->messageBox.shown.empty());
     std::filesystem::remove_all(dir.File("gone"));
   } else {
-    if (name == "fifo")
+    if (name == "fifo") {
       ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    }
     t->cdlgTop.WillChoose(path);
     ::alarm(20); // an open that waits for a reader would hang here for good
     ClickLog(true);

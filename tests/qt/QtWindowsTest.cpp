@@ -188,9 +188,11 @@ TEST_F(QtWindows, ConfigurationDialogNamesDevicesItMayNotOpen) {
   EXPECT_EQ(d.minimumSize(), d.maximumSize());
   for (QWidget *w : d.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
     EXPECT_TRUE(d.rect().contains(w->geometry())) << w->metaObject()->className();
-  for (QLabel *l : d.findChildren<QLabel *>())
-    if (l != label && l->y() > label->y())
+  for (QLabel *l : d.findChildren<QLabel *>()) {
+    if (l != label && l->y() > label->y()) {
       EXPECT_GE(l->y(), label->geometry().bottom());
+    }
+  }
 }
 
 TEST_F(QtWindows, AboutBoxUnloadsOnOkAndShowsTheVersion) {
