@@ -220,7 +220,7 @@ std::vector<dev_t> DevicesHeldOpen() {
 }
 
 const char *const kDialoutAdvice = ". To use serial ports, add your user to the dialout group "
-                                   "(sudo usermod -aG dialout $USER) and log in again.";
+                                   "(sudo adduser $USER dialout) and log in again.";
 
 int Ioctl(int fd, unsigned long request, void *arg) {
   int r;
