@@ -7,16 +7,12 @@
 #include "SystemRoutines.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QStandardPaths>
 
 int main(int argc, char *argv[]) {
   using namespace kestrel;
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("kestrel-terminal"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Kestrel Terminal"));
-  QApplication::setDesktopFileName(QStringLiteral("org.example.KestrelTerminal"));
-  QApplication::setWindowIcon(qt::ProgramIcon());
+  qt::SetApplicationIdentity();
 
   // An installed copy cannot write beside itself in /usr/bin; its settings go
   // to the user's configuration folder instead.
