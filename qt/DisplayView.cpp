@@ -85,8 +85,13 @@ void DisplayView::Sync() {
       if (ch != '\r')
         shown += QChar::fromLatin1(ch);
     edit.movePosition(QTextCursor::End);
+    const QTextBlock first = edit.block();
     edit.insertText(shown);
     mirror_.append(added);
+    // Lines keep their shaped glyphs, so a repaint draws them without shaping
+    // the text again.
+    for (QTextBlock b = first; b.isValid(); b = b.next())
+      b.layout()->setCacheEnabled(true);
   }
   origin_ = origin;
   ++repaints_;

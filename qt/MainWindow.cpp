@@ -122,6 +122,8 @@ void MainWindow::BuildWidgets() {
   setTabOrder(chkLogEnabled_, cmdClearDisplay_);
   setTabOrder(cmdClearDisplay_, chkAutoClear_);
   setTabOrder(chkAutoClear_, txtSize_);
+  // The keyboard starts where the tab order does.
+  cmdOpenPort_->setFocus(Qt::OtherFocusReason);
 
   aLog_ = std::make_unique<QtCheckBox>(chkLogEnabled_);
   aClear_ = std::make_unique<QtButton>(cmdClearDisplay_);

@@ -246,6 +246,7 @@ TEST_F(Desktop, KeysWithoutACharacterSendNothingAndTheMenuNamesNoKeys) {
 TEST_F(Desktop, TheWindowFitsTheScreenAndTheDisplayTakesTheRoomItGains) {
   qt::MainWindow window(comm, host);
   window.show();
+  EXPECT_EQ(window.focusWidget(), ByText<QPushButton>(window, "OpenPort"));
   const QRect screen = window.screen()->availableGeometry();
   EXPECT_LE(window.minimumSizeHint().width(), screen.width());
   EXPECT_LE(window.minimumSizeHint().height(), screen.height());
