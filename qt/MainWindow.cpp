@@ -9,9 +9,12 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStyleOptionMenuItem>
+#include <QWidgetAction>
 
 namespace kestrel::qt {
 
@@ -32,6 +35,21 @@ QSize DesignSizeWithin(const QWidget &window, QSize chrome) {
     return design;
   return design.boundedTo(screen->availableGeometry().size() - chrome);
 }
+
+// A menu separator drawn by the style, with the height of a short menu entry.
+class LeadingSeparator : public QWidget {
+public:
+  QSize sizeHint() const override { return {1, fontMetrics().height() / 2 + 2}; }
+
+protected:
+  void paintEvent(QPaintEvent *) override {
+    QPainter painter(this);
+    QStyleOptionMenuItem option;
+    option.initFrom(this);
+    option.menuItemType = QStyleOptionMenuItem::Separator;
+    style()->drawControl(QStyle::CE_MenuItem, &option, &painter, this);
+  }
+};
 } // namespace
 
 MainWindow::MainWindow(ICommControl &comm, IWindowHost &host) {
@@ -151,9 +169,12 @@ QAction *MainWindow::AddToggle(QMenu *menu, const QString &caption, bool checked
 
 void MainWindow::BuildMenus() {
   QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-  // The menu opens with a separator; Qt would hide it as a leading one.
-  file->setSeparatorsCollapsible(false);
-  file->addSeparator();
+  // The menu opens with a separator. Qt hides a leading one, or draws it
+  // against the menu's frame where it cannot be seen; this one has room.
+  auto *dash1 = new QWidgetAction(file);
+  dash1->setDefaultWidget(new LeadingSeparator);
+  dash1->setEnabled(false);
+  file->addAction(dash1);
   connect(file->addAction(QStringLiteral("Log File")), &QAction::triggered, this,
           [this] { frm_->mnuFileLogFile_Click(); });
   file->addSeparator();

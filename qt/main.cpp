@@ -1,31 +1,9 @@
-// Kestrel Terminal: the program. Chooses where Serial.ini lives, builds the
-// serial layer and the main window, and runs the event loop.
-#include "MainWindow.h"
-#include "PosixCommControl.h"
-#include "QtControls.h"
-#include "QtWindowHost.h"
-#include "SystemRoutines.h"
+// Kestrel Terminal: the program.
+#include "Program.h"
 
 #include <QApplication>
-#include <QStandardPaths>
 
 int main(int argc, char *argv[]) {
-  using namespace kestrel;
   QApplication app(argc, argv);
-  qt::SetApplicationIdentity();
-
-  // An installed copy cannot write beside itself in /usr/bin; its settings go
-  // to the user's configuration folder instead.
-  const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-  ApplicationFolder(
-      ChooseSettingsFolder(ExecutableFolder(), config.toStdString() + "/kestrel-terminal"));
-
-  const DeviceMap devices = DeviceMap::FromIni(ApplicationFolder() + "/Serial.ini");
-  PosixCommControl comm(devices, qt::PostToUi);
-  qt::QtWindowHost host(comm, [devices](std::int16_t port) { return devices.Describe(port); });
-  qt::MainWindow window(comm, host);
-  host.Owner(&window);
-  comm.OnClosedByDevice([&window] { window.DeviceClosed(); });
-  window.show();
-  return QApplication::exec();
+  return kestrel::qt::RunTerminal();
 }

@@ -359,14 +359,25 @@ TEST_F(Desktop, TheAboutBoxOpensOverTheWindowAndClosesOnADoubleClickOnItsBackgro
   EXPECT_FALSE(about.Loaded());
 }
 
+// The first entry is a line the user can see, with room above and below it.
 TEST_F(Desktop, TheFileMenuShowsItsLeadingSeparator) {
   qt::MainWindow window(comm, host);
   window.show();
   QMenu *file = window.menuBar()->actions().first()->menu();
-  ASSERT_TRUE(file->actions().first()->isSeparator());
   file->popup(window.mapToGlobal(QPoint(0, 0)));
   Settle(20);
-  EXPECT_GT(file->actionGeometry(file->actions().first()).height(), 0);
+  QAction *first = file->actions().first();
+  EXPECT_FALSE(first->isEnabled());
+  EXPECT_TRUE(first->text().isEmpty());
+  const QRect at = file->actionGeometry(first);
+  ASSERT_GE(at.height(), 5);
+  const QImage menu = file->grab().toImage();
+  const QRgb ground = menu.pixel(at.center().x(), at.top());
+  bool line = false;
+  for (int y = at.top() + 1; y < at.bottom(); ++y)
+    line = line || menu.pixel(at.center().x(), y) != ground;
+  EXPECT_TRUE(line);
+  EXPECT_EQ(file->actions().at(1)->text(), "Log File");
   file->close();
 }
 
