@@ -172,6 +172,7 @@ TEST_F(Desktop, ASelectionHeldDuringAFloodCopiesExactlyWhatWasSelected) {
     Settle(5);
   }
   Settle();
+  window.Display().Sync();
   EXPECT_EQ(window.Display().textCursor().selectedText(), "quiet line 15");
   window.Display().copy();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "quiet line 15");
@@ -184,6 +185,7 @@ TEST_F(Desktop, TheDisplayFollowsNewOutputAtTheEndEvenAfterAClickAndStaysWhenScr
   for (int i = 0; i < 200; ++i)
     comm.Receive("line " + std::to_string(i) + "\r\n");
   Settle();
+  window.Display().Sync();
   QScrollBar *bar = window.Display().verticalScrollBar();
   ASSERT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());
@@ -191,6 +193,7 @@ TEST_F(Desktop, TheDisplayFollowsNewOutputAtTheEndEvenAfterAClickAndStaysWhenScr
   for (int i = 0; i < 30; ++i)
     comm.Receive("more " + std::to_string(i) + "\r\n");
   Settle();
+  window.Display().Sync();
   EXPECT_EQ(bar->value(), bar->maximum());
 
   bar->setValue(bar->maximum() / 2);
@@ -198,6 +201,7 @@ TEST_F(Desktop, TheDisplayFollowsNewOutputAtTheEndEvenAfterAClickAndStaysWhenScr
   for (int i = 0; i < 30; ++i)
     comm.Receive("later " + std::to_string(i) + "\r\n");
   Settle();
+  window.Display().Sync();
   EXPECT_LT(bar->value(), bar->maximum());
   EXPECT_EQ(window.Display().cursorForPosition(QPoint(0, 0)).block().text(), top);
 }
