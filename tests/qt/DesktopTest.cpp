@@ -262,8 +262,9 @@ TEST_F(Desktop, TheWindowFitsTheScreenAndTheDisplayTakesTheRoomItGains) {
     Settle(20);
     QWidget *central = window.centralWidget();
     const QRect display = window.Display().geometry();
-    if (size.width() > 1000)
+    if (size.width() > 1000) {
       EXPECT_GT(display.width(), 1200);
+    }
     for (QWidget *w : central->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
       SCOPED_TRACE(w->metaObject()->className());
       EXPECT_TRUE(central->rect().contains(w->geometry()));
@@ -303,9 +304,11 @@ TEST_F(Desktop, TheConfigurationHeaderReadsInEveryPaletteAndItsCaptionIsWhole) {
       EXPECT_GT(std::abs(Luminance(l->palette().color(l->foregroundRole())) - Luminance(ground)),
                 0.4);
       EXPECT_GE(l->width(), l->sizeHint().width());
-      for (QLabel *other : band->findChildren<QLabel *>())
-        if (other != l)
+      for (QLabel *other : band->findChildren<QLabel *>()) {
+        if (other != l) {
           EXPECT_FALSE(l->geometry().intersects(other->geometry()));
+        }
+      }
     }
     for (QPushButton *b : config.Dialog().findChildren<QPushButton *>())
       EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
