@@ -178,32 +178,41 @@ TEST_F(Desktop, ASelectionHeldDuringAFloodCopiesExactlyWhatWasSelected) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "quiet line 15");
 }
 
+// Lines long enough that the display trims its oldest while they arrive.
+std::string Long(const char *what, int i) {
+  return what + std::to_string(i) + " " + std::string(60, '.') + "\r\n";
+}
+
 TEST_F(Desktop, TheDisplayFollowsNewOutputAtTheEndEvenAfterAClickAndStaysWhenScrolledUp) {
   qt::MainWindow window(comm, host);
   Open(window);
   window.resize(900, 500);
+  window.activateWindow();
   for (int i = 0; i < 200; ++i)
-    comm.Receive("line " + std::to_string(i) + "\r\n");
+    comm.Receive(Long("line ", i));
   Settle();
   window.Display().Sync();
   QScrollBar *bar = window.Display().verticalScrollBar();
   ASSERT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());
   QTest::mouseClick(window.Display().viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-  for (int i = 0; i < 30; ++i)
-    comm.Receive("more " + std::to_string(i) + "\r\n");
-  Settle();
-  window.Display().Sync();
-  EXPECT_EQ(bar->value(), bar->maximum());
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 30; ++i)
+      comm.Receive(Long("more ", i));
+    Settle();
+    window.Display().Sync();
+    EXPECT_EQ(bar->value(), bar->maximum());
+  }
 
-  bar->setValue(bar->maximum() / 2);
-  const QString top = window.Display().cursorForPosition(QPoint(0, 0)).block().text();
-  for (int i = 0; i < 30; ++i)
-    comm.Receive("later " + std::to_string(i) + "\r\n");
+  bar->setValue(bar->maximum() - 10);
+  const std::string top =
+      window.Display().cursorForPosition(QPoint(0, 0)).block().text().toStdString();
+  for (int i = 0; i < 20; ++i)
+    comm.Receive(Long("later ", i));
   Settle();
   window.Display().Sync();
   EXPECT_LT(bar->value(), bar->maximum());
-  EXPECT_EQ(window.Display().cursorForPosition(QPoint(0, 0)).block().text(), top);
+  EXPECT_EQ(window.Display().cursorForPosition(QPoint(0, 0)).block().text().toStdString(), top);
 }
 
 TEST_F(Desktop, KeysWithoutACharacterSendNothingAndTheMenuNamesNoKeys) {
