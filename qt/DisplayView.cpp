@@ -65,7 +65,9 @@ void DisplayView::Sync() {
 
   QScrollBar *bar = verticalScrollBar();
   const bool atEnd = bar->value() >= bar->maximum();
-  QTextCursor top = cursorForPosition(QPoint(0, 0));
+  // A view scrolled up keeps the text at its top line; the cursor moves with
+  // that text as the document is edited.
+  QTextCursor top = atEnd ? QTextCursor() : cursorForPosition(QPoint(0, 0));
 
   // The document shows the model without its carriage returns: a line ends
   // in CR LF in the model and in one block break in the document.
