@@ -3,6 +3,7 @@
 namespace kestrel {
 
 void TextDisplay::Text(std::string_view text) {
+  mOrigin += Length();
   mBuffer.assign(text);
   mHead = 0;
   Changed();
@@ -14,7 +15,9 @@ void TextDisplay::AppendAtEnd(std::string_view text) {
 }
 
 void TextDisplay::DropFront(std::size_t count) {
-  mHead += count < Length() ? count : Length();
+  count = count < Length() ? count : Length();
+  mHead += count;
+  mOrigin += count;
   Compact();
   Changed();
 }

@@ -5,7 +5,11 @@
 // cannot take that, so the text lives here: appends are amortised O(1), a cut
 // at the front moves an offset instead of the text, and nothing reads more of
 // the text than the caller asks for. The widget that shows it repaints from
-// this model at its own pace (OnDirty tells it there is something new).
+// this model at its own pace (OnDirty tells it there is something new) and
+// edits only what changed: every character carries a position counted from
+// the start of the display's life, so a view that remembers the span it shows
+// learns from Origin() how much was cut at the front and from the end how
+// much was appended. Replacing the whole text counts as cutting all of it.
 //
 // Every change of the text raises the change event synchronously, before the
 // changing call returns, as a rich-text box raises its Change event; a change
@@ -27,6 +31,8 @@ public:
   // Replaces the whole text.
   void Text(std::string_view text);
   std::size_t Length() const { return mBuffer.size() - mHead; }
+  // Lifetime position of the first character of Text(); grows with every cut.
+  std::uint64_t Origin() const { return mOrigin; }
 
   // Puts the caret at the end and inserts there.
   void AppendAtEnd(std::string_view text);
@@ -51,6 +57,7 @@ private:
 
   std::string mBuffer;
   std::size_t mHead = 0;
+  std::uint64_t mOrigin = 0;
   std::uint64_t mGeneration = 0;
   std::function<void()> mOnChange;
   std::function<void()> mOnDirty;

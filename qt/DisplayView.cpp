@@ -5,12 +5,29 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace kestrel::qt {
 
 namespace {
 constexpr int kRepaintMs = 33;
+
+// The visual line at the top of the view, counted from the top of the
+// document, for the cursor's place inside its block.
+int VisualLine(const QTextCursor &at) {
+  const QTextBlock block = at.block();
+  int line = block.firstLineNumber();
+  if (const QTextLayout *layout = block.layout(); layout && layout->lineCount() > 0) {
+    const QTextLine inner = layout->lineForTextPosition(at.positionInBlock());
+    if (inner.isValid())
+      line += inner.lineNumber();
+  }
+  return line;
 }
+} // namespace
 
 DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
     : QPlainTextEdit(parent), model_(model) {
@@ -33,22 +50,54 @@ void DisplayView::Sync() {
   if (shown_ == model_.Generation())
     return;
   shown_ = model_.Generation();
-  QScrollBar *bar = verticalScrollBar();
-  bool atEnd = bar->value() >= bar->maximum();
-  int keep = bar->value();
-  std::string_view text = model_.Text();
-  // Lines end in CR LF in the model; the widget wants one break per line.
-  QString shown;
-  shown.reserve(static_cast<qsizetype>(text.size()));
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char ch = text[i];
-    if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-      continue;
-    shown += QChar::fromLatin1(ch);
+  const std::uint64_t origin = model_.Origin();
+  const std::string_view text = model_.Text();
+  const std::uint64_t end = origin_ + mirror_.size();
+  const std::size_t cut = static_cast<std::size_t>(
+      std::min<std::uint64_t>(origin - origin_, static_cast<std::uint64_t>(mirror_.size())));
+  // Once the model has cut past all that is shown, all of its text is new.
+  const std::string_view added =
+      end >= origin ? text.substr(static_cast<std::size_t>(end - origin)) : text;
+  if (cut == 0 && added.empty()) {
+    origin_ = origin;
+    return;
   }
-  setPlainText(shown);
+
+  QScrollBar *bar = verticalScrollBar();
+  const bool atEnd = bar->value() >= bar->maximum();
+  // A view scrolled up keeps the text at its top line; the cursor moves with
+  // that text as the document is edited.
+  QTextCursor top = atEnd ? QTextCursor() : cursorForPosition(QPoint(0, 0));
+
+  // The document shows the model without its carriage returns: a line ends
+  // in CR LF in the model and in one block break in the document.
+  QTextCursor edit(document());
+  if (cut > 0) {
+    const auto crs =
+        std::count(mirror_.begin(), mirror_.begin() + static_cast<std::ptrdiff_t>(cut), '\r');
+    edit.setPosition(static_cast<int>(cut - static_cast<std::size_t>(crs)),
+                     QTextCursor::KeepAnchor);
+    edit.removeSelectedText();
+    mirror_.erase(0, cut);
+  }
+  if (!added.empty()) {
+    QString shown;
+    shown.reserve(static_cast<qsizetype>(added.size()));
+    for (char ch : added)
+      if (ch != '\r')
+        shown += QChar::fromLatin1(ch);
+    edit.movePosition(QTextCursor::End);
+    const QTextBlock first = edit.block();
+    edit.insertText(shown);
+    mirror_.append(added);
+    // Lines keep their shaped glyphs, so a repaint draws them without shaping
+    // the text again.
+    for (QTextBlock b = first; b.isValid(); b = b.next())
+      b.layout()->setCacheEnabled(true);
+  }
+  origin_ = origin;
   ++repaints_;
-  bar->setValue(atEnd ? bar->maximum() : keep);
+  bar->setValue(atEnd ? bar->maximum() : VisualLine(top));
 }
 
 std::int16_t KeyCode(const QKeyEvent &event) {
@@ -63,6 +112,10 @@ std::int16_t KeyCode(const QKeyEvent &event) {
   default:
     break;
   }
+  // Delete, the arrows, the function keys and their kin have no character
+  // code, whatever text the platform attaches to them (X gives Delete 0x7F).
+  if (event.key() >= Qt::Key_Escape && event.key() <= Qt::Key_unknown)
+    return 0;
   QString text = event.text();
   if (text.size() != 1)
     return 0;
@@ -90,16 +143,18 @@ void DisplayView::keyPressEvent(QKeyEvent *event) {
   QPlainTextEdit::keyPressEvent(event);
 }
 
+// Typed keys go to the port, so the menu names no key for its entries.
 void DisplayView::contextMenuEvent(QContextMenuEvent *event) {
-  if (contextActions_.empty()) {
-    QPlainTextEdit::contextMenuEvent(event);
-    return;
-  }
-  QMenu *menu = createStandardContextMenu(event->pos());
+  auto *menu = new QMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->addSeparator();
-  for (QAction *action : contextActions_)
-    menu->addAction(action);
+  QAction *copyAction = menu->addAction(QStringLiteral("&Copy"), this, &QPlainTextEdit::copy);
+  copyAction->setEnabled(textCursor().hasSelection());
+  menu->addAction(QStringLiteral("Select All"), this, &QPlainTextEdit::selectAll);
+  if (!contextActions_.empty()) {
+    menu->addSeparator();
+    for (QAction *action : contextActions_)
+      menu->addAction(action);
+  }
   menu->popup(event->globalPos());
 }
 

@@ -1,10 +1,12 @@
 // The receive display's widget: shows the TextDisplay model and passes typed
 // keys on as character codes.
 //
-// The model changes up to millions of times a second; the widget repaints at
-// most about 30 times a second, from the whole model text (the display keeps
-// itself near 10000 characters, so that stays cheap). While data flows the
-// view stays at the end, unless the user has scrolled up to read.
+// The model changes up to millions of times a second; the widget catches up
+// at most about 30 times a second, and then only edits its document: it cuts
+// what the model cut at the front and appends what the model appended, so
+// the layout work is that of the new lines alone and the user's selection
+// and reading position stay where they were for as long as their text is
+// still shown. A view at the end follows new output; one scrolled up stays.
 #pragma once
 
 #include "TextDisplay.h"
@@ -15,7 +17,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
+
+class QMenu;
 
 namespace kestrel::qt {
 
@@ -38,6 +43,9 @@ private:
   TextDisplay &model_;
   QTimer repaint_;
   std::uint64_t shown_ = ~std::uint64_t{0};
+  // The model's text that the document shows, from lifetime position origin_.
+  std::string mirror_;
+  std::uint64_t origin_ = 0;
   int repaints_ = 0;
   std::function<void(std::int16_t &)> onKey_;
   std::vector<QAction *> contextActions_;

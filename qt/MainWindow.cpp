@@ -1,23 +1,55 @@
 #include "MainWindow.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFont>
 #include <QFontDatabase>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStyleOptionMenuItem>
+#include <QWidgetAction>
 
 namespace kestrel::qt {
 
 namespace {
-// Linux fonts run taller than the design's, so captioned controls get at
-// least this height.
-constexpr int kMinControlHeight = 22;
+// The controls' area as laid out in twips: the display's place and size, and
+// the margins the other controls leave around it.
+constexpr int kDesignWidth = 120 + 12375 + 120;
+constexpr int kDesignHeight = 5040 + 492 + 120;
+constexpr int kButtonWidth = 1812;
 
-void Place(QWidget *w, int left, int top, int width, int height) {
-  w->setGeometry(Px(left), Px(top), Px(width), std::max(Px(height), kMinControlHeight));
+// The design size is the least the controls' area takes, unless the screen
+// is too small for it (a high scale on a small screen); then the window may
+// shrink to fit and the display gives up the room.
+QSize DesignSizeWithin(const QWidget &window, QSize chrome) {
+  QSize design(Px(kDesignWidth), Px(kDesignHeight));
+  const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+  if (!screen)
+    return design;
+  return design.boundedTo(screen->availableGeometry().size() - chrome);
 }
+
+// A menu separator drawn by the style, with the height of a short menu entry.
+class LeadingSeparator : public QWidget {
+public:
+  QSize sizeHint() const override { return {1, fontMetrics().height() / 2 + 2}; }
+
+protected:
+  void paintEvent(QPaintEvent *) override {
+    QPainter painter(this);
+    QStyleOptionMenuItem option;
+    option.initFrom(this);
+    option.menuItemType = QStyleOptionMenuItem::Separator;
+    style()->drawControl(QStyle::CE_MenuItem, &option, &painter, this);
+  }
+};
 } // namespace
 
 MainWindow::MainWindow(ICommControl &comm, IWindowHost &host) {
@@ -47,6 +79,12 @@ MainWindow::MainWindow(ICommControl &comm, IWindowHost &host) {
 
   frm_->Form_Load();
   display_->Sync();
+
+  // Title bar and frame are not known before the window is shown; allow for
+  // a usual one.
+  const QSize chrome(16, menuBar()->sizeHint().height() + statusBar()->sizeHint().height() + 48);
+  central_->setMinimumSize(DesignSizeWithin(*this, chrome));
+  resize(sizeHint());
 }
 
 MainWindow::~MainWindow() = default;
@@ -56,12 +94,11 @@ void MainWindow::BuildWidgets() {
   setCentralWidget(central_);
 
   chkLogEnabled_ = new QCheckBox(QStringLiteral("Log To: "), central_);
-  Place(chkLogEnabled_, 120, 240, 9132, 252);
+  // The caption grows with the log file's path; the window never grows with it.
+  chkLogEnabled_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   cmdClearDisplay_ = new QPushButton(QStringLiteral("Clear Display"), central_);
-  Place(cmdClearDisplay_, 10800, 120, 1695, 495);
 
   display_ = new DisplayView(model_, central_);
-  Place(display_, 120, 720, 12375, 4095);
   display_->setAccessibleName(QStringLiteral("Received data"));
   QFont courier(QStringLiteral("Courier"));
   courier.setStyleHint(QFont::Monospace);
@@ -69,38 +106,48 @@ void MainWindow::BuildWidgets() {
                        QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
   courier.setPointSizeF(9.75);
   display_->setFont(courier);
+  display_->setMinimumSize(Px(2400), Px(1200));
 
   chkAutoClear_ = new QCheckBox(QStringLiteral("Automatically Clear Display"), central_);
-  Place(chkAutoClear_, 120, 5160, 2535, 255);
   txtSize_ = new QLineEdit(QStringLiteral("0"), central_);
-  Place(txtSize_, 3000, 5160, 1095, 285);
   txtSize_->setAccessibleName(QStringLiteral("Automatic clearing limit in characters"));
+  txtSize_->setFixedWidth(Px(1095));
   lbl_ = new QLabel(QStringLiteral("Characters"), central_);
-  Place(lbl_, 4320, 5160, 2055, 255);
   lbl_->setBuddy(txtSize_);
-  // Linux fonts run wider than the design's: the check box's caption keeps its
-  // full width and the size box and its label move right to make room.
-  const int overflow = chkAutoClear_->sizeHint().width() - chkAutoClear_->width();
-  if (overflow > 0) {
-    chkAutoClear_->resize(chkAutoClear_->sizeHint().width(), chkAutoClear_->height());
-    for (QWidget *w : {static_cast<QWidget *>(txtSize_), static_cast<QWidget *>(lbl_)})
-      w->move(w->x() + overflow + 4, w->y());
-  }
   cmdOpenPort_ = new QPushButton(QStringLiteral("OpenPort"), central_);
-  Place(cmdOpenPort_, 10680, 5040, 1812, 492);
   for (QAbstractButton *b : {static_cast<QAbstractButton *>(chkLogEnabled_),
                              static_cast<QAbstractButton *>(cmdClearDisplay_),
                              static_cast<QAbstractButton *>(chkAutoClear_),
                              static_cast<QAbstractButton *>(cmdOpenPort_)})
     b->setAccessibleName(b->text());
+  // Both buttons share one width: the design's, or more where the font needs it.
+  const int buttonWidth = std::max(
+      {Px(kButtonWidth), cmdClearDisplay_->sizeHint().width(), cmdOpenPort_->sizeHint().width()});
+  for (QPushButton *b : {cmdClearDisplay_, cmdOpenPort_})
+    b->setMinimumWidth(buttonWidth);
+
+  // The display takes all the room the window gains; the log switch and
+  // Clear Display stay above its corners, the clearing controls and the port
+  // button below them.
+  auto *grid = new QGridLayout(central_);
+  grid->setContentsMargins(Px(120), Px(120), Px(120), Px(120));
+  grid->addWidget(chkLogEnabled_, 0, 0, 1, 4);
+  grid->addWidget(cmdClearDisplay_, 0, 4);
+  grid->addWidget(display_, 1, 0, 1, 5);
+  grid->addWidget(chkAutoClear_, 2, 0);
+  grid->addWidget(txtSize_, 2, 1);
+  grid->addWidget(lbl_, 2, 2);
+  grid->addWidget(cmdOpenPort_, 2, 4);
+  grid->setColumnStretch(3, 1);
+  grid->setRowStretch(1, 1);
 
   setTabOrder(cmdOpenPort_, display_);
   setTabOrder(display_, chkLogEnabled_);
   setTabOrder(chkLogEnabled_, cmdClearDisplay_);
   setTabOrder(cmdClearDisplay_, chkAutoClear_);
   setTabOrder(chkAutoClear_, txtSize_);
-
-  central_->setFixedSize(Px(120 + 12375 + 120), Px(5040 + 492 + 120));
+  // The keyboard starts where the tab order does.
+  cmdOpenPort_->setFocus(Qt::OtherFocusReason);
 
   aLog_ = std::make_unique<QtCheckBox>(chkLogEnabled_);
   aClear_ = std::make_unique<QtButton>(cmdClearDisplay_);
@@ -128,7 +175,12 @@ QAction *MainWindow::AddToggle(QMenu *menu, const QString &caption, bool checked
 
 void MainWindow::BuildMenus() {
   QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-  file->addSeparator();
+  // The menu opens with a separator. Qt hides a leading one, or draws it
+  // against the menu's frame where it cannot be seen; this one has room.
+  auto *dash1 = new QWidgetAction(file);
+  dash1->setDefaultWidget(new LeadingSeparator);
+  dash1->setEnabled(false);
+  file->addAction(dash1);
   connect(file->addAction(QStringLiteral("Log File")), &QAction::triggered, this,
           [this] { frm_->mnuFileLogFile_Click(); });
   file->addSeparator();

@@ -30,6 +30,7 @@ public:
   frmTop &Logic() { return *frm_; }
   DisplayView &Display() { return *display_; }
   QtToolsMenu &Tools() { return *tools_; }
+  const TextDisplay &Model() const { return model_; }
   // The device went away while open; the port has closed itself.
   void DeviceClosed();
 

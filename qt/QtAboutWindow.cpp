@@ -4,7 +4,9 @@
 #include <QEvent>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -28,14 +30,20 @@ protected:
       activated();
     return QWidget::event(e);
   }
-  void mouseDoubleClickEvent(QMouseEvent *) override {
-    if (doubleClicked)
+  // Labels pass a double-click on to the window; only one on the window's
+  // own background closes it.
+  void mouseDoubleClickEvent(QMouseEvent *e) override {
+    if (doubleClicked && !childAt(e->position().toPoint()))
       doubleClicked();
+  }
+  void keyPressEvent(QKeyEvent *e) override {
+    if (!PressFocusedButton(*this, *e))
+      QWidget::keyPressEvent(e);
   }
 };
 
-QtAboutWindow::QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell)
-    : window_(std::make_unique<Window>()) {
+QtAboutWindow::QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell, QWidget *over)
+    : window_(std::make_unique<Window>()), over_(over) {
   Window *w = window_.get();
   w->setWindowTitle(QString::fromUtf8(frmAbout::Caption));
   w->setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -121,6 +129,9 @@ QWidget &QtAboutWindow::Widget() {
 }
 
 void QtAboutWindow::ShowModeless() {
+  // No owner, but it opens over the window it was called from.
+  if (over_)
+    window_->move(over_->frameGeometry().center() - window_->rect().center());
   window_->show();
   window_->raise();
   window_->activateWindow();

@@ -8,6 +8,7 @@
 #include "WindowHost.h"
 #include "frmAbout.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -16,7 +17,8 @@ namespace kestrel::qt {
 
 class QtAboutWindow : public IAboutWindow {
 public:
-  QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell);
+  // Shown centred over `over` when one is given.
+  QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell, QWidget *over = nullptr);
   ~QtAboutWindow() override;
 
   frmAbout &Form() override { return *frm_; }
@@ -27,6 +29,7 @@ public:
 private:
   class Window;
   std::unique_ptr<Window> window_;
+  QPointer<QWidget> over_;
   std::unique_ptr<QtTimer> aTimer_;
   std::unique_ptr<QtLabel> aVersion_;
   std::unique_ptr<QtForm> aForm_;

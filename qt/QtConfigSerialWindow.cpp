@@ -1,6 +1,8 @@
 #include "QtConfigSerialWindow.h"
 
+#include <QBoxLayout>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -11,67 +13,64 @@ namespace kestrel::qt {
 
 namespace {
 
-// No button answers Esc or Enter; Esc would otherwise close the dialog.
+// No button is the Esc or the Enter button: Esc would otherwise close the
+// dialog, and Enter presses only the button that has the focus.
 class ConfigDialog : public QDialog {
 public:
   using QDialog::QDialog;
 
 protected:
   void keyPressEvent(QKeyEvent *event) override {
-    if (event->key() == Qt::Key_Escape)
+    if (event->key() == Qt::Key_Escape || PressFocusedButton(*this, *event))
       event->accept();
     else
       QDialog::keyPressEvent(event);
   }
 };
 
-// The line naming the device takes room below the port row; everything under
-// it moves down by as much.
-constexpr int kDeviceLine = 18;
-
-// The line under the port list. A device name fits in its one line; a longer
-// text (the advice when no port may be opened) wraps across the dialog, which
-// grows by as much, everything below the line moving down.
+// The line under the port list. A device name fits beside the lists; a
+// longer text (the advice when no port may be opened) wraps across both
+// columns, and the dialog grows by as much as it needs.
 class DeviceLine : public ILabel {
 public:
-  DeviceLine(QDialog *dialog, QLabel *label)
-      : d_(dialog), l_(label), home_(label->geometry()), size_(dialog->size()) {
+  DeviceLine(QDialog *dialog, QGridLayout *rows, QLabel *label, int row)
+      : d_(dialog), rows_(rows), l_(label), row_(row) {
     l_->setTextFormat(Qt::PlainText);
   }
   std::string Caption() const override { return FromQt(l_->text()); }
   void Caption(const std::string &text) override {
     l_->setText(ToQt(text));
-    const bool fits = l_->fontMetrics().horizontalAdvance(l_->text()) <= home_.width();
+    d_->layout()->activate();
+    const QRect cell = rows_->cellRect(row_, 1);
+    const bool fits = l_->fontMetrics().horizontalAdvance(l_->text()) <= cell.width();
+    rows_->removeWidget(l_);
+    if (fits)
+      rows_->addWidget(l_, row_, 1);
+    else
+      rows_->addWidget(l_, row_, 0, 1, 2);
     l_->setWordWrap(!fits);
-    QRect area = home_;
-    if (!fits) {
-      area.setLeft(Px(480));
-      area.setRight(size_.width() - Px(120));
-      area.setHeight(l_->heightForWidth(area.width()));
-    }
-    const int grow = area.height() - home_.height();
-    const int moved = grow - grown_;
-    for (QWidget *w : d_->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-      if (w != l_ && w->y() > home_.y())
-        w->move(w->x(), w->y() + moved);
-    grown_ = grow;
-    l_->setGeometry(area);
-    d_->setFixedSize(size_.width(), size_.height() + grow);
+    const int width = d_->width();
+    d_->setMinimumSize(0, 0);
+    d_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    d_->layout()->invalidate();
+    const int height = d_->layout()->hasHeightForWidth() ? d_->layout()->totalHeightForWidth(width)
+                                                         : d_->layout()->totalSizeHint().height();
+    d_->setFixedSize(width, std::max(height, Px(4125)));
+    d_->layout()->activate();
   }
 
 private:
   QDialog *d_;
+  QGridLayout *rows_;
   QLabel *l_;
-  const QRect home_;
-  const QSize size_;
-  int grown_ = 0;
+  const int row_;
 };
 
-QPushButton *Button(QWidget *parent, const QString &caption, int left, int top) {
+QPushButton *Button(QWidget *parent, const QString &caption) {
   auto *b = new QPushButton(caption, parent);
   b->setAutoDefault(false);
   b->setDefault(false);
-  b->setGeometry(Px(left), Px(top) - 2 + kDeviceLine, Px(1245), std::max(Px(345), 26));
+  b->setMinimumWidth(std::max(Px(1245), b->sizeHint().width()));
   return b;
 }
 
@@ -86,62 +85,88 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
                     Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   QIcon icon = ConfigIcon();
   d->setWindowIcon(icon);
-  d->setFixedSize(Px(5520), Px(4125) + kDeviceLine);
 
+  // The header band: a bold title and a caption beside the icon, in the
+  // palette's text colours on its base colour, so that they read in any theme.
   auto *band = new QFrame(d);
-  band->setGeometry(0, 0, Px(5520), Px(732));
   band->setAutoFillBackground(true);
-  QPalette bandPalette = band->palette();
-  bandPalette.setColor(QPalette::Window, bandPalette.color(QPalette::Light));
-  bandPalette.setColor(QPalette::WindowText, bandPalette.color(QPalette::Text));
-  band->setPalette(bandPalette);
+  band->setBackgroundRole(QPalette::Base);
+  band->setForegroundRole(QPalette::Text);
   auto *title = new QLabel(QStringLiteral("Serial Port Configuration"), band);
   QFont bold = title->font();
   bold.setBold(true);
   title->setFont(bold);
-  title->move(Px(240), Px(120) - 2);
-  title->adjustSize();
   auto *caption = new QLabel(QStringLiteral("Please supply the following information "), band);
-  caption->move(Px(240), Px(360));
-  caption->adjustSize();
   auto *wizard = new QLabel(band);
-  wizard->setGeometry(Px(4800), Px(120), Px(480), Px(480));
   wizard->setPixmap(icon.pixmap(Px(480), Px(480)));
+  for (QLabel *l : {title, caption})
+    l->setForegroundRole(QPalette::Text);
+  auto *bandGrid = new QGridLayout(band);
+  bandGrid->setContentsMargins(Px(240), Px(120), Px(240), Px(120));
+  bandGrid->setVerticalSpacing(Px(60));
+  bandGrid->addWidget(title, 0, 0);
+  bandGrid->addWidget(caption, 1, 0);
+  bandGrid->addWidget(wizard, 0, 1, 2, 1, Qt::AlignRight | Qt::AlignTop);
+  bandGrid->setColumnStretch(0, 1);
 
-  const char *names[5] = {"Port:", "Parity:", "Data Bits:", "Stop Bits:", "Baudrate:"};
-  for (int i = 0; i < 5; ++i) {
-    const int top = Px(960 + 480 * i) + (i > 0 ? kDeviceLine : 0);
-    auto *label = new QLabel(QString::fromUtf8(names[i]), d);
-    label->move(Px(480), top + 4);
-    label->adjustSize();
-    auto *list = new QComboBox(d);
-    list->setEditable(false);
-    list->setGeometry(Px(2400), top, Px(2292), 24);
-    list->setAccessibleName(QString::fromUtf8(names[i]).chopped(1));
-    if (i > 0)
-      list->setToolTip(QStringLiteral("These Value Is Hard-Coded"));
-    label->setBuddy(list);
-    lists_[static_cast<std::size_t>(i)] = list;
-    aLists_[static_cast<std::size_t>(i)] = std::make_unique<QtComboBox>(list);
-  }
-  // The device behind the chosen port, under the port list.
+  // The five rows of label and list; the device behind the chosen port
+  // shows under the port list.
+  auto *rows = new QGridLayout;
+  rows->setContentsMargins(Px(480), Px(180), Px(480), Px(180));
+  rows->setHorizontalSpacing(Px(480));
+  rows->setColumnMinimumWidth(0, Px(2400 - 480 - 480));
   auto *device = new QLabel(d);
-  device->setGeometry(Px(2400), Px(960) + 25, Px(5520 - 2400 - 120), 16);
   QFont small = device->font();
   small.setPointSizeF(small.pointSizeF() * 0.85);
   device->setFont(small);
   device->setForegroundRole(QPalette::PlaceholderText);
+  const char *names[5] = {"Port:", "Parity:", "Data Bits:", "Stop Bits:", "Baudrate:"};
+  int row = 0;
+  int deviceRow = 0;
+  for (int i = 0; i < 5; ++i) {
+    auto *label = new QLabel(QString::fromUtf8(names[i]), d);
+    auto *list = new QComboBox(d);
+    list->setEditable(false);
+    list->setMinimumWidth(Px(2292));
+    list->setAccessibleName(QString::fromUtf8(names[i]).chopped(1));
+    if (i > 0)
+      list->setToolTip(QStringLiteral("These Value Is Hard-Coded"));
+    label->setBuddy(list);
+    rows->addWidget(label, row, 0);
+    rows->addWidget(list, row++, 1);
+    if (i == 0) {
+      deviceRow = row;
+      rows->addWidget(device, row++, 1);
+    }
+    lists_[static_cast<std::size_t>(i)] = list;
+    aLists_[static_cast<std::size_t>(i)] = std::make_unique<QtComboBox>(list);
+  }
 
   auto *line = new QFrame(d);
-  line->setGeometry(0, Px(3360) + kDeviceLine, Px(5520), 1);
-  line->setAutoFillBackground(true);
-  QPalette linePalette = line->palette();
-  linePalette.setColor(QPalette::Window, QColor(128, 128, 128));
-  line->setPalette(linePalette);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
 
-  QPushButton *defaults = Button(d, QStringLiteral("Defaults"), 120, 3600);
-  QPushButton *ok = Button(d, QStringLiteral("&OK"), 2520, 3600);
-  QPushButton *cancel = Button(d, QStringLiteral("&Cancel"), 4080, 3600);
+  QPushButton *defaults = Button(d, QStringLiteral("Defaults"));
+  QPushButton *ok = Button(d, QStringLiteral("&OK"));
+  QPushButton *cancel = Button(d, QStringLiteral("&Cancel"));
+  auto *buttons = new QHBoxLayout;
+  buttons->setContentsMargins(Px(120), Px(120), Px(120), Px(120));
+  buttons->addWidget(defaults);
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  buttons->addSpacing(Px(300));
+  buttons->addWidget(cancel);
+
+  auto *column = new QVBoxLayout(d);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(band);
+  column->addLayout(rows);
+  column->addStretch(1);
+  column->addWidget(line);
+  column->addLayout(buttons);
+  // Not resizable: the design's size, or what the fonts need beyond it.
+  d->setFixedSize(d->sizeHint().expandedTo(QSize(Px(5520), Px(4125))));
 
   QWidget::setTabOrder(ok, cancel);
   QWidget::setTabOrder(cancel, lists_[0]);
@@ -151,7 +176,7 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
   QWidget::setTabOrder(lists_[4], defaults);
   ok->setFocus(Qt::OtherFocusReason);
 
-  aDevice_ = std::make_unique<DeviceLine>(d, device);
+  aDevice_ = std::make_unique<DeviceLine>(d, rows, device, deviceRow);
   aMessage_ = std::make_unique<QtMessageBox>(d);
   aForm_ = std::make_unique<QtForm>([d] { d->done(QDialog::Accepted); });
   frm_ = std::make_unique<frmConfigSerial>(frmConfigSerialControls{

@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
 #include <QSignalBlocker>
@@ -37,6 +38,22 @@ QString ToQt(const std::string &text) {
 std::string FromQt(const QString &text) {
   QByteArray bytes = text.toUtf8();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void SetApplicationIdentity() {
+  QApplication::setApplicationName(QStringLiteral("kestrel-terminal"));
+  QApplication::setDesktopFileName(QStringLiteral("io.github.kestrel_terminal.kestrel_terminal"));
+  QApplication::setWindowIcon(ProgramIcon());
+}
+
+bool PressFocusedButton(QWidget &window, const QKeyEvent &event) {
+  if (event.key() != Qt::Key_Return && event.key() != Qt::Key_Enter)
+    return false;
+  auto *button = qobject_cast<QPushButton *>(window.focusWidget());
+  if (!button || !button->isEnabled() || !window.isAncestorOf(button))
+    return false;
+  button->click();
+  return true;
 }
 
 void PostToUi(std::function<void()> fn) {
@@ -69,8 +86,10 @@ QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : bar_(bar), clock_(new QT
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
     label->setTextFormat(Qt::PlainText);
-    label->setAccessibleName(i == panels ? QStringLiteral("Time of day")
-                                         : QStringLiteral("Status panel %1").arg(i));
+    // A screen reader reads the panel's text as its name, so the name is left
+    // to follow the text; what the panel is for goes in its description.
+    label->setAccessibleDescription(i == panels ? QStringLiteral("Time of day")
+                                                : QStringLiteral("Status panel %1").arg(i));
     // The first panel is the widest, the last the narrowest.
     bar->addWidget(label, i == 1 ? 3 : (i == panels ? 0 : 2));
     labels_.push_back(label);
@@ -185,6 +204,26 @@ ChooserResult QtFileChooser::Show() {
   return ChooserResult::Chosen;
 }
 
+// Qt's long time format carries the zone's name ("t"); the platform's long
+// time, hours to seconds, has none. The zone and the blanks before it go.
+static QString LongTimeWithoutZone(const QLocale &locale) {
+  const QString format = locale.timeFormat(QLocale::LongFormat);
+  QString kept;
+  bool quoted = false;
+  for (qsizetype i = 0; i < format.size(); ++i) {
+    const QChar ch = format.at(i);
+    if (ch == QLatin1Char('\''))
+      quoted = !quoted;
+    if (!quoted && ch == QLatin1Char('t')) {
+      while (kept.endsWith(QLatin1Char(' ')))
+        kept.chop(1);
+      continue;
+    }
+    kept += ch;
+  }
+  return kept.trimmed();
+}
+
 LocalTime QtClock::Now() const {
   const std::time_t now = std::time(nullptr);
   if (now != readAt_) {
@@ -206,7 +245,7 @@ std::string QtClock::DefaultDateTimeText(const LocalTime &t) const {
   QDateTime when(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
   QLocale locale;
   return FromQt(locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                locale.toString(when.time(), QLocale::LongFormat));
+                locale.toString(when.time(), LongTimeWithoutZone(locale)));
 }
 
 std::string QtClock::DayName(int weekday) const {

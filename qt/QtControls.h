@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,6 +43,12 @@ std::string FromQt(const QString &text);
 // built into the program (PNG: Qt needs no extra plugin for them).
 QIcon ProgramIcon();
 QIcon ConfigIcon();
+// Names the program to the desktop. No display name is set: the desktop
+// would see it appended to every window's title.
+void SetApplicationIdentity();
+// Enter presses the button that has the keyboard focus, as the platform
+// does; no button is any window's default. True when it pressed one.
+bool PressFocusedButton(QWidget &window, const QKeyEvent &event);
 // Runs fn on the user-interface thread at its next turn; safe from any thread.
 void PostToUi(std::function<void()> fn);
 

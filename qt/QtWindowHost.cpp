@@ -22,7 +22,7 @@ IAboutWindow &QtWindowHost::LoadAbout() {
   // An About box that unloaded itself is replaced, so its load step runs
   // again; it is never deleted from inside its own handlers.
   if (!about_ || !about_->Loaded())
-    about_ = std::make_unique<QtAboutWindow>(clock_, appInfo_, shell_);
+    about_ = std::make_unique<QtAboutWindow>(clock_, appInfo_, shell_, owner_.data());
   return *about_;
 }
 

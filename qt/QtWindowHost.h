@@ -22,7 +22,7 @@ public:
   QtWindowHost(ICommControl &comm, std::function<std::string(std::int16_t)> describePort);
   ~QtWindowHost() override;
 
-  // The window the configuration dialog is modal to.
+  // The window the configuration dialog is modal to and the About box opens over.
   void Owner(QWidget *owner) { owner_ = owner; }
 
   std::unique_ptr<IConfigSerialWindow> LoadConfigSerial() override;

@@ -20,6 +20,27 @@ TEST(TextDisplay, AppendsCutsAndRaisesOneChangePerEdit) {
   EXPECT_EQ(d.Generation(), 4u);
 }
 
+// A view that remembers the span it shows learns what was cut and appended.
+TEST(TextDisplay, OriginCountsEveryCharacterCutOrReplaced) {
+  TextDisplay d;
+  struct Step {
+    void (*edit)(TextDisplay &);
+    std::uint64_t origin;
+    std::string_view text;
+  } steps[] = {
+      {[](TextDisplay &t) { t.AppendAtEnd("hello\r\n"); }, 0, "hello\r\n"},
+      {[](TextDisplay &t) { t.DropFront(2); }, 2, "llo\r\n"},
+      {[](TextDisplay &t) { t.Text("new"); }, 7, "new"},
+      {[](TextDisplay &t) { t.DropFront(50); }, 10, ""},
+      {[](TextDisplay &t) { t.AppendAtEnd("z"); }, 10, "z"},
+  };
+  for (const Step &step : steps) {
+    step.edit(d);
+    EXPECT_EQ(d.Origin(), step.origin);
+    EXPECT_EQ(d.Text(), step.text);
+  }
+}
+
 TEST(TextDisplay, LongFloodKeepsItsTextExactWhileCompacting) {
   TextDisplay d;
   std::string expected;
