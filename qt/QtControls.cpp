@@ -65,9 +65,16 @@ void QtButton::Caption(const std::string &text) {
   b_->setAccessibleName(QString(b_->text()).remove(QLatin1Char('&')));
 }
 
+// The captions the logic sets carry outside text (the log file's path), so an
+// "&" in them shows as itself instead of marking a shortcut key.
 void QtCheckBox::Caption(const std::string &text) {
-  b_->setText(ToQt(text));
-  b_->setAccessibleName(QString(b_->text()).remove(QLatin1Char('&')));
+  const QString caption = ToQt(text);
+  b_->setText(QString(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+  b_->setAccessibleName(caption);
+}
+
+std::string QtCheckBox::Caption() const {
+  return FromQt(QString(b_->text()).replace(QStringLiteral("&&"), QStringLiteral("&")));
 }
 
 void QtCheckBox::Value(bool ticked) {

@@ -65,7 +65,7 @@ private:
 class QtCheckBox : public ICheckBox {
 public:
   explicit QtCheckBox(QCheckBox *box) : b_(box) {}
-  std::string Caption() const override { return FromQt(b_->text()); }
+  std::string Caption() const override;
   void Caption(const std::string &text) override;
   bool Value() const override { return b_->isChecked(); }
   // Changes the box without raising its click handler.

@@ -30,6 +30,9 @@ LineLevelsWindow::LineLevelsWindow(QWidget *owner)
     lamp->setTextFormat(Qt::PlainText);
     lamp->setAlignment(Qt::AlignCenter);
     lamp->setMinimumSize(44, 26);
+    lamp->setFrameShape(QFrame::Panel);
+    lamp->setFrameShadow(QFrame::Sunken);
+    lamp->setAutoFillBackground(true);
     lamp->setText(QString::fromLatin1(kLineNames[i]));
     lamps_[static_cast<std::size_t>(i)] = lamp;
     grid->addWidget(lamp, i / 4 * 2, i % 4);
@@ -68,12 +71,11 @@ void LineLevelsWindow::Levels(const ModemLines &levels, bool enabled) {
   const bool on[6] = {levels.cts, levels.dsr, levels.cd, levels.ri, levels.rts, levels.dtr};
   for (std::size_t i = 0; i < 6; ++i) {
     QLabel *lamp = lamps_[i];
-    QString colour = !enabled ? QStringLiteral("#d0d0d0; color: #909090")
-                     : on[i]  ? QStringLiteral("#30d040; color: black")
-                              : QStringLiteral("#303030; color: #c0c0c0");
-    lamp->setStyleSheet(QStringLiteral("border: 1px solid #606060; border-radius: 4px; "
-                                       "background: ") +
-                        colour);
+    // A lit line takes the palette's highlight, a dark one its shadow tone,
+    // so the lamps read in light and dark themes; closed, both are greyed.
+    const bool lit = enabled && on[i];
+    lamp->setBackgroundRole(lit ? QPalette::Highlight : QPalette::Mid);
+    lamp->setForegroundRole(lit ? QPalette::HighlightedText : QPalette::WindowText);
     lamp->setAccessibleName(QString::fromLatin1(kLineNames[i]) +
                             (!enabled ? QStringLiteral(" unknown, port closed")
                              : on[i]  ? QStringLiteral(" high")

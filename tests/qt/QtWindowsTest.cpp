@@ -9,8 +9,10 @@
 #include "clsSerialPortConfigINI.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
@@ -158,6 +160,16 @@ TEST_F(QtWindows, OutsideTextIsShownAsPlainText) {
   const QString joined = QStringList(boxes.begin(), boxes.end()).join('|');
   EXPECT_TRUE(joined.contains("\"<i>2</i>\" is not a port number")) << joined.toStdString();
   EXPECT_GE(seen, 2);
+
+  // A log path with "&" keeps it, on screen and for a screen reader, instead
+  // of turning the next letter into a shortcut.
+  QCheckBox box;
+  qt::QtCheckBox log(&box);
+  const std::string caption = "Log Enabled: /tmp/R&D/<b>board</b>.txt";
+  log.Caption(caption);
+  EXPECT_EQ(log.Caption(), caption);
+  EXPECT_EQ(box.accessibleName().toStdString(), caption);
+  EXPECT_TRUE(QKeySequence::mnemonic(box.text()).isEmpty());
 }
 
 // With no port to offer but devices the user may not open, the line under
