@@ -30,25 +30,31 @@ protected:
 
 // The line under the port list. A device name fits beside the lists; a
 // longer text (the advice when no port may be opened) wraps across both
-// columns, and the dialog grows by as much as it needs.
+// columns, and the dialog grows by as much as it needs. Device paths have no
+// spaces, so the line may also break after each "/" (a zero-width space,
+// which Caption() leaves out again).
 class DeviceLine : public ILabel {
 public:
   DeviceLine(QDialog *dialog, QGridLayout *rows, QLabel *label, int row)
       : d_(dialog), rows_(rows), l_(label), row_(row) {
     l_->setTextFormat(Qt::PlainText);
+    l_->setWordWrap(true);
   }
-  std::string Caption() const override { return FromQt(l_->text()); }
+  std::string Caption() const override { return FromQt(QString(l_->text()).remove(kBreak)); }
   void Caption(const std::string &text) override {
-    l_->setText(ToQt(text));
-    d_->layout()->activate();
-    const QRect cell = rows_->cellRect(row_, 1);
-    const bool fits = l_->fontMetrics().horizontalAdvance(l_->text()) <= cell.width();
+    const QString caption = ToQt(text);
+    l_->setText(QString(caption).replace(QLatin1Char('/'), QString(QLatin1Char('/')) + kBreak));
+    l_->setAccessibleName(caption);
+    // The lists' column: what the dialog's width leaves beside the labels.
+    const QMargins m = rows_->contentsMargins();
+    const int room = d_->width() - m.left() - m.right() - rows_->columnMinimumWidth(0) -
+                     rows_->horizontalSpacing();
+    const bool fits = l_->fontMetrics().horizontalAdvance(caption) <= room;
     rows_->removeWidget(l_);
     if (fits)
       rows_->addWidget(l_, row_, 1);
     else
       rows_->addWidget(l_, row_, 0, 1, 2);
-    l_->setWordWrap(!fits);
     const int width = d_->width();
     d_->setMinimumSize(0, 0);
     d_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -60,6 +66,7 @@ public:
   }
 
 private:
+  static constexpr QChar kBreak{0x200B};
   QDialog *d_;
   QGridLayout *rows_;
   QLabel *l_;

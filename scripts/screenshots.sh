@@ -29,31 +29,48 @@ Xvfb "$display" -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
 export DISPLAY=$display QT_QPA_PLATFORM=xcb
 "$work/kestrel-terminal" >/dev/null 2>&1 &
-for _ in $(seq 50); do xdotool search --name '^Kestrel Terminal$' >/dev/null 2>&1 && break; sleep 0.2; done
-win=$(xdotool search --name '^Kestrel Terminal$' | head -1)
-xdotool windowmove "$win" 0 0
+# Waits for a window by its exact title and prints its id.
+window() {
+  for _ in $(seq 50); do
+    xdotool search --name "^$1\$" 2>/dev/null | head -1 && return 0
+    sleep 0.2
+  done
+  echo "no window \"$1\"" >&2
+  return 1
+}
+# Presses keys in a window; with no window manager the focus is set by hand.
+keys() {
+  local id=$1
+  shift
+  xdotool windowfocus --sync "$id" key --delay 100 "$@"
+}
+win=$(window 'Kestrel Terminal')
+xdotool windowmove --sync "$win" 0 0
 sleep 1
-xdotool mousemove 772 371 click 1 # Open Port
+keys "$win" space # the port button has the focus at start: Open Port
 sleep 3.5
-import -window root -crop 841x418+0+0 "$out/main-window.png"
+import -window "$win" "$out/main-window.png"
+eval "$(xdotool getwindowgeometry --shell "$win")"
 xdotool mousemove 68 8 click 1 # Options
 sleep 0.5
 xdotool key Down Return # Serial Port ...
-sleep 1.5
-import -window root -crop 370x296+326+200 "$out/config-dialog.png"
-xdotool mousemove 640 471 click 1 # Cancel
+dialog=$(window 'Serial Port Configuration')
+sleep 1
+import -window "$dialog" "$out/config-dialog.png"
+keys "$dialog" Tab space # from OK to Cancel
 sleep 0.5
 xdotool mousemove 163 8 click 1 # Help
 sleep 0.5
 xdotool key Down Return # About
+about=$(window 'About Kestrel Terminal - Serial Communication Terminal')
 sleep 1
-import -window root -crop 452x324+0+0 "$out/about.png"
-xdotool mousemove 396 268 click 1 # OK
+import -window "$about" "$out/about.png"
+xdotool mousemove --window "$about" 396 268 click 1 # OK
 sleep 0.5
 xdotool mousemove 120 8 click 1 # Tools
 sleep 0.5
-import -window root -crop 841x418+0+0 "$out/tools-menu.png"
+import -window root -crop "${WIDTH}x${HEIGHT}+0+0" "$out/tools-menu.png"
 xdotool key Up Return # Line Levels
 sleep 1
-import -window root -crop 1100x418+0+0 "$out/line-levels.png"
+import -window root -crop "$((WIDTH + 260))x${HEIGHT}+0+0" "$out/line-levels.png"
 echo "screenshots in $out/"

@@ -110,6 +110,15 @@ TEST_F(QtTools, LineLevelsWindowReadsAsItsLines) {
   const QStringList open = names();
   for (const char *name : {"CTS low", "DSR low", "CD high", "RI low", "RTS low", "DTR high"})
     EXPECT_TRUE(open.contains(name)) << name << " in " << open.join(", ").toStdString();
+  // A lit lamp looks unlike a dark one, in the theme's own colours.
+  auto shade = [&](const QString &name) {
+    for (QLabel *l : levels.findChildren<QLabel *>())
+      if (l->accessibleName() == name)
+        return l->grab().toImage().pixelColor(l->width() / 2, 4);
+    return QColor();
+  };
+  EXPECT_NE(shade("CD high"), shade("CTS low"));
+  EXPECT_EQ(shade("DSR low"), shade("CTS low"));
   levels.close();
   EXPECT_FALSE(window->Tools().Menu()->actions().last()->isChecked());
 }
