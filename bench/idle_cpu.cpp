@@ -4,6 +4,7 @@
 // given as the first argument (a real adapter also has its line counters read
 // every 25 ms).
 #include "PosixCommControl.h"
+#include "ProcessUsage.h"
 #include "Pty.h"
 #include "UiQueue.h"
 
@@ -12,14 +13,10 @@
 #include <sys/resource.h>
 
 using namespace kestrel;
+using namespace kestrel::bench;
 using namespace std::chrono_literals;
 
 namespace {
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 double ShareOfACore(test::UiQueue &ui, std::chrono::seconds span) {
   const double cpu0 = CpuSeconds();

@@ -9,6 +9,7 @@
 #include "FakeControls.h"
 #include "FakeWindowHost.h"
 #include "PosixCommControl.h"
+#include "ProcessUsage.h"
 #include "Pty.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
@@ -28,29 +29,10 @@
 #include <unistd.h>
 
 using namespace kestrel;
+using namespace kestrel::bench;
 using namespace kestrel::test;
 
 namespace {
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-long PeakRssKb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
-long RssKb() {
-  long pages = 0, resident = 0;
-  if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-      resident = 0;
-    std::fclose(f);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 // What the log holds for one received line: printable bytes as they are,
 // CR and BS dropped, every other code as its token.

@@ -9,6 +9,7 @@
 // The sender is pumped every 10 ms, as the program's timer does.
 #include "FileSender.h"
 #include "PosixCommControl.h"
+#include "ProcessUsage.h"
 #include "Pty.h"
 #include "TempDir.h"
 #include "UiQueue.h"
@@ -24,24 +25,8 @@
 #include <unistd.h>
 
 using namespace kestrel;
+using namespace kestrel::bench;
 using namespace kestrel::test;
-
-namespace {
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-long RssKb() {
-  long pages = 0, resident = 0;
-  if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-      resident = 0;
-    std::fclose(f);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-} // namespace
 
 int main(int argc, char **argv) {
   const std::uint64_t megabytes = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 256;
