@@ -47,6 +47,17 @@ constexpr std::size_t kInputHeld = 4u << 20;
 // repaints get their turn between slices. The rest follows at once in a new
 // receive event.
 constexpr std::size_t kInputSlice = 256u << 10;
+// While a steady trickle keeps arriving, the I/O thread hands it over at most
+// this often and lets the driver gather the rest meanwhile: a log at 115200
+// baud comes in pieces of a line or less, and each piece would otherwise wake
+// both threads. The first bytes after a rest are handed over at once, so an
+// echo of a typed key is not held back. The driver holds far more than a rest
+// gathers at any usual rate.
+constexpr auto kReceiveRest = std::chrono::milliseconds(20);
+// A pass that brings this much is a flood, not a trickle: the line
+// discipline hands out at most 4 KB a read, and a stream that fills most of
+// that within a rest is read again at once, as before.
+constexpr std::size_t kTrickle = 3072;
 
 std::string BaseName(const std::string &path) {
   auto slash = path.rfind('/');
@@ -606,6 +617,8 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
   std::string chunk(kReadChunk, '\0');
   std::string decoded;
   bool gone = false;
+  // Input is not watched before this time; see kReceiveRest.
+  auto restUntil = std::chrono::steady_clock::time_point();
 
   while (!stop && !gone) {
     bool wantWrite, wantRead;
@@ -615,12 +628,19 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
       wantRead = Held() < kInputHeld;
       inputFull = !wantRead;
     }
+    int timeout = (haveCounters || haveLevels) ? kLineTickMs : -1;
+    const auto now = std::chrono::steady_clock::now();
+    const bool resting = wantRead && now < restUntil;
+    if (resting) {
+      const int left =
+          static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(restUntil - now).count());
+      timeout = timeout < 0 ? left : std::min(timeout, left);
+    }
     // Hang-ups are reported whatever is asked for, so a full buffer still
     // notices a device that goes away.
     pollfd fds[2] = {
-        {f, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
+        {f, static_cast<short>((wantRead && !resting ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
         {w, POLLIN, 0}};
-    int timeout = (haveCounters || haveLevels) ? kLineTickMs : -1;
     int r = ::poll(fds, 2, timeout);
     if (r < 0) {
       if (errno == EINTR)
@@ -639,9 +659,11 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
     if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) ||
         (wantRead && (fds[0].revents & POLLIN))) {
       decoded.clear();
+      std::size_t got = 0;
       for (;;) {
         ssize_t n = ::read(f, chunk.data(), chunk.size());
         if (n > 0) {
+          got += static_cast<std::size_t>(n);
           decoder.Decode(std::string_view(chunk.data(), static_cast<std::size_t>(n)), decoded,
                          marks);
           if (static_cast<std::size_t>(n) < chunk.size())
@@ -664,6 +686,8 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
         if (!receivePosted.exchange(true))
           PostEvent(mySession, comEvReceive);
       }
+      restUntil = got > 0 && got < kTrickle ? std::chrono::steady_clock::now() + kReceiveRest
+                                            : std::chrono::steady_clock::time_point();
       if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
         gone = true;
     }
