@@ -189,7 +189,7 @@ TEST_P(Dribbles, AreHandedOverInFewerTakesWithEveryByteInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(PtyPort, Dribbles,
                          ::testing::Values(Dribble{1, 300, 1ms}, Dribble{60, 150, 2ms},
-                                           Dribble{500, 60, 10ms}));
+                                           Dribble{300, 100, 4ms}));
 
 TEST_F(PtyPort, NoReceiveEventsWithoutAThreshold) {
   ASSERT_EQ(comm->RThreshold(0), comNoError);
