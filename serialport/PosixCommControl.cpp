@@ -54,9 +54,9 @@ constexpr std::size_t kInputSlice = 256u << 10;
 // echo of a typed key is not held back. The driver holds far more than a rest
 // gathers at any usual rate.
 constexpr auto kReceiveRest = std::chrono::milliseconds(20);
-// A pass that brings this much is a flood, not a trickle: the line
-// discipline hands out at most 4 KB a read, and a stream that fills most of
-// that within a rest is read again at once, as before.
+// A stream that brings this much in one read, or would bring it within one
+// rest at the pace since the last read, is a flood, not a trickle: the line
+// discipline holds only 4 KB, so a flood is read again at once, as it comes.
 constexpr std::size_t kTrickle = 3072;
 
 std::string BaseName(const std::string &path) {
@@ -619,6 +619,8 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
   bool gone = false;
   // Input is not watched before this time; see kReceiveRest.
   auto restUntil = std::chrono::steady_clock::time_point();
+  auto lastRead = std::chrono::steady_clock::time_point();
+  bool trickled = false;
 
   while (!stop && !gone) {
     bool wantWrite, wantRead;
@@ -686,8 +688,17 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
         if (!receivePosted.exchange(true))
           PostEvent(mySession, comEvReceive);
       }
-      restUntil = got > 0 && got < kTrickle ? std::chrono::steady_clock::now() + kReceiveRest
-                                            : std::chrono::steady_clock::time_point();
+      const auto readAt = std::chrono::steady_clock::now();
+      const bool trickle =
+          got > 0 && got < kTrickle &&
+          static_cast<double>(got) * static_cast<double>(kReceiveRest.count()) <
+              static_cast<double>(kTrickle) *
+                  std::chrono::duration<double, std::milli>(readAt - lastRead).count();
+      // A flooding sender that pauses once looks like a trickle for one read.
+      restUntil =
+          trickle && trickled ? readAt + kReceiveRest : std::chrono::steady_clock::time_point();
+      trickled = trickle;
+      lastRead = readAt;
       if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
         gone = true;
     }
