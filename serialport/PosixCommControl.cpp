@@ -47,17 +47,19 @@ constexpr std::size_t kInputHeld = 4u << 20;
 // repaints get their turn between slices. The rest follows at once in a new
 // receive event.
 constexpr std::size_t kInputSlice = 256u << 10;
-// While a steady trickle keeps arriving, the I/O thread hands it over at most
-// this often and lets the driver gather the rest meanwhile: a log at 115200
-// baud comes in pieces of a line or less, and each piece would otherwise wake
-// both threads. The first bytes after a rest are handed over at once, so an
-// echo of a typed key is not held back. The driver holds far more than a rest
-// gathers at any usual rate.
-constexpr auto kReceiveRest = std::chrono::milliseconds(20);
-// A stream that brings this much in one read, or would bring it within one
-// rest at the pace since the last read, is a flood, not a trickle: the line
-// discipline holds only 4 KB, so a flood is read again at once, as it comes.
+// While a steady trickle keeps arriving, the I/O thread lets the driver
+// gather it for a while between reads and hands it over in takes of about
+// kRestGathers bytes, at most kRestMost apart: a log at 115200 baud comes in
+// pieces of a line or less, and each piece would otherwise wake both threads.
+// The first bytes after a quiet spell are handed over at once, so an echo of
+// a typed key is not held back. The driver holds far more than a rest gathers.
+constexpr double kRestGathers = 2048;
+constexpr auto kRestMost = std::chrono::milliseconds(50);
+// A stream that brings kTrickle bytes in one read, or would need a rest
+// shorter than kRestLeast, is a flood: the line discipline holds only 4 KB,
+// so a flood is read again at once, as it comes.
 constexpr std::size_t kTrickle = 3072;
+constexpr auto kRestLeast = std::chrono::milliseconds(5);
 
 std::string BaseName(const std::string &path) {
   auto slash = path.rfind('/');
@@ -689,14 +691,17 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
           PostEvent(mySession, comEvReceive);
       }
       const auto readAt = std::chrono::steady_clock::now();
-      const bool trickle =
-          got > 0 && got < kTrickle &&
-          static_cast<double>(got) * static_cast<double>(kReceiveRest.count()) <
-              static_cast<double>(kTrickle) *
-                  std::chrono::duration<double, std::milli>(readAt - lastRead).count();
+      // The rest that gathers about kRestGathers at the pace since the last read.
+      const std::chrono::duration<double, std::milli> rest =
+          std::min<std::chrono::duration<double, std::milli>>(
+              kRestMost, (readAt - lastRead) *
+                             (kRestGathers / static_cast<double>(std::max<std::size_t>(got, 1))));
+      const bool trickle = got > 0 && got < kTrickle && rest >= kRestLeast;
       // A flooding sender that pauses once looks like a trickle for one read.
       restUntil =
-          trickle && trickled ? readAt + kReceiveRest : std::chrono::steady_clock::time_point();
+          trickle && trickled
+              ? readAt + std::chrono::duration_cast<std::chrono::steady_clock::duration>(rest)
+              : std::chrono::steady_clock::time_point();
       trickled = trickle;
       lastRead = readAt;
       if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
