@@ -15,9 +15,9 @@ namespace kestrel::qt {
 namespace {
 // The least time between two catch-ups. The first one after a quiet spell
 // runs at once, so a single echo shows without delay; a steady stream is
-// shown ten times a second, which still scrolls smoothly to the eye and
+// shown eight times a second, which still scrolls evenly to the eye and
 // leaves the processor to the rest of the system.
-constexpr int kRepaintMs = 100;
+constexpr int kRepaintMs = 125;
 
 // The visual line at the top of the view, counted from the top of the
 // document, for the cursor's place inside its block.

@@ -2,7 +2,7 @@
 // keys on as character codes.
 //
 // The model changes up to millions of times a second; the widget catches up
-// at most ten times a second, and then only edits its document: it cuts
+// at most eight times a second, and then only edits its document: it cuts
 // what the model cut at the front and appends what the model appended, so
 // the layout work is that of the new lines alone and the user's selection
 // and reading position stay where they were for as long as their text is
