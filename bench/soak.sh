@@ -6,7 +6,8 @@
 # when the log holds every line exactly and memory stayed flat.
 # With "nolog" as third argument the log stays off and the time prefix is on
 # instead; the rate is then how fast the far end got rid of its data.
-# Usage: bench/soak.sh [build-dir] [megabytes] [nolog]   (default: build 1024)
+# Usage: bench/soak.sh [build-dir] [megabytes] [log|nolog] [display]
+#        (default: build 1024 log :$((70 + RANDOM % 9)))
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -19,7 +20,7 @@ cp "$build/qt/kestrel-terminal" "$work/"
 printf '[SerialPort]\r\nPort=1\r\nSettings=115200,N,8,1\r\n[Devices]\r\nCOM1=%s\r\n' "$work/dev" \
   >"$work/Serial.ini"
 
-display=:$((70 + RANDOM % 9))
+display=${4:-:$((70 + RANDOM % 9))}
 Xvfb "$display" -screen 0 1024x700x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
 export DISPLAY=$display QT_QPA_PLATFORM=xcb

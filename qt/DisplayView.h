@@ -2,7 +2,7 @@
 // keys on as character codes.
 //
 // The model changes up to millions of times a second; the widget catches up
-// at most about 30 times a second, and then only edits its document: it cuts
+// at most eight times a second, and then only edits its document: it cuts
 // what the model cut at the front and appends what the model appended, so
 // the layout work is that of the new lines alone and the user's selection
 // and reading position stay where they were for as long as their text is
@@ -12,6 +12,7 @@
 #include "TextDisplay.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -42,6 +43,7 @@ protected:
 private:
   TextDisplay &model_;
   QTimer repaint_;
+  QElapsedTimer synced_; // since the document last changed
   std::uint64_t shown_ = ~std::uint64_t{0};
   // The model's text that the document shows, from lifetime position origin_.
   std::string mirror_;

@@ -47,6 +47,19 @@ constexpr std::size_t kInputHeld = 4u << 20;
 // repaints get their turn between slices. The rest follows at once in a new
 // receive event.
 constexpr std::size_t kInputSlice = 256u << 10;
+// While a steady trickle keeps arriving, the I/O thread lets the driver
+// gather it for a while between reads and hands it over in takes of about
+// kRestGathers bytes, at most kRestMost apart: a log at 115200 baud comes in
+// pieces of a line or less, and each piece would otherwise wake both threads.
+// The first bytes after a quiet spell are handed over at once, so an echo of
+// a typed key is not held back. The driver holds far more than a rest gathers.
+constexpr double kRestGathers = 2048;
+constexpr auto kRestMost = std::chrono::milliseconds(50);
+// A stream that brings kTrickle bytes in one read, or would need a rest
+// shorter than kRestLeast, is a flood: the line discipline holds only 4 KB,
+// so a flood is read again at once, as it comes.
+constexpr std::size_t kTrickle = 3072;
+constexpr auto kRestLeast = std::chrono::milliseconds(5);
 
 std::string BaseName(const std::string &path) {
   auto slash = path.rfind('/');
@@ -606,6 +619,10 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
   std::string chunk(kReadChunk, '\0');
   std::string decoded;
   bool gone = false;
+  // Input is not watched before this time; see kReceiveRest.
+  auto restUntil = std::chrono::steady_clock::time_point();
+  auto lastRead = std::chrono::steady_clock::time_point();
+  bool trickled = false;
 
   while (!stop && !gone) {
     bool wantWrite, wantRead;
@@ -615,12 +632,19 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
       wantRead = Held() < kInputHeld;
       inputFull = !wantRead;
     }
+    int timeout = (haveCounters || haveLevels) ? kLineTickMs : -1;
+    const auto now = std::chrono::steady_clock::now();
+    const bool resting = wantRead && now < restUntil;
+    if (resting) {
+      const int left =
+          static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(restUntil - now).count());
+      timeout = timeout < 0 ? left : std::min(timeout, left);
+    }
     // Hang-ups are reported whatever is asked for, so a full buffer still
     // notices a device that goes away.
     pollfd fds[2] = {
-        {f, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
+        {f, static_cast<short>((wantRead && !resting ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
         {w, POLLIN, 0}};
-    int timeout = (haveCounters || haveLevels) ? kLineTickMs : -1;
     int r = ::poll(fds, 2, timeout);
     if (r < 0) {
       if (errno == EINTR)
@@ -639,9 +663,11 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
     if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) ||
         (wantRead && (fds[0].revents & POLLIN))) {
       decoded.clear();
+      std::size_t got = 0;
       for (;;) {
         ssize_t n = ::read(f, chunk.data(), chunk.size());
         if (n > 0) {
+          got += static_cast<std::size_t>(n);
           decoder.Decode(std::string_view(chunk.data(), static_cast<std::size_t>(n)), decoded,
                          marks);
           if (static_cast<std::size_t>(n) < chunk.size())
@@ -664,6 +690,20 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
         if (!receivePosted.exchange(true))
           PostEvent(mySession, comEvReceive);
       }
+      const auto readAt = std::chrono::steady_clock::now();
+      // The rest that gathers about kRestGathers at the pace since the last read.
+      const std::chrono::duration<double, std::milli> rest =
+          std::min<std::chrono::duration<double, std::milli>>(
+              kRestMost, (readAt - lastRead) *
+                             (kRestGathers / static_cast<double>(std::max<std::size_t>(got, 1))));
+      const bool trickle = got > 0 && got < kTrickle && rest >= kRestLeast;
+      // A flooding sender that pauses once looks like a trickle for one read.
+      restUntil =
+          trickle && trickled
+              ? readAt + std::chrono::duration_cast<std::chrono::steady_clock::duration>(rest)
+              : std::chrono::steady_clock::time_point();
+      trickled = trickle;
+      lastRead = readAt;
       if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
         gone = true;
     }

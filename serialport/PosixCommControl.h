@@ -19,6 +19,9 @@
 //   to the user-interface thread through the poster given at construction and
 //   reach the OnComm handler one at a time: one that arrives while a handler
 //   runs (a message box's nested event loop) waits until it returns.
+// - A steady trickle is handed over in takes of about 2 KB, at most 50 ms
+//   apart, and the first bytes after a quiet spell at once; a flood is read
+//   as it comes. Nothing is lost or reordered either way.
 // - What is received is held up to 4 MB; past that the thread stops reading
 //   until the window takes some, so memory stays bounded. With InputLen 0,
 //   Input hands over at most 256 KB and what is left raises the next receive

@@ -157,6 +157,40 @@ TEST_F(PtyPort, ASenderOutrunningTheWindowIsHeldBackNotLost) {
   EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
 }
 
+// A sender dribbling small pieces is handed over in fewer, larger takes,
+// every byte in order; whatever the pace, nothing is lost.
+struct Dribble {
+  std::size_t piece;
+  int pieces;
+  std::chrono::milliseconds gap;
+};
+
+class Dribbles : public PtyPort, public ::testing::WithParamInterface<Dribble> {};
+
+TEST_P(Dribbles, AreHandedOverInFewerTakesWithEveryByteInOrder) {
+  const Dribble d = GetParam();
+  ASSERT_EQ(Open(), comNoError);
+  std::string sent;
+  for (int i = 0; sent.size() < d.piece * static_cast<std::size_t>(d.pieces); ++i)
+    sent += "piece " + std::to_string(i) + "\r\n";
+  sent.resize(d.piece * static_cast<std::size_t>(d.pieces));
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < sent.size(); at += d.piece) {
+      pty.Write(sent.substr(at, d.piece));
+      std::this_thread::sleep_for(d.gap);
+    }
+  });
+  bool all = ui.PumpUntil([&] { return received.size() >= sent.size(); }, 20s);
+  writer.join();
+  ASSERT_TRUE(all) << received.size() << " of " << sent.size();
+  EXPECT_TRUE(received == sent);
+  EXPECT_LT(events.size(), static_cast<std::size_t>(d.pieces) / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(PtyPort, Dribbles,
+                         ::testing::Values(Dribble{1, 300, 1ms}, Dribble{60, 150, 2ms},
+                                           Dribble{300, 100, 4ms}));
+
 TEST_F(PtyPort, NoReceiveEventsWithoutAThreshold) {
   ASSERT_EQ(comm->RThreshold(0), comNoError);
   ASSERT_EQ(Open(), comNoError);
