@@ -619,7 +619,7 @@ void PosixCommControl::Impl::Run(unsigned mySession) {
   std::string chunk(kReadChunk, '\0');
   std::string decoded;
   bool gone = false;
-  // Input is not watched before this time; see kReceiveRest.
+  // Input is not watched before this time; see kRestGathers.
   auto restUntil = std::chrono::steady_clock::time_point();
   auto lastRead = std::chrono::steady_clock::time_point();
   bool trickled = false;
