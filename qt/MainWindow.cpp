@@ -21,19 +21,19 @@ namespace kestrel::qt {
 namespace {
 // The controls' area as laid out in twips: the display's place and size, and
 // the margins the other controls leave around it.
-constexpr int kDesignWidth = 120 + 12375 + 120;
-constexpr int kDesignHeight = 5040 + 492 + 120;
+constexpr int kAreaWidth = 120 + 12375 + 120;
+constexpr int kAreaHeight = 5040 + 492 + 120;
 constexpr int kButtonWidth = 1812;
 
-// The design size is the least the controls' area takes, unless the screen
+// The laid-out size is the least the controls' area takes, unless the screen
 // is too small for it (a high scale on a small screen); then the window may
 // shrink to fit and the display gives up the room.
-QSize DesignSizeWithin(const QWidget &window, QSize chrome) {
-  QSize design(Px(kDesignWidth), Px(kDesignHeight));
+QSize AreaSizeWithin(const QWidget &window, QSize chrome) {
+  QSize area(Px(kAreaWidth), Px(kAreaHeight));
   const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
   if (!screen)
-    return design;
-  return design.boundedTo(screen->availableGeometry().size() - chrome);
+    return area;
+  return area.boundedTo(screen->availableGeometry().size() - chrome);
 }
 
 // A menu separator drawn by the style, with the height of a short menu entry.
@@ -83,7 +83,7 @@ MainWindow::MainWindow(ICommControl &comm, IWindowHost &host) {
   // Title bar and frame are not known before the window is shown; allow for
   // a usual one.
   const QSize chrome(16, menuBar()->sizeHint().height() + statusBar()->sizeHint().height() + 48);
-  central_->setMinimumSize(DesignSizeWithin(*this, chrome));
+  central_->setMinimumSize(AreaSizeWithin(*this, chrome));
   resize(sizeHint());
 }
 
@@ -124,7 +124,7 @@ void MainWindow::BuildWidgets() {
                              static_cast<QAbstractButton *>(chkAutoClear_),
                              static_cast<QAbstractButton *>(cmdOpenPort_)})
     b->setAccessibleName(b->text());
-  // Both buttons share one width: the design's, or more where the font needs it.
+  // Both buttons share one width: the laid-out one, or more where the font needs it.
   const int buttonWidth = std::max(
       {Px(kButtonWidth), cmdClearDisplay_->sizeHint().width(), cmdOpenPort_->sizeHint().width()});
   for (QPushButton *b : {cmdClearDisplay_, cmdOpenPort_})

@@ -172,7 +172,7 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
   column->addStretch(1);
   column->addWidget(line);
   column->addLayout(buttons);
-  // Not resizable: the design's size, or what the fonts need beyond it.
+  // Not resizable: its laid-out size in twips, or what the fonts need beyond it.
   d->setFixedSize(d->sizeHint().expandedTo(QSize(Px(5520), Px(4125))));
 
   QWidget::setTabOrder(ok, cancel);

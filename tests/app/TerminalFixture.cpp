@@ -4,14 +4,6 @@
 
 namespace kestrel::test {
 
-Terminal::Terminal()
-    : frm(frmTopControls{chkLogEnabled, cmdClearDisplay, rtfData, chkAutoClear, txtSize,
-                         cmdOpenPort, sbTop, cdlgTop, MSComm1, mnuOptionAddTime,
-                         mnuOptionIgnorePinStatus, mnuRTSLevel, mnuDTRLevel, messageBox, clock,
-                         appInfo, host}) {
-  MSComm1.OnComm([this] { frm.MSComm1_OnComm(); });
-}
-
 TerminalTest::TerminalTest() {
   ApplicationFolder(dir.Path());
   t = std::make_unique<Terminal>();

@@ -13,11 +13,22 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace kestrel::test {
 
-struct Terminal {
-  Terminal();
+// The window's controls around the given communications control, which is
+// built from the constructor's arguments (a fake, or the real serial layer).
+template <class Comm> struct TerminalOn {
+  template <class... CommArgs>
+  explicit TerminalOn(CommArgs &&...commArgs)
+      : MSComm1(std::forward<CommArgs>(commArgs)...),
+        frm(frmTopControls{chkLogEnabled, cmdClearDisplay, rtfData, chkAutoClear, txtSize,
+                           cmdOpenPort, sbTop, cdlgTop, MSComm1, mnuOptionAddTime,
+                           mnuOptionIgnorePinStatus, mnuRTSLevel, mnuDTRLevel, messageBox, clock,
+                           appInfo, host}) {
+    MSComm1.OnComm([this] { frm.MSComm1_OnComm(); });
+  }
 
   FakeCheckBox chkLogEnabled{"Log To: "};
   FakeButton cmdClearDisplay{"Clear Display"};
@@ -27,7 +38,7 @@ struct Terminal {
   FakeButton cmdOpenPort{"OpenPort"};
   FakeStatusBar sbTop;
   FakeFileChooser cdlgTop;
-  FakeCommControl MSComm1;
+  Comm MSComm1;
   FakeMenuItem mnuOptionAddTime{false};
   FakeMenuItem mnuOptionIgnorePinStatus{true};
   FakeMenuItem mnuRTSLevel{false};
@@ -38,6 +49,8 @@ struct Terminal {
   FakeWindowHost host{clock, appInfo};
   frmTop frm;
 };
+
+using Terminal = TerminalOn<FakeCommControl>;
 
 class TerminalTest : public testing::Test {
 protected:

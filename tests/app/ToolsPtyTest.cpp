@@ -1,10 +1,10 @@
 // The Tools menu end to end on pseudo-terminals: the window's logic on the
 // real serial layer, the far end played by the test or by socat.
-#include "FakeWindowHost.h"
 #include "PosixCommControl.h"
 #include "Pty.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
+#include "TerminalFixture.h"
 #include "ToolsFixture.h"
 #include "UiQueue.h"
 #include "frmTop.h"
@@ -28,17 +28,12 @@ using namespace std::chrono_literals;
 
 // The terminal window on the real serial layer; port 1 is the device at
 // path, every other number names nothing.
-struct PtyTerminal {
+struct PtyTerminal : TerminalOn<PosixCommControl> {
   PtyTerminal(const TempDir &dir, const std::string &path, UiQueue &ui)
-      : MSComm1(Devices(dir, path), ui.Poster()),
-        frm(frmTopControls{chkLogEnabled, cmdClearDisplay, rtfData, chkAutoClear, txtSize,
-                           cmdOpenPort, sbTop, cdlgTop, MSComm1, mnuOptionAddTime,
-                           mnuOptionIgnorePinStatus, mnuRTSLevel, mnuDTRLevel, messageBox, clock,
-                           appInfo, host}),
-        tools(*this) {
+      : TerminalOn(Devices(dir, path), ui.Poster()), tools(*this) {
     appInfo.folder = dir.Path();
     WriteFile(dir.File("Serial.ini"), "[SerialPort]\r\nPort=1\r\nSettings=115200,N,8,1\r\n");
-    MSComm1.OnComm([this] { frm.MSComm1_OnComm(); });
+    mnuOptionIgnorePinStatus.Checked(false);
     MSComm1.OnClosedByDevice([this] { tools.menu.MSComm1_Closed(); });
     frm.Form_Load();
   }
@@ -69,24 +64,6 @@ struct PtyTerminal {
     }
   }
 
-  FakeCheckBox chkLogEnabled{"Log To: "};
-  FakeButton cmdClearDisplay{"Clear Display"};
-  TextDisplay rtfData;
-  FakeCheckBox chkAutoClear{"Automatically Clear Display"};
-  FakeTextBox txtSize{"0"};
-  FakeButton cmdOpenPort{"OpenPort"};
-  FakeStatusBar sbTop;
-  FakeFileChooser cdlgTop;
-  PosixCommControl MSComm1;
-  FakeMenuItem mnuOptionAddTime{false};
-  FakeMenuItem mnuOptionIgnorePinStatus{false};
-  FakeMenuItem mnuRTSLevel{false};
-  FakeMenuItem mnuDTRLevel{false};
-  FakeMessageBox messageBox;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
-  frmTop frm;
   Tools tools;
 };
 
