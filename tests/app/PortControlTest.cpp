@@ -165,12 +165,12 @@ TEST_F(PortTest, TypingSendsOneCharacterOnlyWhileOpen) {
   t->frm.rtfData_KeyPress(key);
   EXPECT_EQ(t->MSComm1.sent, "");
   t->frm.cmdOpenPort_Click();
-  for (int code : {int{'a'}, 13, 0, -1, 0xE9, 300}) {
+  for (int code : {int{'a'}, 13, 0, -1, 0xE9, 0xFF, 256, 300}) {
     key = static_cast<std::int16_t>(code);
     t->frm.rtfData_KeyPress(key);
     EXPECT_EQ(key, code);
   }
-  EXPECT_EQ(t->MSComm1.sent, "a\r\xE9");
+  EXPECT_EQ(t->MSComm1.sent, "a\r\xE9\xFF");
   EXPECT_TRUE(t->messageBox.shown.empty());
 }
 

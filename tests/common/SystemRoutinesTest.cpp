@@ -63,8 +63,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, ValReadsTheLeadingNumber,
                                            ValCase{"  7 ", 7}, ValCase{"COM3", 0},
                                            ValCase{"1e3", 1000}, ValCase{"1e", 1},
                                            ValCase{"2.5.1", 2.5}, ValCase{"+12", 12},
-                                           ValCase{".5", 0.5}, ValCase{"-", 0},
-                                           ValCase{"1e999", 0}));
+                                           ValCase{".5", 0.5}, ValCase{"-", 0}, ValCase{"1e999", 0},
+                                           ValCase{"\t7", 7}, ValCase{"2D2", 200}));
 
 } // namespace
 } // namespace kestrel

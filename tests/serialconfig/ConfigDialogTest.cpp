@@ -92,6 +92,7 @@ TEST_F(ConfigDialog, AStoredValueNotInAListLeavesItUnselected) {
   form.cmdOK_Click(0);
   ASSERT_EQ(messageBox.shown.size(), 1u);
   EXPECT_EQ(messageBox.shown[0].text, "Please select valid Port Data");
+  EXPECT_EQ(messageBox.shown[0].icon, MessageIcon::Stop);
   EXPECT_EQ(window.unloads, 0);
   EXPECT_EQ(L(ListPort).focused, 1);
 }

@@ -66,6 +66,9 @@ TEST_F(cINIApp, WritesReadBackAndLimits) {
             "[SerialPort]\nPort=3\nSettings=" + std::string(60, 's') + "\n[Other]\nk=v\n");
   WriteFile(ini.FullPath(), std::string("[SerialPort]\nPort=ab\0cd\n", 24));
   EXPECT_EQ(ini.DataRetrieve("Port", "1"), "ab");
+  // A value of exactly 50 characters is read back cut to 49, as a longer one.
+  EXPECT_TRUE(ini.DataSave("Port", std::string(50, 't')));
+  EXPECT_EQ(ini.Data(), std::string(49, 't'));
 }
 
 TEST_F(cINIApp, FailedWritesSayFalseAndKeepTheFile) {
