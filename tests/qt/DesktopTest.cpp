@@ -2,14 +2,10 @@
 // them, texts as a screen reader reads them, a display that can be read,
 // selected and copied while data flows, layouts that fit the screen and
 // read in a dark palette, and the keys and mouse as users use them.
-#include "FakeCommControl.h"
-#include "FakeControls.h"
-#include "FakeWindowHost.h"
 #include "MainWindow.h"
 #include "QtAboutWindow.h"
 #include "QtConfigSerialWindow.h"
-#include "SystemRoutines.h"
-#include "TempDir.h"
+#include "QtWindowTest.h"
 #include "clsSerialPortConfigINI.h"
 
 #include <QAccessible>
@@ -33,18 +29,6 @@
 namespace kestrel::test {
 namespace {
 
-template <class T> T *ByText(QWidget &root, const QString &text) {
-  for (T *w : root.findChildren<T *>())
-    if (w->text() == text)
-      return w;
-  return nullptr;
-}
-
-void Settle(int ms = 60) {
-  QTest::qWait(ms);
-  QApplication::processEvents();
-}
-
 // The title the desktop shows. Qt's platform windows append the
 // application's display name, when the program sets one, to every title
 // that does not already end with it.
@@ -65,13 +49,11 @@ QString ReaderText(QWidget *w) {
   return a ? a->text(QAccessible::Name) : QStringLiteral("<none>");
 }
 
-class Desktop : public ::testing::Test {
+class Desktop : public QtWindowTest {
 protected:
   void SetUp() override {
     qt::SetApplicationIdentity();
-    ApplicationFolder(dir.Path());
-    WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=19200,N,8,1\n");
-    comm.Port(2, FakeCommControl::PortState::Free);
+    QtWindowTest::SetUp();
   }
   void Open(qt::MainWindow &window) {
     window.show();
@@ -85,11 +67,6 @@ protected:
         s += ch;
     return s;
   }
-  TempDir dir;
-  FakeCommControl comm;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
 };
 
 TEST_F(Desktop, EveryTitleIsExactlyTheWindowsOwn) {
@@ -171,7 +148,7 @@ TEST_F(Desktop, ASelectionHeldDuringAFloodCopiesExactlyWhatWasSelected) {
     comm.Receive("busy line " + std::to_string(i) + "\r\n");
     Settle(5);
   }
-  Settle();
+  Settle(60);
   window.Display().Sync();
   EXPECT_EQ(window.Display().textCursor().selectedText(), "quiet line 15");
   window.Display().copy();
@@ -190,7 +167,7 @@ TEST_F(Desktop, TheDisplayFollowsNewOutputAtTheEndEvenAfterAClickAndStaysWhenScr
   window.activateWindow();
   for (int i = 0; i < 200; ++i)
     comm.Receive(Long("line ", i));
-  Settle();
+  Settle(60);
   window.Display().Sync();
   QScrollBar *bar = window.Display().verticalScrollBar();
   ASSERT_GT(bar->maximum(), 0);
@@ -199,7 +176,7 @@ TEST_F(Desktop, TheDisplayFollowsNewOutputAtTheEndEvenAfterAClickAndStaysWhenScr
   for (int round = 0; round < 3; ++round) {
     for (int i = 0; i < 30; ++i)
       comm.Receive(Long("more ", i));
-    Settle();
+    Settle(60);
     window.Display().Sync();
     EXPECT_EQ(bar->value(), bar->maximum());
   }
@@ -209,7 +186,7 @@ TEST_F(Desktop, TheDisplayFollowsNewOutputAtTheEndEvenAfterAClickAndStaysWhenScr
       window.Display().cursorForPosition(QPoint(0, 0)).block().text().toStdString();
   for (int i = 0; i < 20; ++i)
     comm.Receive(Long("later ", i));
-  Settle();
+  Settle(60);
   window.Display().Sync();
   EXPECT_LT(bar->value(), bar->maximum());
   EXPECT_EQ(window.Display().cursorForPosition(QPoint(0, 0)).block().text().toStdString(), top);

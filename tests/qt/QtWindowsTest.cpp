@@ -1,11 +1,7 @@
-#include "FakeCommControl.h"
-#include "FakeControls.h"
-#include "FakeWindowHost.h"
 #include "MainWindow.h"
 #include "QtAboutWindow.h"
 #include "QtConfigSerialWindow.h"
-#include "SystemRoutines.h"
-#include "TempDir.h"
+#include "QtWindowTest.h"
 #include "clsSerialPortConfigINI.h"
 
 #include <QApplication>
@@ -24,32 +20,7 @@
 namespace kestrel::test {
 namespace {
 
-// The text as the user reads it: a zero-width line-break chance is not seen.
-template <class T> T *ByText(QWidget &root, const QString &text) {
-  for (T *w : root.findChildren<T *>())
-    if (QString(w->text()).remove(QChar(0x200B)) == text)
-      return w;
-  return nullptr;
-}
-
-void Settle(int ms = 80) {
-  QTest::qWait(ms);
-  QApplication::processEvents();
-}
-
-class QtWindows : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ApplicationFolder(dir.Path());
-    WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=19200,N,8,1\n");
-    comm.Port(2, FakeCommControl::PortState::Free);
-  }
-  TempDir dir;
-  FakeCommControl comm;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
-};
+class QtWindows : public QtWindowTest {};
 
 TEST_F(QtWindows, MainWindowOpensThePortAndShowsWhatArrives) {
   qt::MainWindow window(comm, host);
@@ -67,7 +38,7 @@ TEST_F(QtWindows, MainWindowOpensThePortAndShowsWhatArrives) {
   EXPECT_TRUE(ByText<QLabel>(window, "Com2 - 19200,N,8,1"));
 
   comm.Receive("hello board\r\n");
-  Settle();
+  Settle(80);
   EXPECT_NE(window.Display().toPlainText().indexOf("hello board"), -1);
 
   QTest::keyClicks(&window.Display(), "AT");

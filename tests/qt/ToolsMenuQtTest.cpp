@@ -1,12 +1,8 @@
 // The Tools menu in the real main window on the offscreen platform: where it
 // sits, its items and shortcuts, the ways to paste and the line-levels window
 // as a screen reader reads it.
-#include "FakeCommControl.h"
-#include "FakeControls.h"
-#include "FakeWindowHost.h"
 #include "MainWindow.h"
-#include "SystemRoutines.h"
-#include "TempDir.h"
+#include "QtWindowTest.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -20,12 +16,10 @@
 namespace kestrel::test {
 namespace {
 
-class QtTools : public ::testing::Test {
+class QtTools : public QtWindowTest {
 protected:
   void SetUp() override {
-    ApplicationFolder(dir.Path());
-    WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=19200,N,8,1\n");
-    comm.Port(2, FakeCommControl::PortState::Free);
+    QtWindowTest::SetUp();
     window = std::make_unique<qt::MainWindow>(comm, host);
     window->show();
     QApplication::setActiveWindow(window.get());
@@ -34,7 +28,7 @@ protected:
   }
   void TearDown() override {
     window.reset();
-    ApplicationFolder("");
+    QtWindowTest::TearDown();
   }
   void OpenPort() {
     for (QPushButton *b : window->findChildren<QPushButton *>())
@@ -42,11 +36,6 @@ protected:
         QTest::mouseClick(b, Qt::LeftButton);
     ASSERT_TRUE(comm.PortOpen());
   }
-  TempDir dir;
-  FakeCommControl comm;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
   std::unique_ptr<qt::MainWindow> window;
 };
 
