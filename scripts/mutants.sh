@@ -9,6 +9,9 @@
 # exactly once in the file, or the fault is reported as "stale" and not
 # counted. The source tree is restored after every fault, also on Ctrl+C.
 #
+# MUTANT_CTEST_ARGS, when set, is added to the ctest call (for example
+# "-R '^(IniFile|cINI)'" to run only the suites that cover one area).
+#
 # Prints one line per fault (caught, MISSED, stale, broken: the fault does not
 # compile) and a summary "N caught of M applied". Exits 0.
 set -uo pipefail
@@ -63,7 +66,7 @@ EOF
   fi
   applied=$((applied + 1))
   if (cd "$build" && ctest -j"$(nproc)" --stop-on-failure --timeout 120 \
-    -E 'package|install' >/dev/null 2>&1); then
+    -E 'package|install' ${MUTANT_CTEST_ARGS:-} >/dev/null 2>&1); then
     printf '%3d MISSED  %s: %s -> %s\n' "$n" "$file" "$text" "$replacement"
   else
     caught=$((caught + 1))

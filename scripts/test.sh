@@ -4,7 +4,8 @@
 # and no input. Exits non-zero when any test fails. Both folders are configured
 # with every option spelled out, so a cache left by other commands (tests or
 # benchmarks switched off) never leaves stale test programs in use. The .deb
-# is made and checked by the optimised pass only.
+# is made and checked by the optimised pass only. The last line is the size of
+# the test code against the product code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -25,4 +26,5 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTREL_GUI=ON -DKESTREL_TES
 cmake --build build-asan -j"$jobs"
 echo "== tests (AddressSanitizer and UndefinedBehaviorSanitizer)"
 (cd build-asan && ctest --output-on-failure -j"$jobs") || status=1
+scripts/test-ratio.sh
 exit $status
