@@ -1,0 +1,370 @@
+// The serial layer: error marks in the received stream and line events; the device behind each
+// port number; the control on pseudo-terminals (the test plays the far end on the master). What
+// is no usable port is refused with its exact reason; ports others hold are left as they were.
+#include "LineEvents.h"
+#include "PosixCommControl.h"
+#include "Pty.h"
+#include "TempDir.h"
+#include "Termios2.h"
+#include "UiQueue.h"
+#include "clsSerialPortConfigINI.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <termios.h>
+
+namespace kestrel {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using namespace serial;
+using Failure = std::pair<int, std::string>;
+using Kinds = std::vector<int>;
+using C = LineCounters;
+const std::string kBusy = ": Device or resource busy (another program has the port open)";
+const std::string kOwn = ": the terminal this program runs in, not a serial port";
+const std::string kDenied = ": Permission denied. To use serial ports, add your user to the "
+                            "dialout group (sudo adduser $USER dialout) and log in again.";
+const auto kNoUi = [](std::function<void()>) {};
+auto ToldBy = [](auto &comm, int error) { return Failure(error, comm.LastErrorText()); };
+
+// "~" stands for 0xFF and "_" for 0x00.
+std::string Bytes(std::string text) {
+  for (char &ch : text)
+    ch = ch == '~' ? '\377' : ch == '_' ? '\0' : ch;
+  return text;
+}
+auto Decoded(const std::vector<std::string> &reads, bool reset = false) {
+  LineErrorDecoder decoder;
+  LineErrorDecoder::Marks marks;
+  std::string out;
+  for (const auto &read : reads)
+    decoder.Decode(Bytes(read), out, marks), reset ? decoder.Reset() : void();
+  return std::tuple(out, marks.errors, marks.breaks);
+}
+// As the driver hands it over, as it was sent, errors, breaks; 0xFF then A
+// is no mark the driver makes and passes as it came.
+TEST(MarkDecoding, StripsMarksAndCountsThemWhateverTheSplit) {
+  const std::tuple<std::string, std::string, std::size_t, std::size_t> cases[] = {
+      {"hello", "hello", 0, 0}, {"a~~b", "a~b", 0, 0}, {"~~~~", "~~", 0, 0},
+      {"a~_Zb", "aZb", 1, 0},   {"~_~", "~", 1, 0},    {"x~__y", "xy", 0, 1},
+      {"__", "__", 0, 0},       {"~A", "~A", 0, 0},    {"~__~~~_!", "~!", 1, 1}};
+  for (const auto &[marked, data, errors, breaks] : cases)
+    for (std::size_t cut = 0; cut <= marked.size(); ++cut)
+      EXPECT_EQ(Decoded({marked.substr(0, cut), marked.substr(cut)}),
+                std::tuple(Bytes(data), errors, breaks))
+          << marked << " cut at " << cut;
+  EXPECT_EQ(Decoded({"~", "~~"}, true), std::tuple(Bytes("~"), 0u, 0u)); // a half mark reset
+}
+const auto Events = [](auto function, const auto &before, const auto &after) {
+  Kinds kinds;
+  function(before, after, kinds);
+  return kinds;
+};
+TEST(LineEvents, CountersLevelsAndMarksGiveTheirKindsInOrder) {
+  int C::*const counters[] = {&C::cts,    &C::dsr,     &C::dcd,        &C::rng, &C::frame,
+                              &C::parity, &C::overrun, &C::bufOverrun, &C::brk};
+  const Kinds every = {comEvCTS,        comEvDSR,       comEvCD,
+                       comEvRing,       comEventFrame,  comEventRxParity,
+                       comEventOverrun, comEventRxOver, comEventBreak};
+  C all;
+  for (std::size_t i = 0; i < every.size(); ++i) {
+    C one;
+    one.*counters[i] = 2; // a pulse: up and down between two readings
+    EXPECT_EQ(Events(CounterEvents, C{}, one), Kinds{every[i]});
+    all.*counters[i] = 1;
+  }
+  EXPECT_EQ(Events(CounterEvents, C{}, all), every);
+  EXPECT_EQ(Events(CounterEvents, all, all), Kinds{});
+  EXPECT_EQ(Events(CounterEvents, C{.dsr = -1}, C{.dsr = 0}), Kinds{comEvDSR}); // wrapped
+  // Levels, for drivers without counters: changes of the input lines only.
+  EXPECT_EQ(Events(LevelEvents, TIOCM_CTS | TIOCM_RTS, TIOCM_DSR | TIOCM_RI),
+            (Kinds{comEvCTS, comEvDSR, comEvRing}));
+  EXPECT_EQ(Events(LevelEvents, TIOCM_DTR, TIOCM_CD | TIOCM_RTS), Kinds{comEvCD});
+  EXPECT_EQ(Events(LevelEvents, TIOCM_CD | TIOCM_RI, TIOCM_CD | TIOCM_RI), Kinds{});
+  // Without counters the parity setting tells a marked byte's kind.
+  using M = LineErrorDecoder::Marks;
+  EXPECT_EQ(Events(MarkEvents, M{2, 1}, false), (Kinds{comEventFrame, comEventBreak}));
+  EXPECT_EQ(Events(MarkEvents, M{1, 0}, true), Kinds{comEventRxParity});
+  EXPECT_EQ(Events(MarkEvents, M{0, 0}, true), Kinds{});
+  EXPECT_EQ(Events(MarkEvents, M{0, 3}, true), Kinds{comEventBreak});
+}
+// What probing and then opening the port give, port 1 naming device (one when both agree).
+Failure ProbeAndOpen(std::string device, std::string sys = "/sys", std::int16_t port = 1) {
+  DeviceMap map;
+  map.SysRoot(sys);
+  map.Map(1, device);
+  PosixCommControl comm(map, kNoUi);
+  Failure probed = ToldBy(comm, comm.PortProbe(port));
+  comm.CommPort(port);
+  Failure opened = ToldBy(comm, comm.PortOpen(true));
+  return probed == opened ? probed : Failure(-1, probed.second + " | " + opened.second);
+}
+
+TEST(DeviceMap, BuiltInTableDevicesSectionOverItAndUsbProductNames) {
+  test::TempDir dir;
+  const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK2J4L-if00-port0";
+  test::WriteFile(
+      dir.File("Serial.ini"),
+      "[Serial Port]\r\nPort=5\r\n[Devices]\r\nCOM5=" + byId +
+          "\r\ncom20 = /dev/pts/7\r\nCOM0=/dev/null\r\nCOMX=/dev/null\r\n"
+          "COM99999=/dev/null\r\nCOM7=\r\nPort=/dev/null\r\n[Other]\r\nCOM1=/dev/null\r\n");
+  const DeviceMap ini = DeviceMap::FromIni(dir.File("Serial.ini"));
+  const std::string nothing;
+  const std::pair<std::int16_t, std::string> rows[] = {
+      {1, "/dev/ttyS0"},    {4, "/dev/ttyS3"},    {5, "/dev/ttyUSB0"},  {7, "/dev/ttyUSB2"},
+      {12, "/dev/ttyUSB7"}, {13, "/dev/ttyACM0"}, {20, "/dev/ttyACM7"}, {0, nothing},
+      {21, nothing},        {-3, nothing}};
+  for (const auto &[port, device] : rows) {
+    for (const DeviceMap &map :
+         {DeviceMap(), DeviceMap::FromIni(dir.File("none.ini")), DeviceMap::FromIni(dir.Path())})
+      EXPECT_EQ(map.DevicePath(port), device) << port;
+    EXPECT_EQ(ini.DevicePath(port), port == 5 ? byId : port == 20 ? "/dev/pts/7" : device) << port;
+  }
+  // The product name sits on the USB device, two levels above the tty's entry.
+  const std::string usb = dir.File("devices/pci0000:00/usb1/1-2");
+  fs::create_directories(usb + "/1-2:1.0/ttyUSB0");
+  fs::create_directories(dir.File("class/tty/ttyUSB0"));
+  fs::create_symlink(usb + "/1-2:1.0/ttyUSB0", dir.File("class/tty/ttyUSB0/device"));
+  test::WriteFile(usb + "/product", "FT232R USB UART\n");
+  DeviceMap map;
+  map.SysRoot(dir.Path());
+  EXPECT_EQ(std::tuple(map.Describe(5), map.Describe(1), map.Describe(99)),
+            std::tuple("/dev/ttyUSB0 - FT232R USB UART", "/dev/ttyS0", ""));
+}
+
+class PtyPort : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!pty.Ok())
+      GTEST_SKIP() << "no pseudo-terminal to be had here";
+    devices.Map(1, pty.SlavePath());
+    comm = std::make_unique<PosixCommControl>(devices, ui.Poster());
+    comm->OnComm([this] { events.push_back(comm->CommEvent()); });
+    comm->OnClosedByDevice([this] { ++closedByDevice; });
+    ASSERT_EQ(comm->RThreshold(1), comNoError);
+  }
+  int Open() { return comm->PortOpen(true); }
+  Failure Told(int error) { return ToldBy(*comm, error); }
+  test::Pty pty;
+  const std::string slave = pty.SlavePath();
+  DeviceMap devices;
+  test::UiQueue ui;
+  std::unique_ptr<PosixCommControl> comm;
+  std::vector<int> events;
+  int closedByDevice = 0;
+};
+// Standard rates go by their own codes, so that stty and the system's speed functions read
+// them back; others by the custom-rate form. A pseudo-terminal keeps rate and stop bits.
+TEST_F(PtyPort, SettingsReachTheDriverBeforeAndWhileOpenAndUnusableOnesAreRefused) {
+  constexpr speed_t BOTHER = 0010000; // the kernel's custom-rate code
+  const std::tuple<const char *, speed_t, int> rows[] = {
+      {"250000,e,7,2", BOTHER, 2},  {"31250,M,8,1", BOTHER, 1},   {"1200,S,5,1.5", B1200, 2},
+      {"50,N,8,1", B50, 1},         {"600,N,8,1", B600, 1},       {"9600,N,8,1", B9600, 1},
+      {"115200,N,8,1", B115200, 1}, {"921600,N,8,1", B921600, 1}, {"4000000,N,8,1", B4000000, 1},
+      {"250000,N,8,1", BOTHER, 1},  {"19200,N,8,1", B19200, 1}};
+  const auto driver = [&] {
+    termios t{};
+    serial::LineSettings s;
+    EXPECT_EQ(::tcgetattr(pty.Master(), &t) | serial::ReadLineSettings(pty.Master(), s), 0);
+    return std::tuple(comm->Settings(), t.c_cflag & (CBAUD | CBAUDEX), ::cfgetospeed(&t), s.baud,
+                      s.stopBits);
+  };
+  ASSERT_EQ(comm->Settings(std::get<0>(rows[0])), comNoError); // applied at the open
+  ASSERT_EQ(Open(), comNoError);
+  for (const auto &[text, code, stopBits] : rows) {
+    EXPECT_EQ(text == std::get<0>(rows[0]) ? 0 : comm->Settings(text), comNoError) << text;
+    EXPECT_EQ(driver(), std::tuple(text, code, code, std::stoul(text), stopBits));
+  }
+  for (std::string text : {"", "9600", "9600,N,8", "9600,N,8,1,1", "9600,X,8,1", "9600,N,9,1",
+                           "9600,N,4,1", "9600,N,8,3", "9600,N,8,1.5", "9600,N,5,2", "0,N,8,1",
+                           "-9600,N,8,1", "abc,N,8,1", "99999999999,N,8,1", "9600,NN,8,1"}) {
+    EXPECT_EQ(Told(comm->Settings(text)),
+              Failure(comInvalidSettings, "\"" + text + "\": not usable port settings"));
+    EXPECT_EQ(driver(), std::tuple("19200,N,8,1", B19200, B19200, 19200u, 1));
+  }
+}
+// Without a threshold no event is raised; InputLen limits each take; what waited before the open
+// is discarded; lookalikes of the error marks arrive as sent, none taken for a line error.
+TEST_F(PtyPort, WithoutAThresholdInputIsTakenInTakesOfInputLen) {
+  const std::string sent = Bytes("a~~_b~__c");
+  pty.Write("before the open");
+  ASSERT_EQ(comm->RThreshold(0) | comm->InputLen(2), comNoError);
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write(sent);
+  ui.PumpFor(150ms);
+  std::string got;
+  ASSERT_TRUE(ui.PumpUntil([&] {
+    std::string part = comm->Input();
+    EXPECT_LE(part.size(), 2u);
+    return (got += part).size() >= sent.size();
+  }));
+  EXPECT_EQ(std::pair(got, events.size()), std::pair(sent, 0ul));
+}
+// Handlers run one at a time; events of a closed session or a gone control are dropped.
+TEST_F(PtyPort, HandlersAreNeverReenteredAndLateEventsAreDropped) {
+  int depth = 0, maxDepth = 0, calls = 0;
+  std::string received;
+  comm->OnComm([&] {
+    maxDepth = std::max(maxDepth, ++depth);
+    received += comm->Input();
+    if (++calls == 1) // a message box: a nested event loop while more data comes
+      pty.Write("second"), ui.PumpFor(200ms);
+    --depth;
+  });
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write("first");
+  ASSERT_TRUE(ui.PumpUntil([&] { return received == "firstsecond"; }));
+  EXPECT_EQ(std::pair(maxDepth, calls >= 2), std::pair(1, true));
+  for (bool destroy : {false, true}) {
+    pty.Write("stale");
+    std::this_thread::sleep_for(100ms); // read and posted, not yet delivered
+    destroy ? comm.reset() : (void)comm->PortOpen(false);
+    ui.PumpFor(100ms);
+    EXPECT_EQ(received, "firstsecond");
+    ASSERT_TRUE(destroy || Open() == comNoError);
+  }
+}
+// An open port is this program's alone (exclusive mode, left behind by no close); a pseudo-
+// terminal has no modem lines, but setting them does not fail the open and the outputs are still
+// told as set; a far end hanging up closes the port, told once.
+TEST_F(PtyPort, OpensForItselfAloneAndReportsThroughErrorNumbers) {
+  auto exclusive = [&] { // as any other opener finds the slave
+    int fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK), on = -1;
+    ::ioctl(fd, TIOCGEXCL, &on);
+    ::close(fd);
+    return on;
+  };
+  const Failure notOpen(comPortNotOpen, "the port is not open");
+  EXPECT_EQ(Told(comm->Break(true)), notOpen);
+  EXPECT_EQ(Told(comm->Output("abc")), notOpen);
+  EXPECT_EQ(Told(comm->InputLen(-1)), Failure(comInvalidValue, "InputLen cannot be negative"));
+  EXPECT_EQ(Told(comm->RThreshold(-1)), Failure(comInvalidValue, "RThreshold cannot be negative"));
+  EXPECT_EQ(Told(comm->OutBufferCount(5)),
+            Failure(comInvalidValue, "OutBufferCount can only be set to 0"));
+  EXPECT_EQ(Told(comm->CommPort(0)), Failure(comInvalidPortNumber, "COM0: not a port number"));
+  ModemLines levels{.cts = true};
+  EXPECT_EQ(
+      (std::tuple<int, ModemLines, int>{comm->LineLevels(levels), levels, comm->OutBufferCount()}),
+      std::tuple(comPortNotOpen, ModemLines{}, 0));
+  ASSERT_EQ(comm->RTSEnable(true) | comm->DTREnable(true), comNoError);
+  ASSERT_EQ(Open(), comNoError);
+  EXPECT_EQ(std::tuple(comm->PortOpen(), comm->LastErrorText(), exclusive()),
+            std::tuple(true, "", 1));
+  EXPECT_EQ(Told(comm->CommPort(2)),
+            Failure(comPortOpenNoChange, "the port number cannot change while the port is open"));
+  EXPECT_EQ(Told(Open()), Failure(comPortAlreadyOpen, slave + ": the port is already open"));
+  ASSERT_EQ(comm->RTSEnable(false), comNoError);
+  ui.PumpFor(60ms);
+  EXPECT_EQ((std::pair<int, ModemLines>{comm->LineLevels(levels), levels}),
+            std::pair(int(comDeviceError), ModemLines{.dtr = true}));
+  EXPECT_EQ((std::pair<int, bool>{comm->Break(true), comm->Break()}), std::pair(0, true));
+  EXPECT_EQ((std::pair<int, bool>{comm->Break(false), comm->Break()}), std::pair(0, false));
+  EXPECT_EQ(comm->PortOpen(false) | comm->PortOpen(false), comNoError);
+  EXPECT_EQ(std::pair(comm->PortOpen(), exclusive()), std::pair(false, 0));
+  ASSERT_EQ(Open(), comNoError);
+  EXPECT_EQ(comm->Output("x"), comNoError);
+  EXPECT_EQ(pty.Read(1), "x");
+  pty.Close();
+  ASSERT_TRUE(ui.PumpUntil([&] { return closedByDevice > 0; }));
+  ui.PumpFor(200ms);
+  EXPECT_EQ(std::tuple(comm->PortOpen(), closedByDevice, Told(comm->Output("x"))),
+            std::tuple(false, 1, notOpen));
+}
+
+// No usable serial port: refused with 8002 from the node alone, so that the
+// nodes made here for consoles and for a UART placeholder are never opened.
+TEST(RefusedDevice, GivesItsErrorNumberAndExactReason) {
+  test::TempDir dir;
+  fs::create_directories(dir.File("class/tty/ttyS3"));
+  test::WriteFile(dir.File("class/tty/ttyS3/type"), "0\n"); // no hardware behind it
+  const std::string missing = "/dev/kestrel-none", enoent = "No such file or directory",
+                    console = "a system console, not a serial port", no = "not a serial device",
+                    self = kOwn.substr(2), uart = "no serial hardware behind this port";
+  const std::tuple<std::string, int, int, std::string> rows[] = {
+      {missing, -1, 0, enoent}, {"/dev/null", -1, 0, no},   {"/", -1, 0, no},
+      {"tty", 5, 0, self},      {"console", 5, 1, console}, {"ptmx", 5, 2, no},
+      {"tty0", 4, 0, console},  {"tty1", 4, 1, console},    {"tty63", 4, 63, console},
+      {"ttyS3", 4, 64, uart}};
+  for (const auto &[name, major, minor, why] : rows) {
+    const std::string path = major < 0 ? name : dir.File(name); // a node made for the row
+    if (major >= 0 && ::mknod(path.c_str(), S_IFCHR | 0600, ::makedev(major, minor)) != 0)
+      GTEST_SKIP() << "device nodes cannot be made here";
+    EXPECT_EQ(ProbeAndOpen(path, dir.Path()), Failure(comInvalidPortNumber, path + ": " + why));
+  }
+  EXPECT_EQ(ProbeAndOpen(missing, "/sys", 300),
+            Failure(comInvalidPortNumber, "COM300: no device belongs to this port number"));
+  // In a process whose controlling terminal is a pseudo-terminal, that one and
+  // /dev/tty are its own terminal; a device the user may not open is denied.
+  test::Pty own, closed;
+  ASSERT_TRUE(own.Ok() && closed.Ok() && ::chmod(closed.SlavePath().c_str(), 0600) == 0);
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::setsid();
+    int bad = ::open(own.SlavePath().c_str(), O_RDWR) < 0; // its controlling terminal
+    for (const std::string &device : {own.SlavePath(), std::string("/dev/tty")})
+      bad |= ProbeAndOpen(device) != Failure(comInvalidPortNumber, device + kOwn);
+    if (bad || (::getuid() == 0 && ::setuid(65534) != 0))
+      ::_exit(2);
+    const Failure denied(comAccessDenied, closed.SlavePath() + kDenied);
+    // Unless the test runs as the owner of the device: then there is nothing to see.
+    ::_exit(::access(closed.SlavePath().c_str(), W_OK) &&
+            ProbeAndOpen(closed.SlavePath()) != denied);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(status, 0);
+}
+
+// Ports others hold (a shell's, unlocked; a terminal program's, locked) and a free one.
+TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
+  test::Pty ptys[3];
+  int fds[3] = {-1, -1, -1};
+  std::string before[3];
+  auto termiosOf = [&](int i) {
+    termios t{};
+    EXPECT_EQ(::tcgetattr(ptys[i].Master(), &t), 0);
+    return std::string(reinterpret_cast<const char *>(&t), sizeof t);
+  };
+  DeviceMap map;
+  for (std::int16_t n = 1; n <= 20; ++n)
+    map.Map(n, n <= 3 ? ptys[n - 1].SlavePath() : "/dev/kestrel-no-such-tty");
+  for (int i = 0; i < 3; ++i) { // each with input not read yet
+    ASSERT_TRUE(ptys[i].Ok() && ptys[i].Write("unread"));
+    before[i] = termiosOf(i);
+    fds[i] = i < 2 ? ::open(ptys[i].SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK) : -1;
+  }
+  ASSERT_EQ(::flock(fds[1], LOCK_EX | LOCK_NB), 0);
+  PosixCommControl comm(map, kNoUi);
+  for (std::int16_t n : {1, 2})
+    EXPECT_EQ(ToldBy(comm, comm.PortProbe(n)),
+              Failure(comPortAlreadyOpen, ptys[n - 1].SlavePath() + kBusy));
+  clsSerialPortConfigINI store;
+  store.ComControl(&comm);
+  EXPECT_EQ(std::tuple(store.PortsFound(), store.Port(1), store.Port(2), store.Port(3),
+                       comm.PortOpen(), comm.CommPort()),
+            std::tuple(3, 1, 2, 3, false, 1));
+  ASSERT_EQ(comm.CommPort(2), comNoError);
+  EXPECT_EQ(ToldBy(comm, comm.PortOpen(true)),
+            Failure(comPortAlreadyOpen, ptys[1].SlavePath() + kBusy));
+  fds[2] = ::open(ptys[2].SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  for (int i = 0; i < 3; ++i) {
+    char text[16] = {};
+    EXPECT_EQ(termiosOf(i), before[i]) << i;
+    EXPECT_EQ(::read(fds[i], text, sizeof text), 6) << i; // nothing was flushed
+    EXPECT_EQ(::write(fds[i], "mine", 4), 4);             // the holder's session still works
+    EXPECT_EQ(ptys[i].Read(4), "mine");
+    ::close(fds[i]);
+  }
+  EXPECT_EQ(comm.PortOpen(true), comNoError); // released
+}
+
+} // namespace
+} // namespace kestrel
