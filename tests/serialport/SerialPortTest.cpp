@@ -107,7 +107,6 @@ Failure ProbeAndOpen(std::string device, std::string sys = "/sys", std::int16_t 
   Failure opened = ToldBy(comm, comm.PortOpen(true));
   return probed == opened ? probed : Failure(-1, probed.second + " | " + opened.second);
 }
-
 TEST(DeviceMap, BuiltInTableDevicesSectionOverItAndUsbProductNames) {
   test::TempDir dir;
   const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK2J4L-if00-port0";
@@ -128,7 +127,6 @@ TEST(DeviceMap, BuiltInTableDevicesSectionOverItAndUsbProductNames) {
       EXPECT_EQ(map.DevicePath(port), device) << port;
     EXPECT_EQ(ini.DevicePath(port), port == 5 ? byId : port == 20 ? "/dev/pts/7" : device) << port;
   }
-  // The product name sits on the USB device, two levels above the tty's entry.
   const std::string usb = dir.File("devices/pci0000:00/usb1/1-2");
   fs::create_directories(usb + "/1-2:1.0/ttyUSB0");
   fs::create_directories(dir.File("class/tty/ttyUSB0"));
@@ -139,7 +137,6 @@ TEST(DeviceMap, BuiltInTableDevicesSectionOverItAndUsbProductNames) {
   EXPECT_EQ(std::tuple(map.Describe(5), map.Describe(1), map.Describe(99)),
             std::tuple("/dev/ttyUSB0 - FT232R USB UART", "/dev/ttyS0", ""));
 }
-
 class PtyPort : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -161,8 +158,8 @@ protected:
   std::vector<int> events;
   int closedByDevice = 0;
 };
-// Standard rates go by their own codes, so that stty and the system's speed functions read
-// them back; others by the custom-rate form. A pseudo-terminal keeps rate and stop bits.
+// Standard rates go by their own codes, so that stty reads them back; others by the custom-rate
+// form. A pseudo-terminal keeps rate and stop bits.
 TEST_F(PtyPort, SettingsReachTheDriverBeforeAndWhileOpenAndUnusableOnesAreRefused) {
   constexpr speed_t BOTHER = 0010000; // the kernel's custom-rate code
   const std::tuple<const char *, speed_t, int> rows[] = {
@@ -232,9 +229,8 @@ TEST_F(PtyPort, HandlersAreNeverReenteredAndLateEventsAreDropped) {
     ASSERT_TRUE(destroy || Open() == comNoError);
   }
 }
-// An open port is this program's alone (exclusive mode, left behind by no close); a pseudo-
-// terminal has no modem lines, but setting them does not fail the open and the outputs are still
-// told as set; a far end hanging up closes the port, told once.
+// An open port is this program's alone (exclusive mode, gone at close). A pty has no modem lines:
+// setting them keeps the open, the outputs told as set. A hang-up closes the port, told once.
 TEST_F(PtyPort, OpensForItselfAloneAndReportsThroughErrorNumbers) {
   auto exclusive = [&] { // as any other opener finds the slave
     int fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK), on = -1;
@@ -278,7 +274,6 @@ TEST_F(PtyPort, OpensForItselfAloneAndReportsThroughErrorNumbers) {
   EXPECT_EQ(std::tuple(comm->PortOpen(), closedByDevice, Told(comm->Output("x"))),
             std::tuple(false, 1, notOpen));
 }
-
 // No usable serial port: refused with 8002 from the node alone, so that the
 // nodes made here for consoles and for a UART placeholder are never opened.
 TEST(RefusedDevice, GivesItsErrorNumberAndExactReason) {
@@ -301,10 +296,15 @@ TEST(RefusedDevice, GivesItsErrorNumberAndExactReason) {
   }
   EXPECT_EQ(ProbeAndOpen(missing, "/sys", 300),
             Failure(comInvalidPortNumber, "COM300: no device belongs to this port number"));
-  // In a process whose controlling terminal is a pseudo-terminal, that one and
-  // /dev/tty are its own terminal; a device the user may not open is denied.
-  test::Pty own, closed;
-  ASSERT_TRUE(own.Ok() && closed.Ok() && ::chmod(closed.SlavePath().c_str(), 0600) == 0);
+  // A process's own terminal: the pty it has as controlling terminal, and /dev/tty. Another user
+  // is denied a device it may not open, and told busy for one held in exclusive mode.
+  test::Pty own, closed, held;
+  ASSERT_TRUE(own.Ok() && closed.Ok() && held.Ok());
+  ASSERT_EQ(::chmod(closed.SlavePath().c_str(), 0600) | ::chmod(held.SlavePath().c_str(), 0666), 0);
+  DeviceMap map;
+  map.Map(1, held.SlavePath());
+  PosixCommControl holder(map, kNoUi);
+  ASSERT_EQ(holder.PortOpen(true), comNoError);
   pid_t child = ::fork();
   if (child == 0) {
     ::setsid();
@@ -313,16 +313,16 @@ TEST(RefusedDevice, GivesItsErrorNumberAndExactReason) {
       bad |= ProbeAndOpen(device) != Failure(comInvalidPortNumber, device + kOwn);
     if (bad || (::getuid() == 0 && ::setuid(65534) != 0))
       ::_exit(2);
-    const Failure denied(comAccessDenied, closed.SlavePath() + kDenied);
-    // Unless the test runs as the owner of the device: then there is nothing to see.
-    ::_exit(::access(closed.SlavePath().c_str(), W_OK) &&
-            ProbeAndOpen(closed.SlavePath()) != denied);
+    const Failure denied(comAccessDenied, closed.SlavePath() + kDenied),
+        busy(comPortAlreadyOpen, held.SlavePath() + kBusy);
+    // Denied unless the test runs as the owner of the device: then there is nothing to see.
+    ::_exit(ProbeAndOpen(held.SlavePath()) != busy || (::access(closed.SlavePath().c_str(), W_OK) &&
+                                                       ProbeAndOpen(closed.SlavePath()) != denied));
   }
   int status = -1;
   ::waitpid(child, &status, 0);
   EXPECT_EQ(status, 0);
 }
-
 // Ports others hold (a shell's, unlocked; a terminal program's, locked) and a free one.
 TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
   test::Pty ptys[3];
