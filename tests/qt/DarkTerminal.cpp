@@ -14,10 +14,6 @@ int main(int argc, char *argv[]) {
   QPalette dark(text, window, text, QColor(20, 20, 22), QColor(35, 35, 38), text, Qt::white, base,
                 window);
   dark.setColor(QPalette::Base, base);
-  dark.setColor(QPalette::AlternateBase, window);
-  dark.setColor(QPalette::ToolTipBase, base);
-  dark.setColor(QPalette::ToolTipText, text);
-  dark.setColor(QPalette::Midlight, QColor(70, 70, 74));
   dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
   dark.setColor(QPalette::PlaceholderText, muted);
   for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
