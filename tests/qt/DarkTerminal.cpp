@@ -13,7 +13,6 @@ int main(int argc, char *argv[]) {
   // Window text, button, light, dark, mid, text, bright text, base, window.
   QPalette dark(text, window, text, QColor(20, 20, 22), QColor(35, 35, 38), text, Qt::white, base,
                 window);
-  dark.setColor(QPalette::Base, base);
   dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
   dark.setColor(QPalette::PlaceholderText, muted);
   for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})

@@ -216,17 +216,18 @@ TEST_F(QtWindows, TheConfigurationDialogFollowsItsTableAndOnlyTheFocusedButtonTa
   clsSerialPortConfigINI store;
   store.FileNameINI("Serial.ini");
   store.ComControl(&comm);
-  qt::QtConfigSerialWindow config(nullptr, [](std::int16_t) { return std::string("/dev/ttyS1"); });
+  qt::QtConfigSerialWindow config(nullptr, [](auto) -> std::string { return "/dev/<b>S1</b>"; });
   config.Form().clsSerialPortConfig = &store;
   config.Form().InitForm();
   QDialog &d = config.Dialog();
   d.show();
   const auto lists = d.findChildren<QComboBox *>();
   ASSERT_EQ(lists.size(), 5);
-  EXPECT_EQ(
-      (Texts{d.windowTitle(), lists[0]->currentText(), lists[4]->currentText(), lists[1]->toolTip(),
-             ByText(d, "/dev/ttyS1") ? "device" : "none"}),
-      (Texts{"Serial Port Configuration", "COM2", "19200", "These Value Is Hard-Coded", "device"}));
+  EXPECT_EQ((Texts{d.windowTitle(), lists[0]->currentText(), lists[4]->currentText(),
+                   lists[1]->toolTip(), ByText(d, "/dev/<b>S1</b>") ? "device" : "none",
+                   QString::number(MarkupShownPlain(d))}),
+            (Texts{"Serial Port Configuration", "COM2", "19200", "These Value Is Hard-Coded",
+                   "device", "1"}));
   EXPECT_FALSE(lists[0]->isEditable() || d.minimumSize() != d.maximumSize());
   QPushButton *ok = ByText<QPushButton>(d, "&OK");
   EXPECT_EQ(ok->nextInFocusChain(), ByText<QPushButton>(d, "&Cancel"));
