@@ -1,303 +1,258 @@
-// The Tools menu on fake controls: reconnecting, pasting, sending a file,
-// the break and the line-levels window.
+// The Tools menu: find and progress texts; reconnect, paste, send file, break and line
+// levels around the window on fake controls; a file sent whole to a pseudo-terminal.
+#include "ToolsMenu.h"
+#include "FakeToolsControls.h"
+#include "PosixCommControl.h"
+#include "Pty.h"
+#include "SystemRoutines.h"
 #include "TerminalFixture.h"
-#include "ToolsFixture.h"
 #include "ToolsText.h"
+#include "UiQueue.h"
 
-#include <memory>
+#include <thread>
 
 namespace kestrel::test {
 namespace {
 
-TEST(PasteToBytes, SendsWhatTypedKeysWouldAndCountsWhatItCannot) {
-  struct Case {
-    std::u32string text;
-    std::string bytes;
-    std::size_t leftOut;
-  } cases[] = {
-      {U"one\r\ntwo\nthree\rfour", "one\rtwo\rthree\rfour", 0},
-      {U"\r\r\n\n", "\r\r\r", 0},
-      {U"caf\u00e9 \u00ff", "caf\xe9 \xff", 0},
-      {U"5 \u20ac, \U0001F600!", "5 , !", 2},
-      {std::u32string(U"a\0b", 3), "ab", 1},
-      {U"\t\x1b[0m", "\t\x1b[0m", 0},
-      {U"", "", 0},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.bytes);
-    PastedBytes got = PasteToBytes(c.text);
-    EXPECT_EQ(got.bytes, c.bytes);
-    EXPECT_EQ(got.leftOut, c.leftOut);
-  }
+using namespace std::chrono_literals;
+using Text = std::string;
+constexpr auto kFree = FakeCommControl::PortState::Free;
+
+TEST(ToolsText, FindGoesForwardsAndBackwardsIgnoringCaseByDefault) {
+  const Text text = "Boot OK\r\nboot failed\r\nBOOT ok";
+  const bool fw = true, bw = false, match = true, any = false;
+  const std::tuple<const char *, std::size_t, bool, bool, std::size_t> cases[] = {
+      {"boot", 0, fw, any, 0},         {"boot", 1, fw, any, 9},           {"boot", 1, fw, match, 9},
+      {"BOOT", 0, fw, match, 22},      {"boot", 30, bw, any, 22},         {"boot", 22, bw, any, 9},
+      {"boot", 9, bw, any, 0},         {"boot", 3, bw, any, Text::npos},  {"ok", 8, fw, any, 27},
+      {"", 0, fw, any, Text::npos},    {"boot", 99, fw, any, Text::npos}, {"Ok", 999, bw, any, 27},
+      {"nix", 0, fw, any, Text::npos}, {"ok\r\nboot", 0, fw, any, 5}};
+  for (const auto &[needle, from, forward, matchCase, at] : cases)
+    EXPECT_EQ(FindInText(text, needle, from, forward, matchCase), at) << needle << " @" << from;
 }
 
-TEST(FindInText, FindsForwardsAndBackwardsIgnoringCaseByDefault) {
-  const std::string text = "Boot OK\r\nboot failed\r\nBOOT ok";
-  constexpr auto npos = std::string::npos;
-  struct Case {
-    const char *needle;
-    std::size_t from;
-    bool forward, matchCase;
-    std::size_t at;
-  } cases[] = {
-      {"boot", 0, true, false, 0},       {"boot", 1, true, false, 9},
-      {"boot", 1, true, true, 9},        {"BOOT", 0, true, true, 22},
-      {"boot", 30, false, false, 22},    {"boot", 22, false, false, 9},
-      {"boot", 9, false, false, 0},      {"boot", 3, false, false, npos},
-      {"ok", 8, true, false, 27},        {"missing", 0, true, false, npos},
-      {"", 0, true, false, npos},        {"boot", 99, true, false, npos},
-      {"ok\r\nboot", 0, true, false, 5}, {"Ok", 999, false, false, 27},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(std::string(c.needle) + " from " + std::to_string(c.from));
-    EXPECT_EQ(FindInText(text, c.needle, c.from, c.forward, c.matchCase), c.at);
-  }
-}
-
-TEST(SendProgressText, SaysAmountRateAndTimeLeft) {
-  struct Case {
-    std::uint64_t sent, size;
-    std::int64_t ms;
-    const char *text;
-  } cases[] = {
+TEST(ToolsText, SendProgressSaysAmountRateAndTimeLeft) {
+  const std::tuple<std::uint64_t, std::uint64_t, std::int64_t, const char *> cases[] = {
       {0, 10 << 20, 0, "0 bytes of 10.0 MB sent"},
       {512 << 10, 1 << 20, 1000, "512.0 KB of 1.0 MB sent, 512.0 KB/s, 1 s left"},
       {1 << 20, 1 << 20, 2000, "1.0 MB of 1.0 MB sent, 512.0 KB/s"},
       {1152, 1ull << 30, 1000, "1.1 KB of 1.00 GB sent, 1.1 KB/s, 258 h 54 min left"},
-      {960, 96000, 1000, "960 bytes of 93.8 KB sent, 960 bytes/s, 1 min 39 s left"},
-  };
-  for (const Case &c : cases)
-    EXPECT_EQ(SendProgressText(c.sent, c.size, c.ms), c.text);
+      {960, 96000, 1000, "960 bytes of 93.8 KB sent, 960 bytes/s, 1 min 39 s left"}};
+  for (const auto &[sent, size, ms, text] : cases)
+    EXPECT_EQ(SendProgressText(sent, size, ms), text);
 }
+
+// The Tools menu on fake timers and windows, around a terminal window.
+struct Tools {
+  template <class Window>
+  explicit Tools(Window &t)
+      : menu(ToolsMenuControls{t.frm, t.rtfData, t.MSComm1, t.sbTop, t.cmdOpenPort,
+                               mnuToolsReconnect, mnuToolsLineLevels, tmrReconnect, tmrBreak,
+                               tmrSendFile, tmrLineLevels, chooser, progress, levels, question,
+                               t.messageBox, t.appInfo, [this] { return now; }}) {}
+  void Advance(int ms) {
+    for (; ms > 0; --ms, ++now)
+      for (FakeTimer *timer : {&tmrReconnect, &tmrBreak, &tmrSendFile, &tmrLineLevels})
+        timer->Advance(1);
+  }
+  FakeMenuItem mnuToolsReconnect{false}, mnuToolsLineLevels{false};
+  FakeTimer tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels;
+  FakeOpenFileChooser chooser;
+  FakeSendProgress progress;
+  FakeLineLevelsView levels;
+  FakeQuestionBox question;
+  std::int64_t now = 1000;
+  ToolsMenu menu;
+};
 
 class ToolsTest : public TerminalTest {
 protected:
-  ToolsTest() {
-    t->MSComm1.Port(3, FakeCommControl::PortState::Free);
-    Load("3", "115200,N,8,1");
-    tools = std::make_unique<Tools>(*t);
+  ToolsTest() { c.Port(3, kFree), Load("3", "115200,N,8,1"); }
+  void Open() { ASSERT_TRUE((m.cmdOpenPort_Click(), c.PortOpen())); }
+  void DeviceGoes() { c.Vanish(), m.MSComm1_Closed(); }
+  void SendFile(const Text &bytes) {
+    WriteFile(dir.File("image.bin"), bytes);
+    x.chooser.path = dir.File("image.bin");
+    m.mnuToolsSendFile_Click();
   }
-  void Open() {
-    tools->menu.cmdOpenPort_Click();
-    ASSERT_TRUE(t->MSComm1.PortOpen());
+  // Status panels 1 and 2, the port button, the port, a wait for the device, the display.
+  Text Seen() const {
+    return t->sbTop.PanelText(1) + (t->sbTop.PanelEnabled(2) ? "|" : "|grey|") +
+           t->cmdOpenPort.Caption() + (c.PortOpen() ? "|open" : "|closed") +
+           (m.Waiting() ? "|waiting " : "|") + std::to_string(x.tmrReconnect.Interval()) + "|" +
+           Shown();
   }
-  void DeviceGoes() {
-    t->MSComm1.Vanish();
-    tools->menu.MSComm1_Closed();
+  Text Boxes() const {
+    Text all;
+    for (const auto &box : t->messageBox.shown)
+      all += box.title + ": " + box.text + "\n";
+    return all;
   }
-  std::unique_ptr<Tools> tools;
+  FakeCommControl &c = t->MSComm1;
+  Tools x{*t};
+  ToolsMenu &m = x.menu;
 };
 
-TEST_F(ToolsTest, WithoutReconnectTheLossIsReportedAsBefore) {
+TEST_F(ToolsTest, ReconnectWaitsForTheDeviceReopensItAndStopsOnTheButtonOrTheOption) {
   Open();
   DeviceGoes();
-  EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Closed");
-  EXPECT_EQ(t->cmdOpenPort.Caption(), "Open Port");
-  EXPECT_EQ(tools->tmrReconnect.Interval(), 0);
-  EXPECT_EQ(Shown(), "");
-}
-
-TEST_F(ToolsTest, ReconnectWaitsForTheDeviceAndReopensIt) {
+  EXPECT_EQ(Seen(), "Serial Port Closed|grey|Open Port|closed|0|");
   t->mnuOptionIgnorePinStatus.Checked(false);
-  tools->menu.mnuToolsReconnect_Click();
+  m.mnuToolsReconnect_Click();
+  c.Port(3, kFree);
   Open();
-  const std::size_t opens = t->MSComm1.opened.size();
   Receive("partial");
   DeviceGoes();
-  EXPECT_TRUE(tools->menu.Waiting());
-  EXPECT_EQ(t->sbTop.PanelText(1), "Waiting for Device");
-  EXPECT_EQ(t->cmdOpenPort.Caption(), "Close Port");
-  EXPECT_FALSE(t->sbTop.PanelEnabled(2));
-  EXPECT_EQ(Shown(), "partial\r\nDevice Disconnected\r\n");
-
-  tools->Advance(1000);
-  EXPECT_EQ(tools->tmrReconnect.fired, 4) << "a check every 250 ms";
-  EXPECT_TRUE(tools->menu.Waiting());
-  EXPECT_EQ(t->MSComm1.opened.size(), opens);
-
-  t->MSComm1.Port(3, FakeCommControl::PortState::Free);
-  tools->Advance(250);
-  EXPECT_FALSE(tools->menu.Waiting());
-  EXPECT_TRUE(t->MSComm1.PortOpen());
-  EXPECT_EQ(t->MSComm1.Settings(), "115200,N,8,1");
-  EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Active");
-  EXPECT_TRUE(t->sbTop.PanelEnabled(2));
-  EXPECT_EQ(tools->tmrReconnect.Interval(), 0);
+  const Text lost = "partial\r\nDevice Disconnected\r\n";
+  EXPECT_EQ(Seen(), "Waiting for Device|grey|Close Port|closed|waiting 250|" + lost);
+  x.Advance(1000);
+  EXPECT_EQ(x.tmrReconnect.fired, 4);
+  EXPECT_EQ(Seen(), "Waiting for Device|grey|Close Port|closed|waiting 250|" + lost);
+  c.Port(3, kFree);
+  x.Advance(250);
   Receive("more\n");
-  EXPECT_EQ(Shown(), "partial\r\nDevice Disconnected\r\nDevice Reconnected\r\nmore\r\n");
-}
-
-TEST_F(ToolsTest, IgnoredPinStatusHidesTheReconnectLines) {
-  tools->menu.mnuToolsReconnect_Click();
-  Open();
+  const Text back = lost + "Device Reconnected\r\nmore\r\n";
+  EXPECT_EQ(Seen(), "Serial Port Active|Close Port|open|0|" + back);
+  EXPECT_EQ(c.Settings(), "115200,N,8,1");
+  // With pin status messages ignored the same happens without the lines.
+  t->mnuOptionIgnorePinStatus.Checked(true);
   DeviceGoes();
-  t->MSComm1.Port(3, FakeCommControl::PortState::Free);
-  tools->Advance(250);
-  EXPECT_TRUE(t->MSComm1.PortOpen());
-  EXPECT_EQ(Shown(), "");
-}
-
-TEST_F(ToolsTest, TheButtonOrClearingTheOptionStopsTheWaiting) {
+  c.Port(3, kFree);
+  x.Advance(250);
+  EXPECT_EQ(Seen(), "Serial Port Active|Close Port|open|0|" + back);
   for (bool byButton : {true, false}) {
-    SCOPED_TRACE(byButton ? "button" : "menu");
-    if (!tools->mnuToolsReconnect.Checked())
-      tools->menu.mnuToolsReconnect_Click();
-    t->MSComm1.Port(3, FakeCommControl::PortState::Free);
-    Open();
     DeviceGoes();
-    if (byButton)
-      tools->menu.cmdOpenPort_Click();
-    else
-      tools->menu.mnuToolsReconnect_Click();
-    EXPECT_FALSE(tools->menu.Waiting());
-    EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Closed");
-    EXPECT_EQ(t->cmdOpenPort.Caption(), "Open Port");
-    t->MSComm1.Port(3, FakeCommControl::PortState::Free);
-    tools->Advance(1000);
-    EXPECT_FALSE(t->MSComm1.PortOpen());
+    byButton ? m.cmdOpenPort_Click() : m.mnuToolsReconnect_Click();
+    c.Port(3, kFree);
+    x.Advance(1000);
+    EXPECT_EQ(Seen(), "Serial Port Closed|grey|Open Port|closed|0|" + back) << byButton;
+    Open();
   }
 }
 
-TEST_F(ToolsTest, PasteSendsLinesEndedByCrAndOnlyWhileOpen) {
-  tools->menu.mnuToolsPaste_Click(U"closed\n");
-  EXPECT_EQ(t->MSComm1.sent, "");
+// Lines end in CR as typed keys do; what is not Latin-1 is left out and told.
+TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
+  m.mnuToolsPaste_Click(U"closed\n");
+  EXPECT_EQ(c.sent, "");
   Open();
-  tools->menu.mnuToolsPaste_Click(U"one\ntwo\r\nthree\r");
-  EXPECT_EQ(t->MSComm1.sent, "one\rtwo\rthree\r");
-  EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Active");
-  tools->menu.mnuToolsPaste_Click(U"\u20ac5\u2014");
-  EXPECT_EQ(t->MSComm1.sent, "one\rtwo\rthree\r5");
-  EXPECT_EQ(t->sbTop.PanelText(1), "Paste to Port: 2 characters left out (not in Latin-1)");
-}
-
-TEST_F(ToolsTest, LargePasteAsksFirst) {
-  Open();
+  const Text active = "Serial Port Active", left = " left out (not in Latin-1)";
   const std::u32string big(ToolsMenu::kPasteAskBytes + 1, U'x');
-  tools->menu.mnuToolsPaste_Click(std::u32string(ToolsMenu::kPasteAskBytes, U'y'));
-  EXPECT_TRUE(tools->question.asked.empty());
-  t->MSComm1.sent.clear();
-  tools->menu.mnuToolsPaste_Click(big);
-  ASSERT_EQ(tools->question.asked.size(), 1u);
-  EXPECT_EQ(tools->question.asked[0], "kestrel-terminal - Paste to Port: The text to paste is "
-                                      "65537 characters long. Send all of it to the port?");
-  EXPECT_EQ(t->MSComm1.sent, "");
-  tools->question.answer = true;
-  tools->menu.mnuToolsPaste_Click(big);
-  EXPECT_EQ(t->MSComm1.sent.size(), big.size());
-}
-
-TEST_F(ToolsTest, SendFileIsPacedByTheQueueAndArrivesWhole) {
-  std::string bytes;
-  for (int i = 0; i < 1000000; ++i)
-    bytes += static_cast<char>(i * 7 % 256);
-  WriteFile(dir.File("image.bin"), bytes);
-  tools->chooser.path = dir.File("image.bin");
-  Open();
-  tools->menu.mnuToolsSendFile_Click();
-  ASSERT_TRUE(tools->progress.shown);
-  EXPECT_EQ(tools->progress.fileName, "image.bin");
-  for (int tick = 0; tick < 1000 && tools->progress.shown; ++tick) {
-    EXPECT_LE(t->MSComm1.pending, FileSender::kHighWater + FileSender::kChunk);
-    t->MSComm1.Drain(30000);
-    tools->Advance(ToolsMenu::kSendTickMs);
+  for (const auto &[text, sent, panel] : std::vector<std::tuple<std::u32string, Text, Text>>{
+           {U"one\r\ntwo\nthree\rfour", "one\rtwo\rthree\rfour", active},
+           {U"\r\r\n\n", "\r\r\r", ""},
+           {U"caf\u00e9 \u00ff", "caf\xe9 \xff", ""},
+           {U"\t\x1b[0m", "\t\x1b[0m", ""},
+           {U"", "", active},
+           {U"5 \u20ac, \U0001F600!", "5 , !", "Paste to Port: 2 characters" + left},
+           {std::u32string(U"a\0b", 3), "ab", "Paste to Port: 1 character" + left},
+           {std::u32string(ToolsMenu::kPasteAskBytes, U'y'), Text(65536, 'y'), ""},
+           {big, "", ""}}) {
+    c.sent.clear();
+    m.mnuToolsPaste_Click(text);
+    EXPECT_TRUE(c.sent == sent) << c.sent.size();
+    EXPECT_TRUE(panel.empty() || t->sbTop.PanelText(1) == panel) << t->sbTop.PanelText(1);
   }
-  EXPECT_FALSE(tools->progress.shown);
-  EXPECT_EQ(tools->tmrSendFile.Interval(), 0);
-  EXPECT_EQ(t->MSComm1.sent, bytes);
-  EXPECT_EQ(tools->menu.Sender().Status(), FileSender::State::Done);
-  EXPECT_TRUE(t->messageBox.shown.empty());
+  EXPECT_EQ(x.question.asked, std::vector<Text>{"kestrel-terminal - Paste to Port: The text to "
+                                                "paste is 65537 characters long. Send all of it "
+                                                "to the port?"});
+  x.question.answer = true;
+  m.mnuToolsPaste_Click(big);
+  EXPECT_EQ(c.sent.size(), big.size());
 }
 
-TEST_F(ToolsTest, CancelDiscardsWhatIsHeldAndStops) {
-  WriteFile(dir.File("big.bin"), std::string(2 << 20, 'z'));
-  tools->chooser.path = dir.File("big.bin");
+TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
   Open();
-  tools->menu.mnuToolsSendFile_Click();
-  t->MSComm1.Drain(100000);
-  tools->Advance(200);
-  EXPECT_NE(tools->progress.text.find(" of 2.0 MB sent"), std::string::npos);
-  EXPECT_GT(tools->progress.permille, 0);
-  tools->menu.cmdSendCancel_Click();
-  EXPECT_FALSE(tools->progress.shown);
-  EXPECT_EQ(t->MSComm1.OutBufferCount(), 0);
-  EXPECT_EQ(t->MSComm1.sent, std::string(100000, 'z'));
-  EXPECT_GT(t->MSComm1.discarded, 0u);
-  tools->Advance(100);
-  EXPECT_EQ(t->MSComm1.sent.size(), 100000u);
-}
-
-TEST_F(ToolsTest, SendFileRefusalsSayWhy) {
-  struct Case {
-    const char *name;
-    bool open;
-    std::string path;
-    std::string text;
-  } cases[] = {
-      {"closed port", false, dir.File("x"), "Open the port before sending a file."},
-      {"missing file", true, dir.File("none"), "Unable to read the file " + dir.File("none") + "."},
-      {"a folder", true, dir.Path(), "Unable to read the file " + dir.Path() + "."},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.name);
-    if (c.open != t->MSComm1.PortOpen())
-      tools->menu.cmdOpenPort_Click();
+  SendFile(Text(1 << 20, 'p'));
+  EXPECT_EQ(x.progress.fileName, "image.bin");
+  for (int tick = 0; tick < 1000 && x.progress.shown; ++tick, x.Advance(ToolsMenu::kSendTickMs)) {
+    EXPECT_LE(c.pending, FileSender::kHighWater + FileSender::kChunk);
+    c.Drain(30000);
+  }
+  EXPECT_FALSE(x.progress.shown || x.tmrSendFile.Interval() || !t->messageBox.shown.empty());
+  EXPECT_TRUE(c.sent == Text(1 << 20, 'p') && m.Sender().Status() == FileSender::State::Done);
+  c.sent.clear();
+  SendFile(Text(2 << 20, 'z'));
+  c.Drain(100000);
+  x.Advance(200);
+  EXPECT_TRUE(x.progress.text.find(" of 2.0 MB sent") != Text::npos && x.progress.permille > 0);
+  m.cmdSendCancel_Click();
+  EXPECT_FALSE(x.progress.shown || c.OutBufferCount() || c.discarded == 0);
+  x.Advance(100);
+  EXPECT_TRUE(c.sent == Text(100000, 'z'));
+  m.cmdOpenPort_Click();
+  for (const auto &[open, path, text] : std::vector<std::tuple<bool, Text, Text>>{
+           {false, dir.File("x"), "Open the port before sending a file."},
+           {true, dir.File("none"), "Unable to read the file " + dir.File("none") + "."},
+           {true, dir.Path(), "Unable to read the file " + dir.Path() + "."},
+           {true, "", ""}}) {
+    if (open != c.PortOpen())
+      m.cmdOpenPort_Click();
     t->messageBox.shown.clear();
-    tools->chooser.path = c.path;
-    tools->menu.mnuToolsSendFile_Click();
-    ASSERT_EQ(t->messageBox.shown.size(), 1u);
-    EXPECT_EQ(t->messageBox.shown[0].text, c.text);
-    EXPECT_EQ(t->messageBox.shown[0].title, "kestrel-terminal - Send File");
-    EXPECT_FALSE(tools->progress.shown);
+    x.chooser.path = path;
+    m.mnuToolsSendFile_Click();
+    EXPECT_EQ(Boxes(), text.empty() ? "" : "kestrel-terminal - Send File: " + text + "\n");
+    EXPECT_FALSE(x.progress.shown);
   }
-}
-
-TEST_F(ToolsTest, PortLostWhileSendingEndsTheSendWithAMessage) {
-  WriteFile(dir.File("big.bin"), std::string(2 << 20, 'z'));
-  tools->chooser.path = dir.File("big.bin");
-  Open();
-  tools->menu.mnuToolsSendFile_Click();
+  SendFile(Text(2 << 20, 'z'));
   DeviceGoes();
-  tools->Advance(ToolsMenu::kSendTickMs);
-  EXPECT_FALSE(tools->progress.shown);
-  ASSERT_EQ(t->messageBox.shown.size(), 1u);
-  EXPECT_EQ(t->messageBox.shown[0].text, "The port closed before all of big.bin was sent.");
+  x.Advance(ToolsMenu::kSendTickMs);
+  EXPECT_FALSE(x.progress.shown);
+  EXPECT_EQ(Boxes(), "kestrel-terminal - Send File: The port closed before all of image.bin was "
+                     "sent.\n");
 }
 
-TEST_F(ToolsTest, BreakLastsAQuarterSecondAndNeedsAnOpenPort) {
-  tools->menu.mnuToolsSendBreak_Click();
-  EXPECT_TRUE(t->MSComm1.breakHistory.empty());
+// What each lamp reads is pinned by the Qt window's test; here, the timers.
+TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChange) {
+  m.mnuToolsSendBreak_Click();
   Open();
-  tools->menu.mnuToolsSendBreak_Click();
-  tools->menu.mnuToolsSendBreak_Click();
-  EXPECT_EQ(t->MSComm1.breakHistory, std::vector<bool>{true});
-  tools->Advance(249);
-  EXPECT_TRUE(t->MSComm1.Break());
-  tools->Advance(1);
-  EXPECT_EQ(t->MSComm1.breakHistory, (std::vector<bool>{true, false}));
-}
-
-TEST_F(ToolsTest, LineLevelsFollowTheLinesAndGreyWhileClosed) {
-  FakeLineLevelsView &view = tools->levels;
-  tools->menu.mnuToolsLineLevels_Click();
-  EXPECT_TRUE(view.visible);
-  EXPECT_TRUE(tools->mnuToolsLineLevels.Checked());
-  EXPECT_FALSE(view.enabled);
-  Open();
-  t->MSComm1.inputs.cts = true;
-  t->MSComm1.inputs.ri = true;
-  tools->Advance(ToolsMenu::kLevelsTickMs);
-  EXPECT_TRUE(view.enabled);
-  EXPECT_TRUE(view.levels.cts && view.levels.ri && !view.levels.dsr && !view.levels.cd);
+  m.mnuToolsSendBreak_Click();
+  m.mnuToolsSendBreak_Click();
+  x.Advance(249);
+  EXPECT_EQ(c.breakHistory, std::vector<bool>{true});
+  x.Advance(1);
+  EXPECT_EQ(c.breakHistory, (std::vector<bool>{true, false}));
+  const FakeLineLevelsView &v = x.levels;
+  m.mnuToolsLineLevels_Click();
+  c.inputs.ri = true;
   t->frm.mnuDTRLevel_Click();
-  tools->Advance(ToolsMenu::kLevelsTickMs);
-  EXPECT_TRUE(view.levels.dtr);
-  EXPECT_FALSE(view.levels.rts);
-  int updates = view.updates;
-  tools->Advance(1000);
-  EXPECT_EQ(view.updates, updates) << "no change, no redraw";
-  tools->menu.LineLevels_Closed();
-  EXPECT_FALSE(tools->mnuToolsLineLevels.Checked());
-  EXPECT_EQ(tools->tmrLineLevels.Interval(), 0);
+  x.Advance(ToolsMenu::kLevelsTickMs);
+  EXPECT_TRUE(v.visible && v.enabled && v.levels.ri && v.levels.dtr && !v.levels.cts);
+  const int updates = v.updates;
+  x.Advance(1000);
+  EXPECT_EQ(v.updates, updates) << "no change, no redraw";
+  m.LineLevels_Closed();
+  EXPECT_FALSE(x.mnuToolsLineLevels.Checked() || x.tmrLineLevels.Interval());
+}
+
+TEST(ToolsOnPty, TenMegabytesOfFileArriveByteExactAtTheDevice) {
+  Pty pty;
+  if (!pty.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  TempDir dir;
+  ApplicationFolder(dir.Path());
+  WriteFile(dir.File("Serial.ini"), "[SerialPort]\r\nPort=1\r\nSettings=115200,N,8,1\r\n");
+  DeviceMap map; // port 1 is the pty, every other number names nothing
+  for (std::int16_t port = 1; port <= 20; ++port)
+    map.Map(port, port == 1 ? pty.SlavePath() : dir.File("none"));
+  UiQueue ui;
+  TerminalOn<PosixCommControl> t(map, ui.Poster());
+  Tools x(t);
+  t.frm.Form_Load();
+  x.menu.cmdOpenPort_Click();
+  ASSERT_TRUE(t.MSComm1.PortOpen());
+  Text file(10u << 20, '\0'), arrived;
+  for (std::size_t i = 0, seed = 1; i < file.size(); ++i)
+    file[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
+  WriteFile(x.chooser.path = dir.File("upload.bin"), file);
+  std::thread reader([&] { arrived = pty.Read(file.size(), 120s); });
+  x.menu.mnuToolsSendFile_Click();
+  for (auto end = std::chrono::steady_clock::now() + 120s;
+       x.progress.shown && std::chrono::steady_clock::now() < end; x.Advance(5))
+    ui.PumpFor(5ms);
+  reader.join();
+  EXPECT_EQ(x.menu.Sender().Status(), FileSender::State::Done);
+  EXPECT_TRUE(arrived == file) << arrived.size();
+  ApplicationFolder("");
 }
 
 } // namespace

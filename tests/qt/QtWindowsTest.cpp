@@ -1,219 +1,279 @@
+// The Qt windows as the desktop meets them, on a fake port with a free COM2: titles,
+// texts as a screen reader reads them, outside text never shown as markup, keys and menus.
+#include "FakeCommControl.h"
+#include "FakeWindowHost.h"
 #include "MainWindow.h"
 #include "QtAboutWindow.h"
 #include "QtConfigSerialWindow.h"
-#include "QtWindowTest.h"
+#include "SystemRoutines.h"
+#include "TempDir.h"
 #include "clsSerialPortConfigINI.h"
 
+#include <QAccessible>
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QKeyEvent>
-#include <QKeySequence>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QStatusBar>
+#include <QMenuBar>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
+
+inline void PrintTo(const QString &text, std::ostream *os) {
+  *os << '"' << text.toStdString() << '"';
+}
 
 namespace kestrel::test {
 namespace {
 
-class QtWindows : public QtWindowTest {};
+using Texts = QStringList;
 
-TEST_F(QtWindows, MainWindowOpensThePortAndShowsWhatArrives) {
-  qt::MainWindow window(comm, host);
-  window.show();
-  QPushButton *open = ByText<QPushButton>(window, "OpenPort");
-  ASSERT_NE(open, nullptr);
-  QLabel *panel1 = nullptr;
-  for (QLabel *l : window.statusBar()->findChildren<QLabel *>())
-    if (!panel1)
-      panel1 = l;
+class QtWindows : public ::testing::Test {
+protected:
+  void SetUp() override {
+    qt::SetApplicationIdentity();
+    ApplicationFolder(dir.Path());
+    WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=19200,N,8,1\n");
+    comm.Port(2, FakeCommControl::PortState::Free);
+  }
+  void TearDown() override { ApplicationFolder(""); }
+  qt::MainWindow &Main(bool open = true) {
+    main = std::make_unique<qt::MainWindow>(comm, host);
+    main->show();
+    if (open)
+      QTest::mouseClick(ByText<QPushButton>(*main, "OpenPort"), Qt::LeftButton);
+    return *main;
+  }
+  // A zero-width line-break chance in a widget's text is not seen.
+  template <class T = QLabel> static T *ByText(QWidget &root, const QString &text) {
+    for (T *w : root.findChildren<T *>())
+      if (QString(w->text()).remove(QChar(0x200B)) == text)
+        return w;
+    return nullptr;
+  }
+  static void Settle(int ms) { QTest::qWait(ms), QApplication::processEvents(); }
+  static QString Reader(QWidget *w) {
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name) +
+           (QAccessible::queryAccessibleInterface(w)->state().disabled ? " (grey)" : "");
+  }
+  // Runs fn on the modal or popup window the next call opens, then closes it.
+  static void OnModal(std::function<void(QWidget &)> fn) {
+    QTimer::singleShot(50, [fn] {
+      for (QWidget *w : {QApplication::activeModalWidget(), QApplication::activePopupWidget()})
+        if (w)
+          return fn(*w), void(w->close());
+    });
+  }
+  // The labels whose text looks like markup, each expected to show it as it is.
+  static int MarkupShownPlain(QWidget &root) {
+    int seen = 0;
+    for (QLabel *l : root.findChildren<QLabel *>())
+      EXPECT_TRUE(!Qt::mightBeRichText(l->text()) || (++seen, l->textFormat() == Qt::PlainText))
+          << l->text().toStdString();
+    return seen;
+  }
+  static QString DesktopTitle(QWidget &w) { return w.winId(), w.windowHandle()->title(); }
+  static QString Entries(QWidget &menu) {
+    Texts out;
+    for (QAction *a : menu.actions())
+      out << a->text() + (a->isCheckable() ? " [ ]" : "") +
+                 (a->shortcut().isEmpty() ? "" : " " + a->shortcut().toString());
+    return out.join('|');
+  }
+  TempDir dir;
+  FakeCommControl comm;
+  FakeClock clock;
+  FakeAppInfo appInfo;
+  FakeWindowHost host{clock, appInfo};
+  FakeShell shell;
+  std::unique_ptr<qt::MainWindow> main;
+};
+
+// A lit lamp looks unlike a dark one, in the theme's own colours.
+TEST_F(QtWindows, TheMainWindowReadsItsPanelsAndLampsAndSendsTypedCharactersOnly) {
+  qt::MainWindow &w = Main(false);
+  QPushButton *open = ByText<QPushButton>(w, "OpenPort");
+  EXPECT_EQ(w.focusWidget(), open);
+  w.Tools().Menu()->actions().last()->trigger();
+  qt::LineLevelsWindow &levels = w.Tools().Levels();
+  EXPECT_TRUE(levels.isVisible() && (levels.windowFlags() & Qt::WindowStaysOnTopHint));
+  const auto panels = w.statusBar()->findChildren<QLabel *>();
+  const auto lamps = levels.findChildren<QLabel *>();
+  auto seen = [&] {
+    Texts out{Reader(open), Reader(panels[0]), Reader(panels[1])};
+    for (int i = 0; i < 6; ++i)
+      out << Reader(lamps[i]);
+    return out;
+  };
+  Texts closed{"Open Port", "Serial Port Closed", "Com2 - 19200,N,8,1 (grey)"};
+  for (const char *line : {"CTS", "DSR", "CD", "RI", "RTS", "DTR"})
+    closed << QString(line) + " unknown, port closed (grey)";
+  EXPECT_EQ(seen().mid(3), closed.mid(3));
   QTest::mouseClick(open, Qt::LeftButton);
-  EXPECT_TRUE(comm.PortOpen());
-  EXPECT_EQ(open->text(), "Close Port");
-  EXPECT_TRUE(ByText<QLabel>(window, "Serial Port Active"));
-  EXPECT_TRUE(ByText<QLabel>(window, "Com2 - 19200,N,8,1"));
-
+  comm.inputs.cd = true;
+  comm.DTREnable(true);
   comm.Receive("hello board\r\n");
   Settle(80);
-  EXPECT_NE(window.Display().toPlainText().indexOf("hello board"), -1);
-
-  QTest::keyClicks(&window.Display(), "AT");
-  QTest::keyClick(&window.Display(), Qt::Key_Return);
-  QTest::keyClick(&window.Display(), Qt::Key_F5); // no character: nothing sent
-  EXPECT_EQ(comm.sent, "AT\r");
-
-  comm.Vanish();
-  window.DeviceClosed();
-  EXPECT_EQ(open->text(), "Open Port");
-  EXPECT_TRUE(ByText<QLabel>(window, "Serial Port Closed"));
-}
-
-TEST_F(QtWindows, DisplayRepaintsAreCoalescedUnderAFlood) {
-  qt::MainWindow window(comm, host);
-  window.show();
-  QTest::mouseClick(ByText<QPushButton>(window, "OpenPort"), Qt::LeftButton);
-  const int before = window.Display().Repaints();
-  for (int i = 0; i < 2000; ++i)
-    comm.Receive("line " + std::to_string(i) + "\r\n");
-  Settle(150);
-  EXPECT_LE(window.Display().Repaints() - before, 10);
-  EXPECT_NE(window.Display().toPlainText().indexOf("line 1999"), -1);
-}
-
-TEST_F(QtWindows, ConfigurationDialogFollowsItsControlTable) {
-  clsSerialPortConfigINI store;
-  store.FileNameINI("Serial.ini");
-  store.ComControl(&comm);
-  qt::QtConfigSerialWindow window(nullptr, [](std::int16_t) { return std::string("/dev/ttyS1"); });
-  window.Form().clsSerialPortConfig = &store;
-  window.Form().InitForm();
-  QDialog &d = window.Dialog();
-  EXPECT_EQ(d.windowTitle(), "Serial Port Configuration");
-  EXPECT_EQ(d.minimumSize(), d.maximumSize());
-  auto lists = d.findChildren<QComboBox *>();
-  ASSERT_EQ(lists.size(), 5);
-  EXPECT_EQ(lists[0]->currentText(), "COM2");
-  EXPECT_EQ(lists[4]->currentText(), "19200");
-  EXPECT_FALSE(lists[0]->isEditable());
-  EXPECT_EQ(lists[1]->toolTip(), "These Value Is Hard-Coded");
-  EXPECT_TRUE(ByText<QLabel>(d, "/dev/ttyS1"));
-  for (QPushButton *b : d.findChildren<QPushButton *>())
-    EXPECT_FALSE(b->autoDefault() || b->isDefault()) << b->text().toStdString();
-  QPushButton *ok = ByText<QPushButton>(d, "&OK");
-  ASSERT_NE(ok, nullptr);
-  EXPECT_EQ(ok->nextInFocusChain(), ByText<QPushButton>(d, "&Cancel"));
-
-  lists[4]->setCurrentIndex(0);
-  QTest::mouseClick(ok, Qt::LeftButton);
-  std::string port, settings;
-  ASSERT_TRUE(store.SettingsRetrieve(port, settings));
-  EXPECT_EQ(settings, "115200,N,8,1");
-}
-
-// Every label showing text that looks like markup shows it as it is.
-void ExpectPlain(QWidget &root, int &seen) {
-  for (QLabel *l : root.findChildren<QLabel *>())
-    if (Qt::mightBeRichText(l->text())) {
-      ++seen;
-      EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->text().toStdString();
-    }
-}
-
-// Text from Serial.ini and from the system reaches the status bar and the
-// message box as text, never as markup.
-TEST_F(QtWindows, OutsideTextIsShownAsPlainText) {
-  WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=<b>9600</b>,N,8,1\n");
-  qt::MainWindow window(comm, host);
-  window.show();
-  int seen = 0;
-  ExpectPlain(window, seen);
-  EXPECT_TRUE(ByText<QLabel>(window, "Com2 - <b>9600</b>,N,8,1"));
-  std::vector<QString> boxes;
-  auto inspect = [&] {
-    QTimer::singleShot(50, [&] {
-      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-      if (!box)
-        return;
-      for (QLabel *l : box->findChildren<QLabel *>())
-        boxes.push_back(l->text());
-      ExpectPlain(*box, seen);
-      box->done(0);
-    });
+  EXPECT_EQ(seen(), (Texts{"Close Port", "Serial Port Active", "Com2 - 19200,N,8,1", "CTS low",
+                           "DSR low", "CD high", "RI low", "RTS low", "DTR high"}));
+  EXPECT_TRUE(w.Display().toPlainText().endsWith("\nhello board\n"));
+  auto shade = [&](int i) {
+    return lamps[i]->grab().toImage().pixelColor(lamps[i]->width() / 2, 4);
   };
-  inspect();
-  QTest::mouseClick(ByText<QPushButton>(window, "OpenPort"), Qt::LeftButton);
-  WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=<i>2</i>\nSettings=9600,N,8,1\n");
-  inspect();
-  QTest::mouseClick(ByText<QPushButton>(window, "OpenPort"), Qt::LeftButton);
-  const QString joined = QStringList(boxes.begin(), boxes.end()).join('|');
-  EXPECT_TRUE(joined.contains("\"<i>2</i>\" is not a port number")) << joined.toStdString();
-  EXPECT_GE(seen, 2);
+  EXPECT_TRUE(shade(2) != shade(0) && shade(1) == shade(0));
+  auto press = [&](Qt::Key key, const QString &text, Qt::KeyboardModifiers mods = {}) {
+    QKeyEvent event(QEvent::KeyPress, key, mods, text);
+    QApplication::sendEvent(&w.Display(), &event);
+    return comm.sent;
+  };
+  for (Qt::Key key : {Qt::Key_Delete, Qt::Key_Left, Qt::Key_F1, Qt::Key_F5, Qt::Key_Home})
+    EXPECT_EQ(press(key, key == Qt::Key_Delete ? "\x7f" : ""), "") << key;
+  press(Qt::Key_A, "\x01", Qt::ControlModifier), press(Qt::Key_Escape, "\x1b"),
+      press(Qt::Key_Q, "q");
+  EXPECT_EQ(press(Qt::Key_Return, "\r"), "\x01\x1bq\r");
+  QTest::mouseClick(open, Qt::LeftButton);
+  Settle(40);
+  EXPECT_EQ(seen(), closed);
+  QTest::mouseClick(open, Qt::LeftButton);
+  comm.Vanish();
+  w.DeviceClosed();
+  Settle(40);
+  EXPECT_EQ(seen(), closed);
+  levels.close();
+  EXPECT_FALSE(w.Tools().Menu()->actions().last()->isChecked());
+}
 
-  // A log path with "&" keeps it, on screen and for a screen reader, instead
-  // of turning the next letter into a shortcut.
+// Only the paste has a key in the display's menu, and it never reaches the port.
+TEST_F(QtWindows, TheMenusNameTheirItemsAndPasteComesByKeyOrMiddleClick) {
+  qt::MainWindow &w = Main();
+  QString context;
+  OnModal([&](QWidget &menu) { context = Entries(menu); });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), w.mapToGlobal(QPoint(10, 10)));
+  QApplication::sendEvent(w.Display().viewport(), &event);
+  Settle(120);
+  EXPECT_EQ((Texts{context, Entries(*w.menuBar()), Entries(*w.menuBar()->actions()[0]->menu()),
+                   Entries(*w.Tools().Menu())}),
+            (Texts{"&Copy|Select All||Paste to Port Ctrl+Shift+V", "&File|Options|Tools|Help",
+                   "|Log File||E&xit",
+                   "Reconnect Automatically [ ]||Paste to Port Ctrl+Shift+V|Send File...|Send "
+                   "Break||Find... Ctrl+Shift+F|Line Levels [ ]"}));
+  QApplication::setActiveWindow(&w);
+  w.Display().setFocus();
+  QGuiApplication::clipboard()->setText(QStringLiteral("ls\n\u00e9\u20ac\r\n"));
+  QTest::keyClick(&w.Display(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+  // Ctrl+letter as the window system gives it: the control code as its text.
+  for (auto [key, code] : {std::pair(Qt::Key_V, 0x16), std::pair(Qt::Key_F, 0x06)})
+    QTest::sendKeyEvent(QTest::Click, &w.Display(), key, QString(QChar(code)), Qt::ControlModifier);
+  QTest::mouseClick(w.Display().viewport(), Qt::MiddleButton);
+  EXPECT_EQ(comm.sent, "ls\r\xe9\r\x16\x06ls\r\xe9\r");
+}
+
+// Settings, device names, file names and system texts reach the status bar,
+// message boxes and the send window as text; titles are the windows' own.
+TEST_F(QtWindows, TitlesAreTheWindowsOwnAndOutsideTextIsShownAsPlainText) {
+  WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=<b>9600</b>,N,8,1\n");
+  qt::MainWindow &w = Main(false);
+  EXPECT_TRUE(MarkupShownPlain(w) == 1 && ByText(w, "Com2 - <b>9600</b>,N,8,1"));
+  qt::QtConfigSerialWindow config(&w, [](std::int16_t) { return std::string(); });
+  qt::QtAboutWindow about(clock, appInfo, shell);
+  // Qt's platform windows would add a display name the program set to every title.
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+  // Each box: its title, its labels (the icon's first) and how many look like markup.
+  const QString title = "qt_tests - Unable to Initialize Serial Port",
+                update = "Please Update Serial Port Information";
+  Texts boxes{DesktopTitle(w), DesktopTitle(config.Dialog()), DesktopTitle(about.Widget())};
+  auto read = [&](QWidget &box) {
+    boxes << DesktopTitle(box);
+    for (QLabel *l : box.findChildren<QLabel *>())
+      boxes << l->text();
+    boxes << QString::number(MarkupShownPlain(box));
+  };
+  OnModal(read);
+  qt::QtMessageBox(&w).Show("<b>Please</b> Update", title.toStdString(), MessageIcon::Exclamation,
+                            "");
+  for (const char *ini : {"Port=2\nSettings=<b>9600</b>", "Port=<i>2</i>\nSettings=9600"}) {
+    WriteFile(dir.File("Serial.ini"), std::string("[SerialPort]\n") + ini + ",N,8,1\n");
+    OnModal(read);
+    QTest::mouseClick(ByText<QPushButton>(w, "OpenPort"), Qt::LeftButton);
+  }
+  EXPECT_EQ(boxes,
+            (Texts{"Kestrel Terminal", "Serial Port Configuration",
+                   "About Kestrel Terminal - Serial Communication Terminal", title, "",
+                   "<b>Please</b> Update", "1", title, "", update, "invalid settings", "0", title,
+                   "", update,
+                   "No port was opened: the stored port \"<i>2</i>\" is not a port number.", "1"}));
+  qt::SendProgressDialog progress(&w);
+  progress.Show("<b>board</b>.bin"), progress.Progress(0, "<i>0</i> bytes");
+  EXPECT_EQ(MarkupShownPlain(progress), 2);
+  // A log path's "&" stays itself, on screen and for a screen reader: no shortcut.
   QCheckBox box;
   qt::QtCheckBox log(&box);
-  const std::string caption = "Log Enabled: /tmp/R&D/<b>board</b>.txt";
-  log.Caption(caption);
-  EXPECT_EQ(log.Caption(), caption);
-  EXPECT_EQ(box.accessibleName().toStdString(), caption);
+  const QString caption = "Log Enabled: /tmp/R&D/<b>board</b>.txt";
+  log.Caption(caption.toStdString());
+  EXPECT_EQ((Texts{QString::fromStdString(log.Caption()), box.accessibleName(), Reader(&box)}),
+            Texts(3, caption));
   EXPECT_TRUE(QKeySequence::mnemonic(box.text()).isEmpty());
 }
 
-// The line under the port list is read whole with every control still inside
-// the dialog and none under the line: a long device path, and, with no port
-// to offer but devices the user may not open, which they are and how to get
-// access.
-TEST_F(QtWindows, ConfigurationDialogShowsTheDeviceLineWhole) {
-  const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
-  const struct {
-    FakeCommControl::PortState state;
-    std::string device;
-    QString line;
-  } cases[] = {
-      {FakeCommControl::PortState::Denied, "/dev/<b>ttyUSB0</b> - Board",
-       "Found COM5 (/dev/<b>ttyUSB0</b> - Board), but you may not open it: add yourself to the "
-       "dialout group (sudo adduser $USER dialout) and log in again."},
-      {FakeCommControl::PortState::Free, byId, QString::fromStdString(byId)},
-  };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.device);
-    WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=5\nSettings=9600,N,8,1\n");
-    FakeCommControl comm5;
-    comm5.Port(5, c.state);
-    clsSerialPortConfigINI store;
-    store.FileNameINI("Serial.ini");
-    store.ComControl(&comm5);
-    qt::QtConfigSerialWindow window(nullptr, [&](std::int16_t) { return c.device; });
-    window.Form().clsSerialPortConfig = &store;
-    window.Form().InitForm();
-    QDialog &d = window.Dialog();
-    QLabel *label = ByText<QLabel>(d, c.line);
-    ASSERT_NE(label, nullptr);
-    int seen = 0;
-    ExpectPlain(d, seen);
-    EXPECT_EQ(seen, c.line.contains('<') ? 1 : 0);
-    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
-    EXPECT_EQ(d.minimumSize(), d.maximumSize());
-    for (QWidget *w : d.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-      EXPECT_TRUE(d.rect().contains(w->geometry())) << w->metaObject()->className();
-    for (QLabel *l : d.findChildren<QLabel *>()) {
-      if (l != label && l->y() > label->y()) {
-        EXPECT_GE(l->y(), label->geometry().bottom());
-      }
-    }
-  }
+TEST_F(QtWindows, TheConfigurationDialogFollowsItsTableAndOnlyTheFocusedButtonTakesEnter) {
+  clsSerialPortConfigINI store;
+  store.FileNameINI("Serial.ini");
+  store.ComControl(&comm);
+  qt::QtConfigSerialWindow config(nullptr, [](auto) -> std::string { return "/dev/<b>S1</b>"; });
+  config.Form().clsSerialPortConfig = &store;
+  config.Form().InitForm();
+  QDialog &d = config.Dialog();
+  d.show();
+  const auto lists = d.findChildren<QComboBox *>();
+  ASSERT_EQ(lists.size(), 5);
+  EXPECT_EQ((Texts{d.windowTitle(), lists[0]->currentText(), lists[4]->currentText(),
+                   lists[1]->toolTip(), ByText(d, "/dev/<b>S1</b>") ? "device" : "none",
+                   QString::number(MarkupShownPlain(d))}),
+            (Texts{"Serial Port Configuration", "COM2", "19200", "These Value Is Hard-Coded",
+                   "device", "1"}));
+  EXPECT_FALSE(lists[0]->isEditable() || d.minimumSize() != d.maximumSize());
+  QPushButton *ok = ByText<QPushButton>(d, "&OK");
+  EXPECT_EQ(ok->nextInFocusChain(), ByText<QPushButton>(d, "&Cancel"));
+  lists[4]->setCurrentIndex(0);
+  QTest::keyClick(&d, Qt::Key_Escape);
+  EXPECT_TRUE(d.isVisible());
+  ok->setFocus();
+  QTest::keyClick(ok, Qt::Key_Return);
+  EXPECT_FALSE(d.isVisible());
+  std::string port, settings;
+  EXPECT_TRUE(store.SettingsRetrieve(port, settings) && settings == "115200,N,8,1") << settings;
 }
 
-TEST_F(QtWindows, AboutBoxUnloadsOnOkAndShowsTheVersion) {
-  FakeShell shell;
-  qt::QtAboutWindow about(clock, appInfo, shell);
-  EXPECT_TRUE(about.Loaded());
-  EXPECT_EQ(about.Widget().width(), (6780 + 7) / 15);
-  EXPECT_TRUE(ByText<QLabel>(about.Widget(), "Version 0.1 - January 13, 2009 (Alpha)"));
+TEST_F(QtWindows, TheAboutBoxOpensOverTheWindowAndADoubleClickOnlyOnItsBackgroundUnloadsIt) {
+  qt::MainWindow &main = Main(false);
+  main.move(40, 30);
+  qt::QtAboutWindow about(clock, appInfo, shell, &main);
+  QWidget &w = about.Widget();
+  QLabel *version = ByText(w, "Version 0.1 - January 13, 2009 (Alpha)");
+  ASSERT_TRUE(version && w.width() == (6780 + 7) / 15);
   about.ShowModeless();
-  EXPECT_TRUE(about.Widget().isVisible());
-  QTest::mouseClick(ByText<QPushButton>(about.Widget(), "&Website"), Qt::LeftButton);
-  EXPECT_EQ(shell.opened.size(), 1u);
-  QTest::mouseClick(ByText<QPushButton>(about.Widget(), "&OK"), Qt::LeftButton);
-  EXPECT_FALSE(about.Loaded());
-  EXPECT_FALSE(about.Widget().isVisible());
+  EXPECT_LE((w.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(), 4);
+  QTest::mouseDClick(version, Qt::LeftButton);
+  QTest::mouseDClick(w.childAt(2, 2), Qt::LeftButton); // the banner
+  EXPECT_TRUE(about.Loaded() && w.isVisible());
+  QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() - 4, w.height() - 4));
+  EXPECT_FALSE(about.Loaded() || w.isVisible());
+}
+
+TEST_F(QtWindows, TheStartLineHasTheShortDateAndTheLongTimeWithoutAZone) {
+  const QLocale original;
+  for (const auto &[locale, text] :
+       {std::pair(QLocale(QLocale::English, QLocale::UnitedStates), "12/5/26 3:46:54 AM"),
+        std::pair(QLocale(QLocale::German, QLocale::Germany), "05.12.26 03:46:54")}) {
+    QLocale::setDefault(locale);
+    EXPECT_EQ(qt::QtClock().DefaultDateTimeText(clock.now), text);
+  }
+  QLocale::setDefault(original);
 }
 
 } // namespace
 } // namespace kestrel::test
 
-// The application object must outlive every widget and be gone before the
-// program's static objects are, so it lives in main.
+// The application outlives every widget and is gone before static objects are.
 int main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  // Headless unless told otherwise, listing the tests included.
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
