@@ -11,8 +11,11 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -268,6 +271,51 @@ TEST_F(QtWindows, TheStartLineHasTheShortDateAndTheLongTimeWithoutAZone) {
   QLocale::setDefault(original);
 }
 
+// However the model was cut and appended to between repaints, the view shows exactly its text
+// (less CRs), repaints are coalesced, a held selection survives, and the view follows the end
+// unless scrolled up.
+TEST_F(QtWindows, TheDisplayShowsTheModelThroughFloodsKeepsASelectionAndFollowsTheEnd) {
+  const struct {
+    const char *chunk;
+    int times;
+  } floods[] = {{"line of text 0123456789\r\n", 2000}, {"abcdefghijklm", 2000}, {"x\n", 700}};
+  for (const auto &flood : floods) {
+    qt::MainWindow &w = Main();
+    const int repaints = w.Display().Repaints();
+    for (int i = 0; i < flood.times; ++i)
+      (comm.Receive(flood.chunk), i % 97 ? void() : w.Display().Sync());
+    Settle(150);
+    EXPECT_LE(w.Display().Repaints() - repaints, 25) << flood.chunk;
+    w.Display().Sync();
+    EXPECT_EQ(w.Display().toPlainText(),
+              QString::fromStdString(std::string(w.Model().Text())).remove('\r'));
+    w.Logic().cmdClearDisplay_Click(), comm.Receive("after\r\n"), w.Display().Sync();
+    EXPECT_EQ(w.Display().toPlainText(), "after\n");
+  }
+  qt::MainWindow &w = Main();
+  w.resize(900, 500);
+  auto flood = [&](const char *what, int n) {
+    for (int i = 0; i < n; ++i)
+      comm.Receive(what + std::to_string(i) + " " + std::string(60, '.') + "\r\n"), Settle(2);
+    Settle(60), w.Display().Sync();
+  };
+  flood("quiet ", 20);
+  w.Display().setTextCursor(w.Display().document()->find("quiet 15 ."));
+  flood("busy ", 40);
+  w.Display().copy();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "quiet 15 .");
+  flood("trimmed ", 200);
+  QScrollBar *bar = w.Display().verticalScrollBar();
+  EXPECT_TRUE(bar->maximum() > 0 && bar->value() == bar->maximum());
+  QTest::mouseClick(w.Display().viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+  flood("more ", 30);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  bar->setValue(bar->maximum() - 10);
+  auto top = [&] { return w.Display().cursorForPosition(QPoint(0, 0)).block().text(); };
+  const QString before = top();
+  flood("later ", 20);
+  EXPECT_TRUE(bar->value() < bar->maximum() && top() == before);
+}
 } // namespace
 } // namespace kestrel::test
 
