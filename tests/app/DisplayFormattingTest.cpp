@@ -1,6 +1,5 @@
-// What received bytes do to the display and the log line: the rules a reader
-// needs to see, then the window's fast formatter against the plain model on
-// random streams, chunking and settings.
+// What received bytes do to the display and the log line: the rules, then the
+// fast formatter against the plain model on random streams and settings.
 #include "ReferenceFormatter.h"
 #include "SystemRoutines.h"
 #include "TerminalFixture.h"
@@ -55,10 +54,8 @@ protected:
   std::mt19937 rng{static_cast<unsigned>(GetParam())};
 };
 
-// Up to 620 lines short or long, or up to 14000 bytes of noise, of text with
-// a few codes, or of text without a line break, in chunks of any size, with
-// the settings, the log and the clock changing and status lines coming between
-// them: the same display, line state, log line and log file.
+// Lines, noise, text with a few codes or without a break, in chunks of any size,
+// settings, log and clock changing between: the same display, state and log.
 TEST_P(FormatterMatchesModel, OnRandomStreams) {
   Load();
   ReferenceFormatter ref{t->clock};

@@ -16,19 +16,16 @@ const std::string kStarted = "2026/12/05 03:46:54\t*** Logging Started ***\r\n";
 
 class LogTest : public TerminalTest {
 protected:
-  // The box's tick and caption, whether logging is on, and the file chosen.
-  std::string State() const {
+  std::string State() const { // the box's tick and caption, logging on, the file
     return std::to_string(t->chkLogEnabled.Value()) + t->chkLogEnabled.Caption() + "|" +
            std::to_string(t->frm.LogEnabled()) + "|" + t->frm.LogFilePath();
   }
 };
 
-// The chooser's set-up; a cancel changes nothing, and with no file chosen
-// clearing the box asks as well. Each tick, and UpdateLogCheckCaption, which
-// leaves the box alone, writes a start line; what comes while logging is off
-// is not logged, but the collected part of a line is kept. Another file chosen
-// takes the next line at once, the caption staying. LogFileWrite appends one
-// line a call, with or without the time.
+// A cancel changes nothing; with no file chosen clearing the box asks too. Each
+// tick (or UpdateLogCheckCaption, box untouched) writes a start line; while
+// logging is off nothing is logged but the collected part of the line stays.
+// Another file chosen takes the next line at once, the caption staying.
 TEST_F(LogTest, ChoosingTheFileAndSwitchingLogging) {
   Load();
   const std::string a = dir.File("a.txt"), b = dir.File("b.txt"), at58 = "2026/12/05 03:46:58\t";
@@ -66,9 +63,8 @@ TEST_F(LogTest, ChoosingTheFileAndSwitchingLogging) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3); // a, b, ini
 }
 
-// Met at the start line or, the folder removed, in the middle of received
-// data. Logging goes off before the message shows, so nothing while it is open
-// reports again.
+// At the start line or, the folder removed, amid received data; logging goes
+// off before the message shows, so nothing while it is open reports again.
 TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
   ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
   for (const auto &[path, detail] :
@@ -101,9 +97,8 @@ TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
   }
 }
 
-// A disk that fills up in the middle of a line: the part written is cut off
-// again, so the file keeps whole lines only and the next start line begins a
-// line of its own. The file size limit, in a child process, stands in for it.
+// A disk full mid-line (a file size limit in a child process): the part written
+// is cut off again, so the file keeps whole lines only.
 TEST_F(LogTest, ALineThatDoesNotFitIsCutOffAndTheFileStaysWhole) {
   Load();
   const std::string path = LogTo("full.txt"), before = ReadFile(path);

@@ -1,6 +1,5 @@
-// Start-up with no, stored and unusable settings, the port button and the
-// status panels, Exit and Terminate, the dialogs, the control's events, typing
-// and the output lines.
+// Start-up and its settings, the port button and status panels, Exit and
+// Terminate, the dialogs, the control's events, typing and the output lines.
 #include "SystemRoutines.h"
 #include "TerminalFixture.h"
 #include "clsSerialPortConfigINI.h"
@@ -38,9 +37,8 @@ TEST_F(TerminalTest, UnusableSettingsFileIsReportedAndLeftAlone) {
   }
 }
 
-// The first start shows the start line only. A failed open says why in the
-// box's detail and leaves the button; with nothing stored nothing was tried,
-// so not the words of the start-up scan.
+// The first start shows the start line only. A failed open says why and leaves
+// the button; with nothing stored nothing was tried (not the start-up's words).
 TEST_F(TerminalTest, FirstStartAndAPortThatWillNotOpen) {
   const std::string box = "Please Update Serial Port Information|kestrel-terminal - Unable to "
                           "Initialize Serial Port|0|",

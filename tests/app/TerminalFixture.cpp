@@ -8,7 +8,6 @@ TerminalTest::TerminalTest() {
   t = std::make_unique<Terminal>();
   t->appInfo.folder = dir.Path();
 }
-
 TerminalTest::~TerminalTest() {
   t.reset();
   ApplicationFolder("");

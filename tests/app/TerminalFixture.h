@@ -24,12 +24,10 @@ template <class Comm> struct TerminalOn {
                            appInfo, host}) {
     MSComm1.OnComm([this] { frm.MSComm1_OnComm(); });
   }
-  FakeCheckBox chkLogEnabled{"Log To: "};
-  FakeButton cmdClearDisplay{"Clear Display"};
+  FakeCheckBox chkLogEnabled{"Log To: "}, chkAutoClear{"Automatically Clear Display"};
+  FakeButton cmdClearDisplay{"Clear Display"}, cmdOpenPort{"OpenPort"};
   TextDisplay rtfData;
-  FakeCheckBox chkAutoClear{"Automatically Clear Display"};
   FakeTextBox txtSize{"0"};
-  FakeButton cmdOpenPort{"OpenPort"};
   FakeStatusBar sbTop;
   FakeFileChooser cdlgTop;
   Comm MSComm1;
@@ -43,7 +41,6 @@ template <class Comm> struct TerminalOn {
 };
 
 using Terminal = TerminalOn<FakeCommControl>;
-
 inline std::string Ini(const std::string &port, const std::string &settings = "9600,N,8,1") {
   return "[SerialPort]\r\nPort=" + port + "\r\nSettings=" + settings + "\r\n";
 }
