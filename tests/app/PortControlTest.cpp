@@ -1,204 +1,164 @@
-// The port button, the status panels, the control's events, typing and the
-// output lines.
+// Start-up and its settings, the port button and status panels, Exit and
+// Terminate, the dialogs, the control's events, typing and the output lines.
+#include "SystemRoutines.h"
 #include "TerminalFixture.h"
+#include "clsSerialPortConfigINI.h"
+#include <filesystem>
 
 namespace kestrel::test {
-namespace {
 
-class PortTest : public TerminalTest {
-protected:
-  void LoadWithPort(FakeCommControl::PortState state) {
+using State = FakeCommControl::PortState;
+const std::string kStartLine = "kestrel-terminal Started 12/05/2026 03:46:54\r\n",
+                  kActive = "Serial Port Active|Com1 - 19200,N,8,1|1|Close Port|1";
+
+// The program starts, the port does not open, the user is told, and the file
+// (or a folder in its place) is left exactly as it was.
+TEST_F(TerminalTest, UnusableSettingsFileIsReportedAndLeftAlone) {
+  const std::string path = dir.File("Serial.ini");
+  t->MSComm1.Port(1, State::Free);
+  t->MSComm1.Port(3, State::Free);
+  for (const std::string &content :
+       {std::string("[SerialPort\r\nPort=COM\x01\r\n\xff\xfe=\r\n"), std::string(10u << 20, '\x01'),
+        std::string("\177ELF\2\1\1\0\0\0[SerialPort]\0Port=1", 27),
+        Ini("1") + std::string(17u << 20, ' '), Ini("99999"), Ini("-1"), Ini("COM3"),
+        Ini("1", "9600,X,8,1"), std::string()}) {
+    if (content.empty())
+      std::filesystem::remove(path), std::filesystem::create_directory(path);
+    else
+      WriteFile(path, content);
+    t->messageBox.shown.clear();
+    Load();
+    t->frm.cmdOpenPort_Click();
+    EXPECT_EQ(Display() + Panels().back() + t->messageBox.shown.at(0).text,
+              kStartLine + "0Please Update Serial Port Information")
+        << content.substr(0, 40);
+    EXPECT_EQ(t->messageBox.shown.size(), 1u);
+    EXPECT_TRUE(content.empty() ? std::filesystem::is_directory(path) : ReadFile(path) == content);
+  }
+}
+
+// The first start shows the start line only. A failed open says why and leaves
+// the button; with nothing stored nothing was tried (not the start-up's words).
+TEST_F(TerminalTest, FirstStartAndAPortThatWillNotOpen) {
+  const std::string box = "Please Update Serial Port Information|kestrel-terminal - Unable to "
+                          "Initialize Serial Port|0|",
+                    panel = "Update Serial Port Configuration under Options|";
+  Load();
+  EXPECT_EQ(Display() + Panels() + Boxes(), kStartLine + "| |1|OpenPort|0");
+  EXPECT_TRUE(t->frm.LineStart() && t->frm.LineCount() == 0 && t->MSComm1.RThreshold() == 1 &&
+              FileExists(dir.File("Serial.ini")));
+  EXPECT_EQ(t->frm.SerialConfig()->ComControl(), &t->MSComm1);
+  t->frm.cmdOpenPort_Click();
+  EXPECT_EQ(Boxes() + Panels(),
+            box + "No port was opened: no serial port is stored yet.\n" + panel + " |1|OpenPort|0");
+  for (auto [state, detail] : {std::pair{State::Busy, "Device or resource busy"},
+                               {State::Denied, "Permission denied"},
+                               {State::Absent, "/dev/fake1: no such device"}}) {
+    t->messageBox.shown.clear();
     t->MSComm1.Port(1, state);
     Load("1", "19200,N,8,1");
+    t->frm.cmdOpenPort_Click();
+    EXPECT_EQ(Boxes() + Panels(), box + detail + "\n" + panel + "Com1 - 19200,N,8,1|0|OpenPort|0");
   }
-};
+}
 
-TEST_F(PortTest, NothingStoredOpenFailsWithAMessageAndKeepsTheCaption) {
-  Load();
+// Stored settings show greyed until the port opens. Exit ends at once, the
+// port left open; Terminate releases the settings.
+TEST_F(TerminalTest, OpenCloseVanishExitAndTerminateShowInThePanels) {
+  t->MSComm1.Port(1, State::Free);
+  Load("1", "19200,N,8,1");
+  EXPECT_EQ(Panels() + std::to_string(t->sbTop.refreshes > 0), "|Com1 - 19200,N,8,1|0|OpenPort|01");
   t->frm.cmdOpenPort_Click();
-  ASSERT_EQ(t->messageBox.shown.size(), 1u);
-  const auto &box = t->messageBox.shown[0];
-  EXPECT_EQ(box.text, "Please Update Serial Port Information");
-  EXPECT_EQ(box.title, "kestrel-terminal - Unable to Initialize Serial Port");
-  EXPECT_EQ(box.icon, MessageIcon::Exclamation);
-  // Not the words of the start-up scan's last try: nothing was attempted.
-  EXPECT_EQ(box.detail, "No port was opened: no serial port is stored yet.");
-  EXPECT_EQ(t->sbTop.PanelText(1), "Update Serial Port Configuration under Options");
-  EXPECT_EQ(t->sbTop.PanelText(2), " ");
-  EXPECT_EQ(t->cmdOpenPort.Caption(), "OpenPort");
-  EXPECT_FALSE(t->MSComm1.PortOpen());
-}
-
-struct FailCase {
-  const char *name;
-  FakeCommControl::PortState state;
-  const char *detail;
-};
-
-void PrintTo(const FailCase &c, std::ostream *os) {
-  *os << c.name;
-}
-
-class PortWontOpen : public PortTest, public testing::WithParamInterface<FailCase> {};
-
-TEST_P(PortWontOpen, SaysWhyInTheDetail) {
-  LoadWithPort(GetParam().state);
+  EXPECT_EQ(Panels() + Boxes() + t->MSComm1.Settings(), kActive + "19200,N,8,1");
   t->frm.cmdOpenPort_Click();
-  ASSERT_EQ(t->messageBox.shown.size(), 1u);
-  EXPECT_EQ(t->messageBox.shown[0].text, "Please Update Serial Port Information");
-  EXPECT_EQ(t->messageBox.shown[0].detail, GetParam().detail);
-  EXPECT_EQ(t->sbTop.PanelText(1), "Update Serial Port Configuration under Options");
-  EXPECT_EQ(t->sbTop.PanelText(2), "Com1 - 19200,N,8,1");
-  EXPECT_FALSE(t->sbTop.PanelEnabled(2));
-  EXPECT_EQ(t->cmdOpenPort.Caption(), "OpenPort");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Port, PortWontOpen,
-    testing::Values(FailCase{"Busy", FakeCommControl::PortState::Busy, "Device or resource busy"},
-                    FailCase{"Denied", FakeCommControl::PortState::Denied, "Permission denied"},
-                    FailCase{"Absent", FakeCommControl::PortState::Absent,
-                             "/dev/fake1: no such device"}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST_F(PortTest, OpenAndCloseUpdateThePanelsAndTheCaption) {
-  LoadWithPort(FakeCommControl::PortState::Free);
-  t->frm.cmdOpenPort_Click();
-  EXPECT_TRUE(t->MSComm1.PortOpen());
-  EXPECT_TRUE(t->messageBox.shown.empty());
-  EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Active");
-  EXPECT_EQ(t->sbTop.PanelText(2), "Com1 - 19200,N,8,1");
-  EXPECT_TRUE(t->sbTop.PanelEnabled(2));
-  EXPECT_EQ(t->cmdOpenPort.Caption(), "Close Port");
-  EXPECT_EQ(t->MSComm1.Settings(), "19200,N,8,1");
-
-  t->frm.cmdOpenPort_Click();
-  EXPECT_FALSE(t->MSComm1.PortOpen());
-  EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Closed");
-  EXPECT_FALSE(t->sbTop.PanelEnabled(2));
-  EXPECT_EQ(t->cmdOpenPort.Caption(), "Open Port");
-}
-
-TEST_F(PortTest, PortStatusUpdateReportsWhetherThePortReachedTheState) {
-  LoadWithPort(FakeCommControl::PortState::Busy);
-  EXPECT_TRUE(t->frm.PortStatusUpdate());
-  EXPECT_FALSE(t->frm.PortStatusUpdate(true, true));
-  EXPECT_TRUE(t->frm.PortStatusUpdate(true, false));
-  t->MSComm1.Port(1, FakeCommControl::PortState::Free);
-  EXPECT_TRUE(t->frm.PortStatusUpdate(true, true));
-  EXPECT_TRUE(t->sbTop.PanelEnabled(2));
-}
-
-TEST_F(PortTest, VanishedDeviceShowsTheClosedPortAndCanBeOpenedAgain) {
-  LoadWithPort(FakeCommControl::PortState::Free);
+  EXPECT_EQ(Panels(), "Serial Port Closed|Com1 - 19200,N,8,1|0|Open Port|0");
   t->frm.cmdOpenPort_Click();
   Receive("before\n");
   t->MSComm1.Vanish();
   t->frm.MSComm1_Closed();
-  EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Closed");
-  EXPECT_EQ(t->cmdOpenPort.Caption(), "Open Port");
-  EXPECT_EQ(t->sbTop.PanelText(2), "Com1 - 19200,N,8,1");
-  EXPECT_FALSE(t->sbTop.PanelEnabled(2));
-  EXPECT_EQ(Shown(), "before\r\n");
-  // Typing into a port that is gone sends nothing and says nothing.
+  EXPECT_EQ(Panels() + Shown(), "Serial Port Closed|Com1 - 19200,N,8,1|0|Open Port|0before\r\n");
   for (std::int16_t key : {std::int16_t{'a'}, std::int16_t{13}})
-    t->frm.rtfData_KeyPress(key);
-  EXPECT_EQ(t->MSComm1.sent, "");
-  EXPECT_TRUE(t->messageBox.shown.empty());
-
+    t->frm.rtfData_KeyPress(key); // into a port that is gone: nothing sent, nothing said
   t->frm.cmdOpenPort_Click();
-  ASSERT_EQ(t->messageBox.shown.size(), 1u);
-  EXPECT_EQ(t->messageBox.shown[0].detail, "/dev/fake1: no such device");
-  t->MSComm1.Port(1, FakeCommControl::PortState::Free);
+  EXPECT_EQ(t->MSComm1.sent + t->messageBox.shown.at(0).detail, "/dev/fake1: no such device");
+  t->MSComm1.Port(1, State::Free);
   t->frm.cmdOpenPort_Click();
-  EXPECT_EQ(t->cmdOpenPort.Caption(), "Close Port");
+  t->frm.mnuFileEnd_Click();
+  EXPECT_EQ(Panels() + std::to_string(t->host.ends), kActive + "1");
+  EXPECT_NE(t->frm.SerialConfig(), nullptr);
+  t->frm.Form_Terminate();
+  EXPECT_TRUE(t->frm.SerialConfig() == nullptr && t->frm.PortStatusUpdate(true, true));
+  EXPECT_EQ(Panels(), "Serial Port Active| |1|Close Port|1");
 }
 
-struct EventCase {
-  const char *name;
-  int kind;
-  std::string line;
-};
-
-void PrintTo(const EventCase &c, std::ostream *os) {
-  *os << c.name;
+// New settings are saved at once but shown when the port next opens.
+TEST_F(TerminalTest, ConfigurationIsSavedButPanelTwoWaitsForThePort) {
+  t->MSComm1.Port(1, State::Free);
+  t->MSComm1.Port(3, State::Free);
+  Load("1", "19200,N,8,1");
+  t->host.configWhileShown = [](FakeConfigSerialWindow &w) {
+    EXPECT_TRUE(w.lists[ListPort].Text() == "COM1" && w.lists[ListPort].Choose("COM3") &&
+                w.lists[ListBaud].Choose("115200") && w.lists[ListParity].Choose("Even"));
+    w.form.cmdOK_Click(0);
+  };
+  t->frm.mnuOptionSerialPort_Click();
+  EXPECT_EQ(ReadFile(dir.File("Serial.ini")) + Panels(),
+            Ini("3", "115200,E,8,1") + "|Com1 - 19200,N,8,1|0|OpenPort|0");
+  t->frm.cmdOpenPort_Click();
+  EXPECT_EQ(t->MSComm1.opened, std::vector<int>{3});
+  EXPECT_EQ(Panels(), "Serial Port Active|Com3 - 115200,E,8,1|1|Close Port|1");
 }
 
-class CommEvents : public TerminalTest, public testing::WithParamInterface<EventCase> {};
-
-TEST_P(CommEvents, ShowTheirStatusLineOrNothing) {
+TEST_F(TerminalTest, AboutOpensModelessAndClosesItselfAfterFiveSeconds) {
   Load();
-  t->cdlgTop.WillChoose(dir.File("log.txt"));
-  ClickLog(true);
-  std::string logStart = ReadFile(dir.File("log.txt"));
+  t->frm.mnuHelpAbout_Click();
+  ASSERT_TRUE(t->host.about);
+  t->host.about->tmrClose.Advance(4999);
+  EXPECT_EQ(t->host.about->shown * 10 + t->host.about->window.unloads, 10);
+  t->host.about->tmrClose.Advance(1);
+  EXPECT_EQ(t->host.about->window.unloads, 1);
+}
+
+// Of every event code only the status changes and line errors show a line,
+// and only while pin status is not ignored.
+TEST_F(TerminalTest, CommEventsShowTheirStatusLineOrNothing) {
+  Load();
+  const std::string shown = "rxCTS Changed State\r\nDSR Changed State\r\nCD Changed State\r\n"
+                            "Ring Changed State\r\nError-Framing\r\nError-Overrun\r\n"
+                            "Error-Rx Overflow\r\nError-Parity\r\n";
   Receive("rx");
-  t->MSComm1.Raise(GetParam().kind);
-  EXPECT_EQ(Shown(), "rx");
-  t->frm.mnuOptionIgnorePinStatus_Click();
-  EXPECT_FALSE(t->mnuOptionIgnorePinStatus.Checked());
-  t->MSComm1.Raise(GetParam().kind);
-  const std::string &line = GetParam().line;
-  EXPECT_EQ(Shown(), line.empty() ? "rx" : "rx" + line + "\r\n");
-  EXPECT_EQ(ReadFile(dir.File("log.txt")),
-            line.empty() ? logStart : logStart + "2026/12/05 03:46:54\trx" + line + "\r\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Events, CommEvents,
-    testing::Values(
-        EventCase{"Send", comEvSend, ""}, EventCase{"CTS", comEvCTS, "CTS Changed State"},
-        EventCase{"DSR", comEvDSR, "DSR Changed State"},
-        EventCase{"CD", comEvCD, "CD Changed State"},
-        EventCase{"Ring", comEvRing, "Ring Changed State"}, EventCase{"EOF", comEvEOF, ""},
-        EventCase{"Break", comEventBreak, ""}, EventCase{"CTSTO", comEventCTSTO, ""},
-        EventCase{"DSRTO", comEventDSRTO, ""}, EventCase{"Frame", comEventFrame, "Error-Framing"},
-        EventCase{"Overrun", comEventOverrun, "Error-Overrun"}, EventCase{"CDTO", comEventCDTO, ""},
-        EventCase{"RxOver", comEventRxOver, "Error-Rx Overflow"},
-        EventCase{"RxParity", comEventRxParity, "Error-Parity"},
-        EventCase{"TxFull", comEventTxFull, ""}, EventCase{"DCB", comEventDCB, ""},
-        EventCase{"Unknown", 999, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST_F(PortTest, TypingSendsOneCharacterOnlyWhileOpen) {
-  LoadWithPort(FakeCommControl::PortState::Free);
-  std::int16_t key = 'a';
-  t->frm.rtfData_KeyPress(key);
-  EXPECT_EQ(t->MSComm1.sent, "");
-  t->frm.cmdOpenPort_Click();
-  for (int code : {int{'a'}, 13, 0, -1, 0xE9, 0xFF, 256, 300}) {
-    key = static_cast<std::int16_t>(code);
-    t->frm.rtfData_KeyPress(key);
-    EXPECT_EQ(key, code);
+  for (bool ignored : {true, false}) {
+    EXPECT_EQ(t->mnuOptionIgnorePinStatus.Checked(), ignored);
+    for (int kind = 0; kind <= 1012; ++kind)
+      t->MSComm1.Raise(kind);
+    EXPECT_EQ(Shown(), ignored ? "rx" : shown);
+    t->frm.mnuOptionIgnorePinStatus_Click();
   }
-  EXPECT_EQ(t->MSComm1.sent, "a\r\xE9\xFF");
-  EXPECT_TRUE(t->messageBox.shown.empty());
 }
 
-TEST_F(PortTest, RtsAndDtrFollowTheirMenuItems) {
-  LoadWithPort(FakeCommControl::PortState::Free);
-  t->frm.mnuRTSLevel_Click();
-  EXPECT_TRUE(t->mnuRTSLevel.Checked());
-  EXPECT_TRUE(t->MSComm1.RTSEnable());
-  t->frm.mnuRTSLevel_Click();
-  EXPECT_FALSE(t->mnuRTSLevel.Checked());
-  EXPECT_FALSE(t->MSComm1.RTSEnable());
-
-  // Every open starts with RTS low whatever the item shows.
-  t->frm.mnuRTSLevel_Click();
-  t->frm.cmdOpenPort_Click();
-  EXPECT_TRUE(t->mnuRTSLevel.Checked());
-  EXPECT_FALSE(t->MSComm1.RTSEnable());
-  t->frm.mnuRTSLevel_Click();
-  EXPECT_FALSE(t->MSComm1.RTSEnable());
-  t->frm.mnuRTSLevel_Click();
-  EXPECT_TRUE(t->MSComm1.RTSEnable());
-
-  t->frm.mnuDTRLevel_Click();
-  EXPECT_TRUE(t->mnuDTRLevel.Checked());
-  EXPECT_TRUE(t->MSComm1.DTREnable());
-  t->frm.mnuDTRLevel_Click();
-  EXPECT_FALSE(t->MSComm1.DTREnable());
+// Typing (k) sends one character, only while open; RTS (R) and DTR (D) follow
+// their items, every open (O) starting with RTS low whatever its item shows.
+// Each step shows RTS's tick and line, then DTR's.
+TEST_F(TerminalTest, TypingAndTheOutputLines) {
+  t->MSComm1.Port(1, State::Free);
+  Load("1", "19200,N,8,1");
+  std::string seen;
+  std::int16_t key = 0;
+  for (char step : std::string("kRRROkRRDD")) {
+    if (step == 'k')
+      for (int code : {int{'a'}, 13, 0, -1, 0xE9, 0xFF, 256, 300})
+        t->frm.rtfData_KeyPress(key = static_cast<std::int16_t>(code));
+    else
+      (t->frm.*(step == 'R'   ? &frmTop::mnuRTSLevel_Click
+                : step == 'D' ? &frmTop::mnuDTRLevel_Click
+                              : &frmTop::cmdOpenPort_Click))();
+    for (bool on : {t->mnuRTSLevel.Checked(), t->MSComm1.RTSEnable(), t->mnuDTRLevel.Checked(),
+                    t->MSComm1.DTREnable()})
+      seen += on ? '1' : '0';
+    seen += ' ';
+  }
+  EXPECT_EQ(seen, "0000 1100 0000 1100 1000 1000 0000 1100 1111 1100 ");
+  EXPECT_EQ(t->MSComm1.sent + Boxes(), "a\r\xE9\xFF");
 }
 
-} // namespace
 } // namespace kestrel::test

@@ -1,5 +1,4 @@
-// The terminal window on fake controls, with its settings file in a fresh
-// temporary folder, for the window's tests.
+// The terminal window on fake controls, its settings file in a fresh folder.
 #pragma once
 
 #include "FakeCommControl.h"
@@ -8,12 +7,8 @@
 #include "TempDir.h"
 #include "TextDisplay.h"
 #include "frmTop.h"
-
 #include <gtest/gtest.h>
-
 #include <memory>
-#include <string>
-#include <utility>
 
 namespace kestrel::test {
 
@@ -29,20 +24,15 @@ template <class Comm> struct TerminalOn {
                            appInfo, host}) {
     MSComm1.OnComm([this] { frm.MSComm1_OnComm(); });
   }
-
-  FakeCheckBox chkLogEnabled{"Log To: "};
-  FakeButton cmdClearDisplay{"Clear Display"};
+  FakeCheckBox chkLogEnabled{"Log To: "}, chkAutoClear{"Automatically Clear Display"};
+  FakeButton cmdClearDisplay{"Clear Display"}, cmdOpenPort{"OpenPort"};
   TextDisplay rtfData;
-  FakeCheckBox chkAutoClear{"Automatically Clear Display"};
   FakeTextBox txtSize{"0"};
-  FakeButton cmdOpenPort{"OpenPort"};
   FakeStatusBar sbTop;
   FakeFileChooser cdlgTop;
   Comm MSComm1;
-  FakeMenuItem mnuOptionAddTime{false};
-  FakeMenuItem mnuOptionIgnorePinStatus{true};
-  FakeMenuItem mnuRTSLevel{false};
-  FakeMenuItem mnuDTRLevel{false};
+  FakeMenuItem mnuOptionAddTime{false}, mnuOptionIgnorePinStatus{true};
+  FakeMenuItem mnuRTSLevel{false}, mnuDTRLevel{false};
   FakeMessageBox messageBox;
   FakeClock clock;
   FakeAppInfo appInfo;
@@ -51,21 +41,41 @@ template <class Comm> struct TerminalOn {
 };
 
 using Terminal = TerminalOn<FakeCommControl>;
+inline std::string Ini(const std::string &port, const std::string &settings = "9600,N,8,1") {
+  return "[SerialPort]\r\nPort=" + port + "\r\nSettings=" + settings + "\r\n";
+}
 
 class TerminalTest : public testing::Test {
 protected:
   TerminalTest();
   ~TerminalTest() override;
-
   // Form_Load, with Serial.ini written first when port is not empty.
   void Load(const std::string &port = {}, const std::string &settings = {});
-  // Ticks or clears the log box as the user does, choosing path first when
-  // the chooser will be asked.
-  void ClickLog(bool ticked);
+  // Ticks or clears the log box as the user does; the chooser is asked when no file is set.
+  void ClickLog(bool ticked) { t->chkLogEnabled.Value(ticked), t->frm.chkLogEnabled_Click(); }
+  std::string LogTo(const std::string &name) { // chooses that file in dir, ticks the box
+    t->cdlgTop.WillChoose(dir.File(name)), ClickLog(true);
+    return dir.File(name);
+  }
   void Receive(const std::string &bytes) { t->MSComm1.Receive(bytes); }
   std::string Display() const { return std::string(t->rtfData.Text()); }
-  // The display without the start line.
-  std::string Shown() const;
+  std::string Shown() const { // the display without the start line
+    return Display().rfind(startLine, 0) == 0 ? Display().substr(startLine.size()) : Display();
+  }
+  // "panel 1|panel 2|panel 2 enabled|port button|port open", flags as 0 or 1.
+  std::string Panels() const {
+    return t->sbTop.PanelText(1) + "|" + t->sbTop.PanelText(2) + "|" +
+           std::to_string(t->sbTop.PanelEnabled(2)) + "|" + t->cmdOpenPort.Caption() + "|" +
+           std::to_string(t->MSComm1.PortOpen());
+  }
+  // The messages shown, "text|title|icon number|detail" and a line feed each.
+  std::string Boxes() const {
+    std::string text;
+    for (const auto &box : t->messageBox.shown)
+      text += box.text + "|" + box.title + "|" + std::to_string(int(box.icon)) + "|" + box.detail +
+              "\n";
+    return text;
+  }
 
   TempDir dir;
   std::unique_ptr<Terminal> t;
