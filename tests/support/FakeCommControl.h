@@ -1,15 +1,10 @@
-// A scriptable communications control: the test says which port numbers are present, absent, busy
-// or denied, queues data and events for delivery, and reads what the logic did.
+// A communications control on scripted ports (absent, free, busy, denied), data and events.
 #pragma once
 #include "CommControl.h"
 #include "FakeControls.h"
 #include <regex>
+#include <utility>
 namespace kestrel::test {
-// clang-format off
-// A property whose setter fails with the error its check gives, or else stores the value.
-#define KT_COMM_PROPERTY(T, Name, field, check) T Name() const override { return field; } \
-  int Name(Arg<T> value) override { const int error = check; return error ? error : Set(field, value); }
-// clang-format on
 class FakeCommControl : public ICommControl {
 public:
   enum class PortState { Absent, Free, Busy, Denied };
@@ -18,7 +13,6 @@ public:
                    open_       ? Fail(comPortOpenNoChange, "the port is open")
                    : value < 1 ? Fail(comInvalidPortNumber, "no such port")
                                : 0);
-  // Accepts "digits,letter,digits,digits" with parity N, E, O, M or S.
   KT_COMM_PROPERTY(std::string, Settings, settings_,
                    std::regex_match(value, std::regex("[0-9]+,[NEOMSneoms],[0-9]+,[0-9]+"))
                        ? 0
@@ -36,8 +30,7 @@ public:
   std::string Input() override {
     const std::size_t n =
         inputLen_ ? std::min<std::size_t>(inputLen_, input_.size()) : input_.size();
-    std::string out = input_.substr(0, n);
-    return input_.erase(0, n), out;
+    return std::exchange(input_, input_.substr(n)).substr(0, n);
   }
   std::int16_t CommEvent() const override { return commEvent_; }
   void OnComm(std::function<void()> handler) override { handler_ = std::move(handler); }
@@ -55,14 +48,12 @@ public:
     l = open_ ? ModemLines{inputs.cts, inputs.dsr, inputs.cd, inputs.ri, rts_, dtr_} : ModemLines{};
     return open_ ? comNoError : comPortNotOpen;
   }
-  // Queues received bytes and raises one receive event.
   void Receive(const std::string &bytes) { input_ += bytes, Raise(comEvReceive); }
   void Raise(int kind) {
     commEvent_ = static_cast<std::int16_t>(kind), handler_ ? handler_() : void();
   }
-  // The device disappears: the port closes by itself.
-  void Vanish() { PortOpen(false), ports[commPort_] = PortState::Absent; }
-  // Bytes not yet gone out stay pending (and in sent) until Drain lets them go.
+  void Vanish() { PortOpen(false), ports[commPort_] = PortState::Absent; } // closes by itself
+  // Output stays pending (and in sent) until Drain lets it go.
   void Drain(std::size_t bytes) { pending -= std::min(bytes, pending); }
   std::map<int, PortState> ports;
   std::string sent;                       // everything Output took

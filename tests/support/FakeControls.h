@@ -17,6 +17,9 @@ template <class T> using Arg = std::conditional_t<std::is_scalar_v<T>, T, const 
 #define KT_FAKE_CONTROL(Fake, Base, T, Name, field, ...) struct Fake : Base { \
   explicit Fake(T initial = {}) : field(std::move(initial)) {} \
   KT_FAKE_PROPERTY(T, Name, field); __VA_ARGS__ }
+// A property whose setter fails with the error its check gives, or else stores the value.
+#define KT_COMM_PROPERTY(T, Name, field, check) T Name() const override { return field; } \
+  int Name(Arg<T> value) override { const int error = check; return error ? error : Set(field, value); }
 // clang-format on
 KT_FAKE_CONTROL(FakeButton, IButton, std::string, Caption, caption);
 KT_FAKE_CONTROL(FakeLabel, ILabel, std::string, Caption, caption);
@@ -47,7 +50,6 @@ struct FakeComboBox : IComboBox {
   void ListIndex(int i) override { index = i >= 0 && i < ListCount() ? i : -1; }
   std::string Text() const override { return List(index); }
   void SetFocus() override { ++focused; }
-  // Selects the entry with this text, as the user would; false when absent.
   bool Choose(const std::string &text) {
     const auto at = std::find(items.begin(), items.end(), text) - items.begin();
     return at < ListCount() && (index = static_cast<int>(at), true);

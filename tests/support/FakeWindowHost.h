@@ -1,15 +1,12 @@
-// The platform's window loading: the configuration dialog on fake lists, "modal" while a hook the
-// test sets runs, and the About box on a fake timer.
+// Window loading: the configuration dialog "modal" while the test's hook runs; the About box.
 #pragma once
 #include "FakeControls.h"
 #include "WindowHost.h"
 #include "frmAbout.h"
 #include "frmConfigSerial.h"
-#include <memory>
 namespace kestrel::test {
 struct FakeConfigSerialWindow : IConfigSerialWindow {
   frmConfigSerial &Form() override { return form; }
-  // The hook runs as the user's time with the dialog open.
   void ShowModal() override { whileShown(*this); }
   std::array<FakeComboBox, 5> lists;
   FakeLabel lblDevice;
@@ -38,9 +35,7 @@ struct FakeWindowHost : IWindowHost {
   FakeWindowHost(IClock &clock, IAppInfo &appInfo) : clock(clock), appInfo(appInfo) {}
   std::unique_ptr<IConfigSerialWindow> LoadConfigSerial() override {
     auto window = std::make_unique<FakeConfigSerialWindow>();
-    window->whileShown = [this](auto &w) {
-      ++configShown, configWhileShown ? configWhileShown(w) : void();
-    };
+    window->whileShown = [this](auto &w) { ++configShown, configWhileShown(w); };
     return window;
   }
   IAboutWindow &LoadAbout() override {
@@ -51,8 +46,7 @@ struct FakeWindowHost : IWindowHost {
   void End() override { ++ends; }
   IClock &clock;
   IAppInfo &appInfo;
-  // Called with each configuration dialog while it is shown.
-  std::function<void(FakeConfigSerialWindow &)> configWhileShown;
+  std::function<void(FakeConfigSerialWindow &)> configWhileShown = [](auto &) {}; // while shown
   std::unique_ptr<FakeAboutWindow> about;
   int configShown = 0, ends = 0;
 };

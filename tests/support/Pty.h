@@ -1,6 +1,4 @@
-// A pseudo-terminal pair: the program opens the slave by its path as a serial device, the test
-// plays the far end on the master. Where the system gives none, Ok() is false and the test skips
-// itself.
+// A pseudo-terminal pair: the program opens the slave as a serial device, the test is the far end.
 #pragma once
 #include <cerrno>
 #include <chrono>
@@ -11,12 +9,15 @@
 #include <unistd.h>
 namespace kestrel::test {
 class Pty {
+  int master_ = -1;
+  std::string slave_;
+
 public:
   Pty() {
     int master = -1, slave = -1;
     char name[256] = {};
     if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-      return;
+      return;      // Ok() stays false and the test skips itself
     termios raw{}; // the master side passes bytes through untouched
     if (::tcgetattr(master, &raw) == 0)
       ::cfmakeraw(&raw), ::tcsetattr(master, TCSANOW, &raw);
@@ -31,7 +32,7 @@ public:
   bool Ok() const { return master_ >= 0; }
   int Master() const { return master_; }
   const std::string &SlavePath() const { return slave_; }
-  // Writes all of bytes to the master, waiting for room as needed.
+  // Writes all of bytes, waiting up to 5 s at a time for room.
   bool Write(const std::string &bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
       const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
@@ -43,7 +44,7 @@ public:
     }
     return true;
   }
-  // Reads from the master until n bytes came or the time ran out.
+  // Reads until n bytes came or the time ran out.
   std::string Read(std::size_t n, std::chrono::milliseconds within = std::chrono::seconds(5)) {
     using namespace std::chrono;
     std::string out;
@@ -54,22 +55,12 @@ public:
       if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
         break;
       const ssize_t got = ::read(master_, buf, std::min(sizeof buf, n - out.size()));
-      if (got > 0)
-        out.append(buf, static_cast<std::size_t>(got));
-      else if (got == 0 || (errno != EAGAIN && errno != EINTR))
+      if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR))
         break;
+      out.append(buf, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
     }
     return out;
   }
-  // The far end hangs up: the master is closed.
-  void Close() {
-    if (master_ >= 0)
-      ::close(master_);
-    master_ = -1;
-  }
-
-private:
-  int master_ = -1;
-  std::string slave_;
+  void Close() { master_ >= 0 ? ::close(master_) : 0, master_ = -1; } // the far end hangs up
 };
 } // namespace kestrel::test

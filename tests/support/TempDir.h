@@ -1,13 +1,13 @@
-// A fresh folder under the system's temporary folder, removed with everything in it when the
-// object ends; and whole-file reading and writing for tests.
+// A fresh temporary folder, removed with all in it at the end; and whole-file reads and writes.
 #pragma once
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <sys/stat.h>
 namespace kestrel::test {
 class TempDir {
+  std::string path_;
+
 public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-test-XXXXXX").string();
@@ -27,9 +27,6 @@ public:
   TempDir &operator=(const TempDir &) = delete;
   const std::string &Path() const { return path_; }
   std::string File(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-  std::string path_;
 };
 inline std::string ReadFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);

@@ -14,11 +14,10 @@ public:
     q_.push_back(std::move(task));
     cv_.notify_one();
   }
-  // The poster for a communications control.
   std::function<void(std::function<void()>)> Poster() {
     return [this](std::function<void()> task) { Post(std::move(task)); };
   }
-  // Runs tasks until done() holds or the time runs out; true when done() held.
+  // Runs tasks until done() holds (true) or the time runs out (false).
   bool PumpUntil(const std::function<bool()> &done,
                  std::chrono::milliseconds within = std::chrono::seconds(10)) {
     for (auto until = Clock::now() + within; !done();
@@ -27,7 +26,6 @@ public:
         return false;
     return true;
   }
-  // Runs tasks for the given time, whatever comes.
   void PumpFor(std::chrono::milliseconds span) {
     PumpUntil([] { return false; }, span);
   }
@@ -35,12 +33,12 @@ public:
 private:
   void RunOne(Clock::time_point until) {
     std::unique_lock lock(m_);
-    if (!cv_.wait_until(lock, until, [&] { return !q_.empty(); }))
-      return;
-    auto task = std::move(q_.front());
-    q_.pop_front();
-    lock.unlock();
-    task();
+    if (cv_.wait_until(lock, until, [&] { return !q_.empty(); })) {
+      auto task = std::move(q_.front());
+      q_.pop_front();
+      lock.unlock();
+      task();
+    }
   }
   std::mutex m_;
   std::condition_variable cv_;
