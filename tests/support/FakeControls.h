@@ -19,7 +19,8 @@ template <class T> using Arg = std::conditional_t<std::is_scalar_v<T>, T, const 
   KT_FAKE_PROPERTY(T, Name, field); __VA_ARGS__ }
 // A property whose setter fails with the error its check gives, or else stores the value.
 #define KT_COMM_PROPERTY(T, Name, field, check) T Name() const override { return field; } \
-  int Name(Arg<T> value) override { const int error = check; return error ? error : Set(field, value); }
+  int Name(Arg<T> value) override { \
+    const int error = check; return error ? error : Set(field, value); }
 // clang-format on
 KT_FAKE_CONTROL(FakeButton, IButton, std::string, Caption, caption);
 KT_FAKE_CONTROL(FakeLabel, ILabel, std::string, Caption, caption);
