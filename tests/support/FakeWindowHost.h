@@ -1,39 +1,29 @@
-// The platform's window loading, for tests of the terminal window: the
-// configuration dialog on fake lists, shown "modally" by a hook the test
-// sets, and the About box on a fake timer.
+// Window loading: the configuration dialog "modal" while the test's hook runs; the About box.
 #pragma once
-
 #include "FakeControls.h"
 #include "WindowHost.h"
 #include "frmAbout.h"
 #include "frmConfigSerial.h"
-
-#include <functional>
-#include <memory>
-
 namespace kestrel::test {
-
-class FakeConfigSerialWindow : public IConfigSerialWindow {
-public:
-  FakeConfigSerialWindow();
+struct FakeConfigSerialWindow : IConfigSerialWindow {
   frmConfigSerial &Form() override { return form; }
-  // Runs the test's hook as the user's time with the dialog open.
-  void ShowModal() override;
-
+  void ShowModal() override { whileShown(*this); }
   std::array<FakeComboBox, 5> lists;
   FakeLabel lblDevice;
   FakeMessageBox messageBox;
   FakeForm window;
-  frmConfigSerial form;
+  frmConfigSerial form{frmConfigSerialControls{
+      {&lists[0], &lists[1], &lists[2], &lists[3], &lists[4]}, lblDevice, messageBox, window, {}}};
   std::function<void(FakeConfigSerialWindow &)> whileShown;
 };
-
-class FakeAboutWindow : public IAboutWindow {
-public:
-  FakeAboutWindow(IClock &clock, IAppInfo &appInfo);
+struct FakeAboutWindow : IAboutWindow {
+  FakeAboutWindow(IClock &clock, IAppInfo &appInfo)
+      : form({tmrClose, lblVersion, clock, appInfo, shell, window}) {
+    tmrClose.OnTimer([this] { form.tmrClose_Timer(); });
+    form.Form_Load();
+  }
   frmAbout &Form() override { return form; }
   void ShowModeless() override { ++shown; }
-
   FakeTimer tmrClose;
   FakeLabel lblVersion;
   FakeShell shell;
@@ -41,23 +31,23 @@ public:
   frmAbout form;
   int shown = 0;
 };
-
-class FakeWindowHost : public IWindowHost {
-public:
-  FakeWindowHost(IClock &clock, IAppInfo &appInfo) : clock_(clock), appInfo_(appInfo) {}
-  std::unique_ptr<IConfigSerialWindow> LoadConfigSerial() override;
-  IAboutWindow &LoadAbout() override;
+struct FakeWindowHost : IWindowHost {
+  FakeWindowHost(IClock &clock, IAppInfo &appInfo) : clock(clock), appInfo(appInfo) {}
+  std::unique_ptr<IConfigSerialWindow> LoadConfigSerial() override {
+    auto window = std::make_unique<FakeConfigSerialWindow>();
+    window->whileShown = [this](auto &w) { ++configShown, configWhileShown(w); };
+    return window;
+  }
+  IAboutWindow &LoadAbout() override {
+    if (!about || about->window.unloads > 0)
+      about = std::make_unique<FakeAboutWindow>(clock, appInfo);
+    return *about;
+  }
   void End() override { ++ends; }
-
-  // Called with each configuration dialog while it is shown.
-  std::function<void(FakeConfigSerialWindow &)> configWhileShown;
+  IClock &clock;
+  IAppInfo &appInfo;
+  std::function<void(FakeConfigSerialWindow &)> configWhileShown = [](auto &) {}; // while shown
   std::unique_ptr<FakeAboutWindow> about;
-  int configShown = 0;
-  int ends = 0;
-
-private:
-  IClock &clock_;
-  IAppInfo &appInfo_;
+  int configShown = 0, ends = 0;
 };
-
 } // namespace kestrel::test

@@ -1,25 +1,38 @@
-// A fresh folder under the system's temporary folder, removed with everything
-// in it when the object ends; and small file helpers for tests.
+// A fresh temporary folder, removed with all in it at the end; and whole-file reads and writes.
 #pragma once
-
-#include <string>
-
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 namespace kestrel::test {
-
 class TempDir {
+  std::string path_;
+
 public:
-  TempDir();
-  ~TempDir();
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+  }
+  ~TempDir() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Tests make folders read-only; give the rights back so the tree can go.
+    for (auto it = fs::recursive_directory_iterator(path_, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+      ::chmod(it->path().c_str(), 0700);
+    ::chmod(path_.c_str(), 0700);
+    fs::remove_all(path_, ec);
+  }
   TempDir(const TempDir &) = delete;
   TempDir &operator=(const TempDir &) = delete;
   const std::string &Path() const { return path_; }
   std::string File(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-  std::string path_;
 };
-
-std::string ReadFile(const std::string &path);
-void WriteFile(const std::string &path, const std::string &bytes);
-
+inline std::string ReadFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+inline void WriteFile(const std::string &path, const std::string &bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 } // namespace kestrel::test

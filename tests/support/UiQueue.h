@@ -1,31 +1,47 @@
-// A stand-in for the user-interface thread's event loop: tasks posted from
-// any thread, run in order by whoever calls Pump, on that caller's thread.
+// The user-interface thread's event loop: tasks posted from any thread run in order on the pumper.
 #pragma once
-
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
-
 namespace kestrel::test {
-
 class UiQueue {
 public:
-  void Post(std::function<void()> task);
-  // The poster for a communications control.
-  std::function<void(std::function<void()>)> Poster();
-  // Runs tasks until done() holds or the time runs out; true when done() held.
+  using Clock = std::chrono::steady_clock;
+  void Post(std::function<void()> task) {
+    std::lock_guard lock(m_);
+    q_.push_back(std::move(task));
+    cv_.notify_one();
+  }
+  std::function<void(std::function<void()>)> Poster() {
+    return [this](std::function<void()> task) { Post(std::move(task)); };
+  }
+  // Runs tasks until done() holds (true) or the time runs out (false).
   bool PumpUntil(const std::function<bool()> &done,
-                 std::chrono::milliseconds within = std::chrono::seconds(10));
-  // Runs tasks for the given time, whatever comes.
-  void PumpFor(std::chrono::milliseconds span);
+                 std::chrono::milliseconds within = std::chrono::seconds(10)) {
+    for (auto until = Clock::now() + within; !done();
+         RunOne(std::min(until, Clock::now() + std::chrono::milliseconds(20))))
+      if (Clock::now() >= until)
+        return false;
+    return true;
+  }
+  void PumpFor(std::chrono::milliseconds span) {
+    PumpUntil([] { return false; }, span);
+  }
 
 private:
-  bool RunOne(std::chrono::steady_clock::time_point until);
+  void RunOne(Clock::time_point until) {
+    std::unique_lock lock(m_);
+    if (cv_.wait_until(lock, until, [&] { return !q_.empty(); })) {
+      auto task = std::move(q_.front());
+      q_.pop_front();
+      lock.unlock();
+      task();
+    }
+  }
   std::mutex m_;
   std::condition_variable cv_;
   std::deque<std::function<void()>> q_;
 };
-
 } // namespace kestrel::test
