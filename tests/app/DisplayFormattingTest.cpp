@@ -4,9 +4,7 @@
 #include "SystemRoutines.h"
 #include "TerminalFixture.h"
 #include <random>
-
 namespace kestrel::test {
-
 // Each row starts on a fresh line of the display as given: the time prefix on
 // or off, received bytes, what shows. Past 10000 characters the oldest lines
 // go up to the first line break at least 100 characters in (101 for a line
@@ -40,20 +38,17 @@ TEST_F(TerminalTest, ReceivedBytesShowAsTheyShould) {
     EXPECT_EQ(Display(), shown) << before.size() << " characters, then " << received;
   }
 }
-
 // The second formatter shows codes as tokens, honours backspace and never trims.
 TEST_F(TerminalTest, SecondFormatterShowsCodesAndHonoursBackspace) {
   t->frm.AddTextToDisplayA(std::string("ab\bc\x1b\r\n", 7) + std::string(10050, 'z'));
   EXPECT_EQ(Display() + "|" + t->frm.LogLine(),
             "ac <0x1B>\r\n" + std::string(10050, 'z') + "| <0x1B>");
 }
-
 class FormatterMatchesModel : public TerminalTest, public testing::WithParamInterface<int> {
 protected:
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
   std::mt19937 rng{static_cast<unsigned>(GetParam())};
 };
-
 // Lines, noise, text with a few codes or without a break, in chunks of any size,
 // settings, log and clock changing between: the same display, state and log.
 TEST_P(FormatterMatchesModel, OnRandomStreams) {
@@ -104,5 +99,4 @@ TEST_P(FormatterMatchesModel, OnRandomStreams) {
   EXPECT_TRUE(t->messageBox.shown.empty());
 }
 INSTANTIATE_TEST_SUITE_P(Seeds, FormatterMatchesModel, testing::Range(1, 25));
-
 } // namespace kestrel::test

@@ -9,11 +9,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 namespace kestrel::test {
-
 const std::string kStarted = "2026/12/05 03:46:54\t*** Logging Started ***\r\n";
-
 class LogTest : public TerminalTest {
 protected:
   std::string State() const { // the box's tick and caption, logging on, the file
@@ -21,7 +18,6 @@ protected:
            std::to_string(t->frm.LogEnabled()) + "|" + t->frm.LogFilePath();
   }
 };
-
 // A cancel changes nothing; with no file chosen clearing the box asks too. Each
 // tick (or UpdateLogCheckCaption, box untouched) writes a start line; while
 // logging is off nothing is logged but the collected part of the line stays.
@@ -62,7 +58,6 @@ TEST_F(LogTest, ChoosingTheFileAndSwitchingLogging) {
   EXPECT_EQ(ReadFile(b), at58 + "one\r\n\t\tplain\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3); // a, b, ini
 }
-
 // At the start line or, the folder removed, amid received data; logging goes
 // off before the message shows, so nothing while it is open reports again.
 TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
@@ -96,7 +91,6 @@ TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
   }
 }
-
 // A disk full mid-line (a file size limit in a child process): the part written
 // is cut off again, so the file keeps whole lines only.
 TEST_F(LogTest, ALineThatDoesNotFitIsCutOffAndTheFileStaysWhole) {
@@ -119,5 +113,4 @@ TEST_F(LogTest, ALineThatDoesNotFitIsCutOffAndTheFileStaysWhole) {
   ClickLog(true);
   EXPECT_EQ(ReadFile(path), before + kStarted);
 }
-
 } // namespace kestrel::test

@@ -4,13 +4,10 @@
 #include "TerminalFixture.h"
 #include "clsSerialPortConfigINI.h"
 #include <filesystem>
-
 namespace kestrel::test {
-
 using State = FakeCommControl::PortState;
 const std::string kStartLine = "kestrel-terminal Started 12/05/2026 03:46:54\r\n",
                   kActive = "Serial Port Active|Com1 - 19200,N,8,1|1|Close Port|1";
-
 // The program starts, the port does not open, the user is told, and the file
 // (or a folder in its place) is left exactly as it was.
 TEST_F(TerminalTest, UnusableSettingsFileIsReportedAndLeftAlone) {
@@ -36,7 +33,6 @@ TEST_F(TerminalTest, UnusableSettingsFileIsReportedAndLeftAlone) {
     EXPECT_TRUE(content.empty() ? std::filesystem::is_directory(path) : ReadFile(path) == content);
   }
 }
-
 // The first start shows the start line only. A failed open says why and leaves
 // the button; with nothing stored nothing was tried (not the start-up's words).
 TEST_F(TerminalTest, FirstStartAndAPortThatWillNotOpen) {
@@ -61,7 +57,6 @@ TEST_F(TerminalTest, FirstStartAndAPortThatWillNotOpen) {
     EXPECT_EQ(Boxes() + Panels(), box + detail + "\n" + panel + "Com1 - 19200,N,8,1|0|OpenPort|0");
   }
 }
-
 // Stored settings show greyed until the port opens. Exit ends at once, the
 // port left open; Terminate releases the settings.
 TEST_F(TerminalTest, OpenCloseVanishExitAndTerminateShowInThePanels) {
@@ -90,7 +85,6 @@ TEST_F(TerminalTest, OpenCloseVanishExitAndTerminateShowInThePanels) {
   EXPECT_TRUE(t->frm.SerialConfig() == nullptr && t->frm.PortStatusUpdate(true, true));
   EXPECT_EQ(Panels(), "Serial Port Active| |1|Close Port|1");
 }
-
 // New settings are saved at once but shown when the port next opens.
 TEST_F(TerminalTest, ConfigurationIsSavedButPanelTwoWaitsForThePort) {
   t->MSComm1.Port(1, State::Free);
@@ -108,7 +102,6 @@ TEST_F(TerminalTest, ConfigurationIsSavedButPanelTwoWaitsForThePort) {
   EXPECT_EQ(t->MSComm1.opened, std::vector<int>{3});
   EXPECT_EQ(Panels(), "Serial Port Active|Com3 - 115200,E,8,1|1|Close Port|1");
 }
-
 TEST_F(TerminalTest, AboutOpensModelessAndClosesItselfAfterFiveSeconds) {
   Load();
   t->frm.mnuHelpAbout_Click();
@@ -118,7 +111,6 @@ TEST_F(TerminalTest, AboutOpensModelessAndClosesItselfAfterFiveSeconds) {
   t->host.about->tmrClose.Advance(1);
   EXPECT_EQ(t->host.about->window.unloads, 1);
 }
-
 // Of every event code only the status changes and line errors show a line,
 // and only while pin status is not ignored.
 TEST_F(TerminalTest, CommEventsShowTheirStatusLineOrNothing) {
@@ -135,7 +127,6 @@ TEST_F(TerminalTest, CommEventsShowTheirStatusLineOrNothing) {
     t->frm.mnuOptionIgnorePinStatus_Click();
   }
 }
-
 // Typing (k) sends one character, only while open; RTS (R) and DTR (D) follow
 // their items, every open (O) starting with RTS low whatever its item shows.
 // Each step shows RTS's tick and line, then DTR's.
@@ -160,5 +151,4 @@ TEST_F(TerminalTest, TypingAndTheOutputLines) {
   EXPECT_EQ(seen, "0000 1100 0000 1100 1000 1000 0000 1100 1111 1100 ");
   EXPECT_EQ(t->MSComm1.sent + Boxes(), "a\r\xE9\xFF");
 }
-
 } // namespace kestrel::test

@@ -1,9 +1,7 @@
 #include "ReferenceFormatter.h"
 #include "Val.h"
 #include <cstdio>
-
 namespace kestrel::test {
-
 std::string ReferenceFormatter::TimeText() const {
   LocalTime t = clock_.Now();
   char buffer[64];
@@ -11,13 +9,11 @@ std::string ReferenceFormatter::TimeText() const {
                 t.hour, t.minute, t.second);
   return buffer;
 }
-
 void ReferenceFormatter::SetText(const std::string &text) {
   display = text;
   if (autoClear && Val(size) > 0 && Val(size) < static_cast<double>(display.size()))
     SetText("");
 }
-
 void ReferenceFormatter::RichTextAppend(const std::string &text) {
   std::string whole = display;
   if (whole.size() + text.size() > 10000) {
@@ -29,7 +25,6 @@ void ReferenceFormatter::RichTextAppend(const std::string &text) {
   }
   SetText(display + text);
 }
-
 void ReferenceFormatter::AddTextToDisplay(const std::string &sData) {
   for (char ch : sData) {
     int code = static_cast<unsigned char>(ch);
@@ -57,11 +52,9 @@ void ReferenceFormatter::AddTextToDisplay(const std::string &sData) {
   if (logLine.size() > 500)
     logLine = "";
 }
-
 void ReferenceFormatter::LogFileWrite(const std::string &sText) {
   std::string line = TimeText() + "\t" + sText + "\r\n";
   if (std::FILE *file = std::fopen(logFilePath.c_str(), "ab"))
     std::fwrite(line.data(), 1, line.size(), file), std::fclose(file);
 }
-
 } // namespace kestrel::test

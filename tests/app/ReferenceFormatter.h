@@ -3,13 +3,10 @@
 // the whole text measured, trimmed and rewritten for each; the log file opened
 // per line. For tests, fuzzing and benchmarks only.
 #pragma once
-
 #include "Controls.h"
 #include <cstdint>
 #include <string>
-
 namespace kestrel::test {
-
 class ReferenceFormatter {
 public:
   explicit ReferenceFormatter(const IClock &clock) : clock_(clock) {}
@@ -18,7 +15,6 @@ public:
   std::string size = "0", display, logLine, logFilePath;
   bool lineStart = true, logEnabled = false;
   std::int32_t lineCount = 0;
-
   void AddTextToDisplay(const std::string &sData);
   void AddStatusMessageToDisplay(const std::string &sData) {
     if (!ignorePinStatus)
@@ -41,5 +37,4 @@ private:
   std::string TimeText() const;
   const IClock &clock_;
 };
-
 } // namespace kestrel::test

@@ -1,17 +1,15 @@
 // The terminal window on fake controls, its settings file in a fresh folder.
 #pragma once
-
 #include "FakeCommControl.h"
 #include "FakeControls.h"
 #include "FakeWindowHost.h"
+#include "SystemRoutines.h"
 #include "TempDir.h"
 #include "TextDisplay.h"
 #include "frmTop.h"
 #include <gtest/gtest.h>
 #include <memory>
-
 namespace kestrel::test {
-
 // The window's controls around the given communications control, which is
 // built from the constructor's arguments (a fake, or the real serial layer).
 template <class Comm> struct TerminalOn {
@@ -39,18 +37,22 @@ template <class Comm> struct TerminalOn {
   FakeWindowHost host{clock, appInfo};
   frmTop frm;
 };
-
 using Terminal = TerminalOn<FakeCommControl>;
 inline std::string Ini(const std::string &port, const std::string &settings = "9600,N,8,1") {
   return "[SerialPort]\r\nPort=" + port + "\r\nSettings=" + settings + "\r\n";
 }
-
 class TerminalTest : public testing::Test {
 protected:
-  TerminalTest();
-  ~TerminalTest() override;
+  TerminalTest() {
+    ApplicationFolder(dir.Path()), t = std::make_unique<Terminal>(), t->appInfo.folder = dir.Path();
+  }
+  ~TerminalTest() override { t.reset(), ApplicationFolder(""); }
   // Form_Load, with Serial.ini written first when port is not empty.
-  void Load(const std::string &port = {}, const std::string &settings = {});
+  void Load(const std::string &port = {}, const std::string &settings = {}) {
+    if (!port.empty())
+      WriteFile(dir.File("Serial.ini"), Ini(port, settings));
+    t->frm.Form_Load(), startLine = Display();
+  }
   // Ticks or clears the log box as the user does; the chooser is asked when no file is set.
   void ClickLog(bool ticked) { t->chkLogEnabled.Value(ticked), t->frm.chkLogEnabled_Click(); }
   std::string LogTo(const std::string &name) { // chooses that file in dir, ticks the box
@@ -76,10 +78,8 @@ protected:
               "\n";
     return text;
   }
-
   TempDir dir;
   std::unique_ptr<Terminal> t;
   std::string startLine;
 };
-
 } // namespace kestrel::test

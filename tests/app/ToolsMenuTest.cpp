@@ -8,16 +8,12 @@
 #include "TerminalFixture.h"
 #include "ToolsText.h"
 #include "UiQueue.h"
-
 #include <thread>
-
 namespace kestrel::test {
 namespace {
-
 using namespace std::chrono_literals;
 using Text = std::string;
 constexpr auto kFree = FakeCommControl::PortState::Free;
-
 TEST(ToolsText, FindGoesForwardsAndBackwardsIgnoringCaseByDefault) {
   const Text text = "Boot OK\r\nboot failed\r\nBOOT ok";
   const bool fw = true, bw = false, match = true, any = false;
@@ -30,7 +26,6 @@ TEST(ToolsText, FindGoesForwardsAndBackwardsIgnoringCaseByDefault) {
   for (const auto &[needle, from, forward, matchCase, at] : cases)
     EXPECT_EQ(FindInText(text, needle, from, forward, matchCase), at) << needle << " @" << from;
 }
-
 TEST(ToolsText, SendProgressSaysAmountRateAndTimeLeft) {
   const std::tuple<std::uint64_t, std::uint64_t, std::int64_t, const char *> cases[] = {
       {0, 10 << 20, 0, "0 bytes of 10.0 MB sent"},
@@ -41,7 +36,6 @@ TEST(ToolsText, SendProgressSaysAmountRateAndTimeLeft) {
   for (const auto &[sent, size, ms, text] : cases)
     EXPECT_EQ(SendProgressText(sent, size, ms), text);
 }
-
 // The Tools menu on fake timers and windows, around a terminal window.
 struct Tools {
   template <class Window>
@@ -64,7 +58,6 @@ struct Tools {
   std::int64_t now = 1000;
   ToolsMenu menu;
 };
-
 class ToolsTest : public TerminalTest {
 protected:
   ToolsTest() { c.Port(3, kFree), Load("3", "115200,N,8,1"); }
@@ -92,7 +85,6 @@ protected:
   Tools x{*t};
   ToolsMenu &m = x.menu;
 };
-
 TEST_F(ToolsTest, ReconnectWaitsForTheDeviceReopensItAndStopsOnTheButtonOrTheOption) {
   Open();
   DeviceGoes();
@@ -129,7 +121,6 @@ TEST_F(ToolsTest, ReconnectWaitsForTheDeviceReopensItAndStopsOnTheButtonOrTheOpt
     Open();
   }
 }
-
 // Lines end in CR as typed keys do; what is not Latin-1 is left out and told.
 TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
   m.mnuToolsPaste_Click(U"closed\n");
@@ -159,7 +150,6 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
   m.mnuToolsPaste_Click(big);
   EXPECT_EQ(c.sent.size(), big.size());
 }
-
 TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
   Open();
   SendFile(Text(1 << 20, 'p'));
@@ -200,7 +190,6 @@ TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
   EXPECT_EQ(Boxes(), "kestrel-terminal - Send File: The port closed before all of image.bin was "
                      "sent.\n");
 }
-
 // What each lamp reads is pinned by the Qt window's test; here, the timers.
 TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChange) {
   m.mnuToolsSendBreak_Click();
@@ -223,7 +212,6 @@ TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChan
   m.LineLevels_Closed();
   EXPECT_FALSE(x.mnuToolsLineLevels.Checked() || x.tmrLineLevels.Interval());
 }
-
 TEST(ToolsOnPty, TenMegabytesOfFileArriveByteExactAtTheDevice) {
   Pty pty;
   if (!pty.Ok())
@@ -254,6 +242,5 @@ TEST(ToolsOnPty, TenMegabytesOfFileArriveByteExactAtTheDevice) {
   EXPECT_TRUE(arrived == file) << arrived.size();
   ApplicationFolder("");
 }
-
 } // namespace
 } // namespace kestrel::test

@@ -8,7 +8,6 @@
 #include "SystemRoutines.h"
 #include "TempDir.h"
 #include "clsSerialPortConfigINI.h"
-
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -16,18 +15,13 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
-
 #include <gtest/gtest.h>
-
 inline void PrintTo(const QString &text, std::ostream *os) {
   *os << '"' << text.toStdString() << '"';
 }
-
 namespace kestrel::test {
 namespace {
-
 using Texts = QStringList;
-
 class QtWindows : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -88,7 +82,6 @@ protected:
   FakeShell shell;
   std::unique_ptr<qt::MainWindow> main;
 };
-
 // A lit lamp looks unlike a dark one, in the theme's own colours.
 TEST_F(QtWindows, TheMainWindowReadsItsPanelsAndLampsAndSendsTypedCharactersOnly) {
   qt::MainWindow &w = Main(false);
@@ -142,7 +135,6 @@ TEST_F(QtWindows, TheMainWindowReadsItsPanelsAndLampsAndSendsTypedCharactersOnly
   levels.close();
   EXPECT_FALSE(w.Tools().Menu()->actions().last()->isChecked());
 }
-
 // Only the paste has a key in the display's menu, and it never reaches the port.
 TEST_F(QtWindows, TheMenusNameTheirItemsAndPasteComesByKeyOrMiddleClick) {
   qt::MainWindow &w = Main();
@@ -167,7 +159,6 @@ TEST_F(QtWindows, TheMenusNameTheirItemsAndPasteComesByKeyOrMiddleClick) {
   QTest::mouseClick(w.Display().viewport(), Qt::MiddleButton);
   EXPECT_EQ(comm.sent, "ls\r\xe9\r\x16\x06ls\r\xe9\r");
 }
-
 // Settings, device names, file names and system texts reach the status bar,
 // message boxes and the send window as text; titles are the windows' own.
 TEST_F(QtWindows, TitlesAreTheWindowsOwnAndOutsideTextIsShownAsPlainText) {
@@ -214,7 +205,6 @@ TEST_F(QtWindows, TitlesAreTheWindowsOwnAndOutsideTextIsShownAsPlainText) {
             Texts(3, caption));
   EXPECT_TRUE(QKeySequence::mnemonic(box.text()).isEmpty());
 }
-
 TEST_F(QtWindows, TheConfigurationDialogFollowsItsTableAndOnlyTheFocusedButtonTakesEnter) {
   clsSerialPortConfigINI store;
   store.FileNameINI("Serial.ini");
@@ -243,7 +233,6 @@ TEST_F(QtWindows, TheConfigurationDialogFollowsItsTableAndOnlyTheFocusedButtonTa
   std::string port, settings;
   EXPECT_TRUE(store.SettingsRetrieve(port, settings) && settings == "115200,N,8,1") << settings;
 }
-
 TEST_F(QtWindows, TheAboutBoxOpensOverTheWindowAndADoubleClickOnlyOnItsBackgroundUnloadsIt) {
   qt::MainWindow &main = Main(false);
   main.move(40, 30);
@@ -259,7 +248,6 @@ TEST_F(QtWindows, TheAboutBoxOpensOverTheWindowAndADoubleClickOnlyOnItsBackgroun
   QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(w.width() - 4, w.height() - 4));
   EXPECT_FALSE(about.Loaded() || w.isVisible());
 }
-
 TEST_F(QtWindows, TheStartLineHasTheShortDateAndTheLongTimeWithoutAZone) {
   const QLocale original;
   for (const auto &[locale, text] :
@@ -270,7 +258,6 @@ TEST_F(QtWindows, TheStartLineHasTheShortDateAndTheLongTimeWithoutAZone) {
   }
   QLocale::setDefault(original);
 }
-
 // However the model was cut and appended to between repaints, the view shows exactly its text
 // (less CRs), repaints are coalesced, a held selection survives, and the view follows the end
 // unless scrolled up.
@@ -318,7 +305,6 @@ TEST_F(QtWindows, TheDisplayShowsTheModelThroughFloodsKeepsASelectionAndFollowsT
 }
 } // namespace
 } // namespace kestrel::test
-
 // The application outlives every widget and is gone before static objects are.
 int main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -8,21 +8,17 @@
 #include "Termios2.h"
 #include "UiQueue.h"
 #include "clsSerialPortConfigINI.h"
-
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
-
 namespace kestrel {
 namespace {
-
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using namespace serial;
@@ -36,7 +32,6 @@ const std::string kDenied = ": Permission denied. To use serial ports, add your 
 const char *const kNoPty = "no pseudo-terminal to be had here";
 const auto kNoUi = [](std::function<void()>) {};
 auto ToldBy = [](auto &comm, int error) { return Failure(error, comm.LastErrorText()); };
-
 // "~" stands for 0xFF and "_" for 0x00.
 std::string Bytes(std::string text) {
   for (char &ch : text)
@@ -365,6 +360,5 @@ TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
   }
   EXPECT_EQ(comm.PortOpen(true), comNoError); // released
 }
-
 } // namespace
 } // namespace kestrel
