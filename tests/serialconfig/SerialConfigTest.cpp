@@ -35,7 +35,7 @@ protected:
       comm.Port(n, state);
     store.ComControl(&comm);
   }
-  std::string Stored() { return B(store.SettingsRetrieve(port, settings)) + port + " " + settings; }
+  std::string Read() { return store.SettingsRetrieve(port, text) ? port + ' ' + text : "no"; }
   void Dialog(const Ports &ports) {
     Scan(ports);
     form.InitForm();
@@ -61,7 +61,7 @@ protected:
   const std::string ini = dir.File("Serial.ini");
   FakeCommControl comm;
   clsSerialPortConfigINI store;
-  std::string port, settings;
+  std::string port, text; // what the store reads back
   std::array<FakeComboBox, 5> lists;
   FakeLabel device;
   FakeMessageBox box;
@@ -98,9 +98,8 @@ TEST_F(SerialConfig, TheScanListsFreeAndBusyPortsFrom1To20AndOpensNone) {
 }
 TEST_F(SerialConfig, TheStoreSavesTrimmedSkipsABlankEntryAndTakesNoUnusableFile) {
   const std::string s = "Settings=9600,N,8,1\n";
-  Expect({R(B(store.SettingsUpdate(" 3 ", "115200,E,7,2 ")), "yes"),
-          R(Stored(), "yes3 115200,E,7,2"), R(B(store.SettingsUpdate("   ", "19200,N,8,1")), "yes"),
-          R(Stored(), "yes3 19200,N,8,1"),
+  Expect({R(B(store.SettingsUpdate(" 3 ", "115200,E,7,2 ")), "yes"), R(Read(), "3 115200,E,7,2"),
+          R(B(store.SettingsUpdate("   ", "19200,N,8,1")), "yes"), R(Read(), "3 19200,N,8,1"),
           R(B(store.SettingsUpdate("", "9600,N,8,1") || store.SettingsUpdate("2", "")), "no"),
           R(ReadFile(ini), "[SerialPort]\nPort=3\nSettings=19200,N,8,1\n")});
   for (const std::string &f :
@@ -108,8 +107,8 @@ TEST_F(SerialConfig, TheStoreSavesTrimmedSkipsABlankEntryAndTakesNoUnusableFile)
         "[SerialPort]\nPort=0\n" + s, "[SerialPort]\nPort=abc\n" + s,
         std::string("\x00\xFF[Serial\x01Port]\n\xFE=\x00", 16)}) { // reads as nothing stored
     WriteFile(ini, f);
-    Expect({R(Stored().substr(0, 2), "no"), R(B(store.SettingsUpdate("5", "9600,N,8,1")), "yes"),
-            R(Stored(), "yes5 9600,N,8,1")});
+    Expect({R(Read(), "no"), R(B(store.SettingsUpdate("5", "9600,N,8,1")), "yes"),
+            R(Read(), "5 9600,N,8,1")});
   }
   std::filesystem::remove(ini);
   std::filesystem::create_directory(ini); // a folder where the file should be
