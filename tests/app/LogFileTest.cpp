@@ -1,5 +1,6 @@
 // Choosing the log file, switching logging, writing its lines, and every way
 // the write can fail: one message, logging off, the display and file whole.
+#include "Child.h"
 #include "SystemRoutines.h"
 #include "TerminalFixture.h"
 #include <cerrno>
@@ -7,7 +8,6 @@
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 namespace kestrel::test {
 const std::string kStarted = "2026/12/05 03:46:54\t*** Logging Started ***\r\n";
@@ -96,19 +96,15 @@ TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
 TEST_F(LogTest, ALineThatDoesNotFitIsCutOffAndTheFileStaysWhole) {
   Load();
   const std::string path = LogTo("full.txt"), before = ReadFile(path);
-  pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{before.size() + 30, before.size() + 30};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    Receive(std::string(100, 'y') + "\n");
-    ::_exit(State() + t->messageBox.shown.at(0).detail !=
-            "0Log Disabled: " + path + "|0|" + path + SystemErrorText(EFBIG));
-  }
-  int status = -1;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(InChild([&] {
+              ::signal(SIGXFSZ, SIG_IGN);
+              const rlimit limit{before.size() + 30, before.size() + 30};
+              ::setrlimit(RLIMIT_FSIZE, &limit);
+              Receive(std::string(100, 'y') + "\n");
+              return int(State() + t->messageBox.shown.at(0).detail !=
+                         "0Log Disabled: " + path + "|0|" + path + SystemErrorText(EFBIG));
+            }),
+            0);
   EXPECT_EQ(ReadFile(path), before);
   ClickLog(true);
   EXPECT_EQ(ReadFile(path), before + kStarted);

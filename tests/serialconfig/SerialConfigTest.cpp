@@ -2,6 +2,7 @@
 // stored, and whose open uses only what is stored and usable or says why not; and the dialog.
 #include "FakeCommControl.h"
 #include "FakeControls.h"
+#include "PortSettingsText.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
 #include "clsSerialPortConfigINI.h"
@@ -139,6 +140,34 @@ TEST_F(SerialConfig, AnOpenUsesOnlyWhatIsStoredAndUsableOrSaysWhyNot) {
     Expect({R(B(comm.PortOpen() || !comm.opened.empty()), "no"), R(store.LastOpenError(), reason),
             R(comm.LastErrorText(), tried ? reason : "/dev/fake7: no such device")});
   }
+  WriteFile(ini, "[SerialPort]\nPort=20\nSettings=57600,O,7,1\n"); // opened once, input whole
+  comm.RTSEnable(true), comm.InputLen(5), store.ComPortOpen(true), store.ComPortOpen(true);
+  Expect({R(S(comm.opened.size()) + " " + S(comm.CommPort()) + " " + comm.Settings() + " " +
+                S(comm.InputLen()) + B(comm.RTSEnable()) + B(store.ComPortOpen()),
+            "1 20 57600,O,7,1 0noyes")});
+}
+// Settings fields split at commas untrimmed, tokens from 1, parity words either way, port names.
+TEST(PortSettingsText, FieldsTokensParityWordsAndPortNames) {
+  const std::string s = "9600, E ,7,2,", f = "1,2,3,4,5,";
+  auto fields = [](const std::string &t) {
+    return SettingsField(Baud, t) + "|" + SettingsField(Parity, t) + "|" +
+           SettingsField(DataBits, t) + "|" + SettingsField(StopBits, t);
+  };
+  for (const auto &[got, want] : Rows{
+           {fields(s) + " " + fields("9600,N,") + " " + fields(",") + fields(""),
+            "9600| E |7|2 9600|N|| ||||||"},
+           {fields(f) + SettingsField(0, s) + SettingsField(5, s), "1|2|3|4"},
+           {SettingsToken(5, "a,b,c,d,e,") + SettingsToken(0, "a,") + SettingsToken(1, "a,"), "ea"},
+           {ParityRead("n") + ParityRead("NONE") + ParityRead("o") + ParityRead("Even") +
+                ParityRead("M"),
+            "NoneNoneOddEvenM"},
+           {ParityWrite("none") + ParityWrite("ODD") + ParityWrite("Even") + ParityWrite("Mark"),
+            "NOEMark"},
+           {SettingsCompose("115200", "Even", "7", "2"), "115200,E,7,2"},
+           {PortNameFromNumber(3) + PortNameFromText("12") + PortTextFromName("COM12") + "|" +
+                PortTextFromName("CO"),
+            "COM3COM1212|"}})
+    EXPECT_EQ(got, want);
 }
 // Stored values are preselected, else the defaults; Defaults keeps the port; Cancel only closes.
 TEST_F(SerialConfig, TheDialogAsTheUserMeetsIt) {

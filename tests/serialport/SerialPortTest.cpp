@@ -1,6 +1,7 @@
 // The serial layer: error marks in the received stream and line events; the device behind each
 // port number; the control on pseudo-terminals (the test plays the far end on the master). What
 // is no usable port is refused with its exact reason; ports others hold are left as they were.
+#include "Child.h"
 #include "LineEvents.h"
 #include "PosixCommControl.h"
 #include "Pty.h"
@@ -19,6 +20,7 @@
 #include <termios.h>
 namespace kestrel {
 namespace {
+using test::AsNobody, test::InChild;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using namespace serial;
@@ -303,23 +305,21 @@ TEST(RefusedDevice, GivesItsErrorNumberAndExactReason) {
   map.Map(1, held.SlavePath());
   PosixCommControl holder(map, kNoUi);
   ASSERT_EQ(holder.PortOpen(true), comNoError);
-  pid_t child = ::fork();
-  if (child == 0) {
-    ::setsid();
-    int bad = ::open(own.SlavePath().c_str(), O_RDWR) < 0; // its controlling terminal
-    for (const std::string &device : {own.SlavePath(), std::string("/dev/tty")})
-      bad |= ProbeAndOpen(device) != Failure(comInvalidPortNumber, device + kOwn);
-    if (bad || (::getuid() == 0 && ::setuid(65534) != 0))
-      ::_exit(2);
-    const Failure denied(comAccessDenied, closed.SlavePath() + kDenied),
-        busy(comPortAlreadyOpen, held.SlavePath() + kBusy);
-    // Denied unless the test runs as the owner of the device: then there is nothing to see.
-    ::_exit(ProbeAndOpen(held.SlavePath()) != busy || (::access(closed.SlavePath().c_str(), W_OK) &&
-                                                       ProbeAndOpen(closed.SlavePath()) != denied));
-  }
-  int status = -1;
-  ::waitpid(child, &status, 0);
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(InChild([&] {
+              ::setsid();
+              int bad = ::open(own.SlavePath().c_str(), O_RDWR) < 0; // its controlling terminal
+              for (const std::string &device : {own.SlavePath(), std::string("/dev/tty")})
+                bad |= ProbeAndOpen(device) != Failure(comInvalidPortNumber, device + kOwn);
+              if (bad || (::getuid() == 0 && !AsNobody()))
+                return 2;
+              const Failure denied(comAccessDenied, closed.SlavePath() + kDenied),
+                  busy(comPortAlreadyOpen, held.SlavePath() + kBusy);
+              // Denied unless the test runs as the owner of the device: then nothing to see.
+              return int(ProbeAndOpen(held.SlavePath()) != busy ||
+                         (::access(closed.SlavePath().c_str(), W_OK) &&
+                          ProbeAndOpen(closed.SlavePath()) != denied));
+            }),
+            0);
 }
 // Ports others hold (a shell's, unlocked; a terminal program's, locked) and a free one.
 TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {

@@ -1,5 +1,6 @@
 // The settings file: a read finds its value in any file or nothing; a write changes only its entry
 // and loses nothing, also when two save at once; cINI places the file and reads 49 characters.
+#include "Child.h"
 #include "IniFile.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
@@ -181,4 +182,40 @@ TEST_F(Settings, IniObjectPlacesItsFileAndMakesOneMissingFolderLevel) {
     EXPECT_EQ(State(), state);
   }
   EXPECT_FALSE(fs::exists(dir.File("x")));
+}
+// As another user (a root run drops to one): a file in a closed folder, a read-only file in an open
+// folder and an unreadable file are neither read, written, replaced nor deleted.
+TEST_F(Settings, WithoutRightsNothingIsReadWrittenOrDeleted) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to drop to another user";
+  const std::string shut = dir.File("shut"), open = dir.File("open"),
+                    text = "[SerialPort]\nPort=3\n";
+  fs::create_directory(shut), fs::create_directory(open);
+  const std::pair<std::string, mode_t> modes[] = {{dir.Path(), 0755},
+                                                  {open, 0777},
+                                                  {shut + "/a", 0666},
+                                                  {open + "/ro", 0444},
+                                                  {open + "/secret", 0600}};
+  for (const auto &[file, mode] : modes)
+    (fs::is_directory(file) ? void() : WriteFile(file, text)), ::chmod(file.c_str(), mode);
+  const int failed = InChild([&] {
+    if (!AsNobody())
+      return 255;
+    cINI other;
+    other.Section("SerialPort"), other.FullPath(shut + "/a"); // the file writable, its folder not
+    int fails = (other.DataSave("Port", "4") || other.LastWriteError().empty() || other.Delete());
+    other.FullPath(open + "/ro"); // the folder writable, the file not
+    fails |= (other.DataSave("Port", "4") || other.Data() != "3") << 1;
+    other.FullPath(open + "/secret");
+    fails |= (other.Exists() || other.INIRead(other.FullPath(), "SerialPort", "Port") != "") << 2;
+    fails |= (other.INIWrite(other.FullPath(), "SerialPort", "Port", "4") != 0) << 3;
+    other.Command(cINI::INICommandFilePath), other.FilePath(shut), other.FileName("new.ini");
+    return fails | (other.FullPath() != "") << 4;
+  });
+  if (failed == 255)
+    GTEST_SKIP() << "cannot drop to uid 65534";
+  EXPECT_EQ(failed, 0) << "bit mask of the failed checks";
+  for (const std::string &f : {shut + "/a", open + "/ro", open + "/secret"})
+    EXPECT_EQ(ReadFile(f), text) << f;
+  EXPECT_EQ(std::distance(fs::directory_iterator(open), fs::directory_iterator()), 2);
 }
