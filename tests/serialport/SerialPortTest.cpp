@@ -18,6 +18,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 namespace kestrel {
 namespace {
 using test::AsNobody, test::InChild;
@@ -204,6 +205,34 @@ TEST_F(PtyPort, WithoutAThresholdInputIsTakenInTakesOfInputLen) {
   }));
   EXPECT_EQ(std::pair(got, events.size()), std::pair(sent, 0ul));
 }
+// What arrives raises receive events; a sender outrunning the window is held back at 4 MB, not
+// lost; output the far end does not take is counted, and OutBufferCount(0) discards it.
+TEST_F(PtyPort, ReceivesHoldsBackAFloodAndCountsAndDiscardsQueuedOutput) {
+  ASSERT_EQ(Open(), comNoError);
+  pty.Write("hello");
+  ASSERT_TRUE(ui.PumpUntil([&] { return !events.empty(); }));
+  EXPECT_EQ(std::pair(comm->Input(), events[0]), std::pair(std::string("hello"), +comEvReceive));
+  std::string sent, got;
+  for (int i = 0; sent.size() < (6u << 20); ++i)
+    sent += "line " + std::to_string(i) + "\r\n";
+  ASSERT_EQ(comm->RThreshold(0), comNoError);
+  std::thread writer([&] { pty.Write(sent); });
+  std::this_thread::sleep_for(500ms); // the window is busy elsewhere
+  EXPECT_LE((got = comm->Input()).size(), (4u << 20) + 65536u);
+  for (auto until = std::chrono::steady_clock::now() + 20s;
+       got.size() < sent.size() && std::chrono::steady_clock::now() < until;)
+    got += comm->Input(), std::this_thread::sleep_for(1ms);
+  writer.join();
+  EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
+  ASSERT_EQ(comm->Output(std::string(1 << 20, 'q')), comNoError); // nobody reads the far end
+  ui.PumpFor(50ms);
+  EXPECT_TRUE(comm->OutBufferCount() > 0 && comm->OutBufferCount() <= (1 << 20));
+  EXPECT_EQ((std::pair<int, int>{comm->OutBufferCount(0), comm->OutBufferCount()}),
+            std::pair(0, 0));
+  EXPECT_LT(pty.Read(1 << 20, 300ms).size(), 1u << 20);
+  ASSERT_EQ(comm->Output("end"), comNoError);
+  EXPECT_EQ(pty.Read(3), "end");
+}
 // Handlers run one at a time; events of a closed session or a gone control are dropped.
 TEST_F(PtyPort, HandlersAreNeverReenteredAndLateEventsAreDropped) {
   int depth = 0, maxDepth = 0, calls = 0;
@@ -251,8 +280,9 @@ TEST_F(PtyPort, OpensForItselfAloneAndReportsThroughErrorNumbers) {
       std::tuple(comPortNotOpen, ModemLines{}, 0));
   ASSERT_EQ(comm->RTSEnable(true) | comm->DTREnable(true), comNoError);
   ASSERT_EQ(Open(), comNoError);
-  EXPECT_EQ(std::tuple(comm->PortOpen(), comm->LastErrorText(), exclusive()),
-            std::tuple(true, "", 1));
+  EXPECT_EQ(std::tuple(comm->PortOpen(), comm->LastErrorText(), exclusive(), comm->RTSEnable(),
+                       comm->DTREnable()),
+            std::tuple(true, "", 1, true, true));
   EXPECT_EQ(Told(comm->CommPort(2)),
             Failure(comPortOpenNoChange, "the port number cannot change while the port is open"));
   EXPECT_EQ(Told(Open()), Failure(comPortAlreadyOpen, slave + ": the port is already open"));

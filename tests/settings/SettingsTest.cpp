@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +18,9 @@ namespace fs = std::filesystem;
 using Row = std::pair<std::string, std::string>; // what came out, what must
 const std::string kBom = "\xEF\xBB\xBF", kBad = "not a usable section or entry name";
 // Serial.ini in a fresh application folder; ini is on its section SerialPort, as the store uses it.
+std::string B(bool b) {
+  return b ? "yes" : "no";
+}
 class Settings : public testing::Test {
 protected:
   void SetUp() override {
@@ -25,7 +29,6 @@ protected:
     ini.FileName("Serial.ini");
     ini.Section("SerialPort");
   }
-  static std::string B(bool b) { return b ? "yes" : "no"; }
   static Row R(const std::string &got, const std::string &want) { return {got, want}; }
   void Expect(const std::vector<Row> &rows) { // the rows are evaluated in order, as written
     for (const auto &[got, want] : rows)
@@ -186,36 +189,45 @@ TEST_F(Settings, IniObjectPlacesItsFileAndMakesOneMissingFolderLevel) {
 // As another user (a root run drops to one): a file in a closed folder, a read-only file in an open
 // folder and an unreadable file are neither read, written, replaced nor deleted.
 TEST_F(Settings, WithoutRightsNothingIsReadWrittenOrDeleted) {
-  if (::geteuid() != 0)
-    GTEST_SKIP() << "needs root to drop to another user";
-  const std::string shut = dir.File("shut"), open = dir.File("open"),
-                    text = "[SerialPort]\nPort=3\n";
-  fs::create_directory(shut), fs::create_directory(open);
-  const std::pair<std::string, mode_t> modes[] = {{dir.Path(), 0755},
-                                                  {open, 0777},
-                                                  {shut + "/a", 0666},
-                                                  {open + "/ro", 0444},
-                                                  {open + "/secret", 0600}};
-  for (const auto &[file, mode] : modes)
-    (fs::is_directory(file) ? void() : WriteFile(file, text)), ::chmod(file.c_str(), mode);
+  const std::string shut = dir.File("shut/a"), ro = dir.File("open/ro"),
+                    secret = dir.File("open/s");
+  fs::create_directory(dir.File("shut")), fs::create_directory(dir.File("open"));
+  for (const auto &[file, mode] : std::map<std::string, mode_t>{
+           {dir.Path(), 0755}, {dir.File("open"), 0777}, {shut, 0666}, {ro, 0444}, {secret, 0600}})
+    (fs::is_directory(file) ? void() : WriteFile(file, "[S]\nP=3\n")), ::chmod(file.c_str(), mode);
   const int failed = InChild([&] {
     if (!AsNobody())
       return 255;
     cINI other;
-    other.Section("SerialPort"), other.FullPath(shut + "/a"); // the file writable, its folder not
-    int fails = (other.DataSave("Port", "4") || other.LastWriteError().empty() || other.Delete());
-    other.FullPath(open + "/ro"); // the folder writable, the file not
-    fails |= (other.DataSave("Port", "4") || other.Data() != "3") << 1;
-    other.FullPath(open + "/secret");
-    fails |= (other.Exists() || other.INIRead(other.FullPath(), "SerialPort", "Port") != "") << 2;
-    fails |= (other.INIWrite(other.FullPath(), "SerialPort", "Port", "4") != 0) << 3;
-    other.Command(cINI::INICommandFilePath), other.FilePath(shut), other.FileName("new.ini");
-    return fails | (other.FullPath() != "") << 4;
+    other.Section("S"), other.FullPath(shut); // the file writable, its folder not
+    int fails = other.DataSave("P", "4") || other.LastWriteError().empty() || other.Delete();
+    other.FullPath(ro); // the folder writable, the file not
+    fails |= (other.DataSave("P", "4") || other.Data() != "3") << 1;
+    other.FullPath(secret), other.Item("P");
+    fails |= (other.Exists() || other.Data() != "" || other.INIWrite(secret, "S", "P", "4")) << 2;
+    other.Command(cINI::INICommandFilePath), other.FilePath(dir.File("shut")), other.FileName("n");
+    return fails | (other.FullPath() != "") << 3;
   });
   if (failed == 255)
-    GTEST_SKIP() << "cannot drop to uid 65534";
-  EXPECT_EQ(failed, 0) << "bit mask of the failed checks";
-  for (const std::string &f : {shut + "/a", open + "/ro", open + "/secret"})
-    EXPECT_EQ(ReadFile(f), text) << f;
-  EXPECT_EQ(std::distance(fs::directory_iterator(open), fs::directory_iterator()), 2);
+    GTEST_SKIP() << "needs root, to drop to uid 65534";
+  EXPECT_EQ(std::to_string(failed) + ReadFile(shut) + ReadFile(ro) + ReadFile(secret),
+            "0[S]\nP=3\n[S]\nP=3\n[S]\nP=3\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("open")), fs::directory_iterator()), 2);
+}
+// The command is 16-bit; with none the file is nowhere. A full path is taken apart as given.
+TEST(cINI, CommandIsSixteenBitNoneLocatesNothingAndAPathIsTakenApart) {
+  cINI ini;
+  EXPECT_EQ((std::vector<std::string>{B(ini.Command(-32768)), B(ini.Command(32768)),
+                                      B(ini.Command(-40000)), std::to_string(ini.Command()),
+                                      B(ini.Command(cINI::INICommandNone))}),
+            (std::vector<std::string>{"yes", "no", "no", "-32768", "yes"}));
+  ini.FileName("Serial.ini"), ini.Section("SerialPort");
+  EXPECT_EQ(ini.FullPath() + ini.DataRetrieve("Port", "1"), "1");
+  EXPECT_FALSE(ini.DataSave("Port", "2"));
+  std::string parts;
+  for (const char *full : {"/data/Serial.ini", "/Serial.ini", "Serial.ini", "/a/b/s", ""})
+    ini.FullPath(full), parts += ini.FilePath() + "|" + ini.FileName() + "|" + ini.FullPath() + " ";
+  EXPECT_EQ(parts,
+            "/data|Serial.ini|/data/Serial.ini |Serial.ini|/Serial.ini |Serial.ini|Serial.ini "
+            "/a/b|s|/a/b/s || ");
 }
