@@ -30,17 +30,13 @@ TEST(About, VersionLineLayoutAndClosing) {
            std::to_string(w.tmrClose.fired);
   };
   w.shell.result = false;
-  about.Form_Activate();
-  w.tmrClose.Advance(3000);
-  about.cmdWebsite_Click();
-  w.tmrClose.Advance(4999);
+  about.Form_Activate(), w.tmrClose.Advance(3000);
+  about.cmdWebsite_Click(), w.tmrClose.Advance(4999);
   about.cmdOK_Click(1);
   EXPECT_EQ(state(), "0 5000 0");
   w.tmrClose.Advance(1);
   EXPECT_EQ(state(), "1 0 1");
-  about.cmdOK_Click(0);
-  about.Form_Activate();
-  about.Form_DblClick();
+  about.cmdOK_Click(0), about.Form_Activate(), about.Form_DblClick();
   w.tmrClose.Advance(20000);
   EXPECT_EQ(state(), "3 0 1");
 }

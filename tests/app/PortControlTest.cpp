@@ -23,8 +23,7 @@ TEST_F(TerminalTest, UnusableSettingsFileIsReportedAndLeftAlone) {
       std::filesystem::remove(path), std::filesystem::create_directory(path);
     else
       WriteFile(path, content);
-    t->messageBox.shown.clear();
-    Load();
+    t->messageBox.shown.clear(), Load();
     t->frm.cmdOpenPort_Click();
     EXPECT_EQ(Display() + Panels().back() + t->messageBox.shown.at(0).text,
               kStartLine + "0Please Update Serial Port Information")
@@ -50,8 +49,7 @@ TEST_F(TerminalTest, FirstStartAndAPortThatWillNotOpen) {
   for (auto [state, detail] : {std::pair{State::Busy, "Device or resource busy"},
                                {State::Denied, "Permission denied"},
                                {State::Absent, "/dev/fake1: no such device"}}) {
-    t->messageBox.shown.clear();
-    t->MSComm1.Port(1, state);
+    t->messageBox.shown.clear(), t->MSComm1.Port(1, state);
     Load("1", "19200,N,8,1");
     t->frm.cmdOpenPort_Click();
     EXPECT_EQ(Boxes() + Panels(), box + detail + "\n" + panel + "Com1 - 19200,N,8,1|0|OpenPort|0");
@@ -60,8 +58,7 @@ TEST_F(TerminalTest, FirstStartAndAPortThatWillNotOpen) {
 // Stored settings show greyed until the port opens. Exit ends at once, the
 // port left open; Terminate releases the settings.
 TEST_F(TerminalTest, OpenCloseVanishExitAndTerminateShowInThePanels) {
-  t->MSComm1.Port(1, State::Free);
-  Load("1", "19200,N,8,1");
+  t->MSComm1.Port(1, State::Free), Load("1", "19200,N,8,1");
   EXPECT_EQ(Panels() + std::to_string(t->sbTop.refreshes > 0), "|Com1 - 19200,N,8,1|0|OpenPort|01");
   t->frm.cmdOpenPort_Click();
   EXPECT_EQ(Panels() + Boxes() + t->MSComm1.Settings(), kActive + "19200,N,8,1");
@@ -69,16 +66,13 @@ TEST_F(TerminalTest, OpenCloseVanishExitAndTerminateShowInThePanels) {
   EXPECT_EQ(Panels(), "Serial Port Closed|Com1 - 19200,N,8,1|0|Open Port|0");
   t->frm.cmdOpenPort_Click();
   Receive("before\n");
-  t->MSComm1.Vanish();
-  t->frm.MSComm1_Closed();
+  t->MSComm1.Vanish(), t->frm.MSComm1_Closed();
   EXPECT_EQ(Panels() + Shown(), "Serial Port Closed|Com1 - 19200,N,8,1|0|Open Port|0before\r\n");
   for (std::int16_t key : {std::int16_t{'a'}, std::int16_t{13}})
     t->frm.rtfData_KeyPress(key); // into a port that is gone: nothing sent, nothing said
   t->frm.cmdOpenPort_Click();
   EXPECT_EQ(t->MSComm1.sent + t->messageBox.shown.at(0).detail, "/dev/fake1: no such device");
-  t->MSComm1.Port(1, State::Free);
-  t->frm.cmdOpenPort_Click();
-  t->frm.mnuFileEnd_Click();
+  t->MSComm1.Port(1, State::Free), t->frm.cmdOpenPort_Click(), t->frm.mnuFileEnd_Click();
   EXPECT_EQ(Panels() + std::to_string(t->host.ends), kActive + "1");
   EXPECT_NE(t->frm.SerialConfig(), nullptr);
   t->frm.Form_Terminate();
@@ -87,9 +81,7 @@ TEST_F(TerminalTest, OpenCloseVanishExitAndTerminateShowInThePanels) {
 }
 // New settings are saved at once but shown when the port next opens.
 TEST_F(TerminalTest, ConfigurationIsSavedButPanelTwoWaitsForThePort) {
-  t->MSComm1.Port(1, State::Free);
-  t->MSComm1.Port(3, State::Free);
-  Load("1", "19200,N,8,1");
+  t->MSComm1.Port(1, State::Free), t->MSComm1.Port(3, State::Free), Load("1", "19200,N,8,1");
   t->host.configWhileShown = [](FakeConfigSerialWindow &w) {
     EXPECT_TRUE(w.lists[ListPort].Text() == "COM1" && w.lists[ListPort].Choose("COM3") &&
                 w.lists[ListBaud].Choose("115200") && w.lists[ListParity].Choose("Even"));
@@ -103,10 +95,7 @@ TEST_F(TerminalTest, ConfigurationIsSavedButPanelTwoWaitsForThePort) {
   EXPECT_EQ(Panels(), "Serial Port Active|Com3 - 115200,E,8,1|1|Close Port|1");
 }
 TEST_F(TerminalTest, AboutOpensModelessAndClosesItselfAfterFiveSeconds) {
-  Load();
-  t->frm.mnuHelpAbout_Click();
-  ASSERT_TRUE(t->host.about);
-  t->host.about->tmrClose.Advance(4999);
+  Load(), t->frm.mnuHelpAbout_Click(), t->host.about->tmrClose.Advance(4999);
   EXPECT_EQ(t->host.about->shown * 10 + t->host.about->window.unloads, 10);
   t->host.about->tmrClose.Advance(1);
   EXPECT_EQ(t->host.about->window.unloads, 1);

@@ -1,7 +1,6 @@
-// A plain model of the receive display, kept naive so that the window's fast
-// formatter can be checked against it: one string, one character at a time,
-// the whole text measured, trimmed and rewritten for each; the log file opened
-// per line. For tests, fuzzing and benchmarks only.
+// A plain model of the receive display, kept naive so that the window's fast formatter can be
+// checked against it: one string, one character at a time, the whole text measured, trimmed and
+// rewritten for each; the log file opened per line. For tests, fuzzing and benchmarks only.
 #pragma once
 #include "Controls.h"
 #include <cstdint>

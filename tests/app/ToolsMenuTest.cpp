@@ -89,8 +89,7 @@ TEST_F(ToolsTest, ReconnectWaitsForTheDeviceReopensItAndStopsOnTheButtonOrTheOpt
   Open();
   DeviceGoes();
   EXPECT_EQ(Seen(), "Serial Port Closed|grey|Open Port|closed|0|");
-  t->mnuOptionIgnorePinStatus.Checked(false);
-  m.mnuToolsReconnect_Click();
+  t->mnuOptionIgnorePinStatus.Checked(false), m.mnuToolsReconnect_Click();
   c.Port(3, kFree);
   Open();
   Receive("partial");
@@ -100,15 +99,12 @@ TEST_F(ToolsTest, ReconnectWaitsForTheDeviceReopensItAndStopsOnTheButtonOrTheOpt
   x.Advance(1000);
   EXPECT_EQ(x.tmrReconnect.fired, 4);
   EXPECT_EQ(Seen(), "Waiting for Device|grey|Close Port|closed|waiting 250|" + lost);
-  c.Port(3, kFree);
-  x.Advance(250);
-  Receive("more\n");
+  c.Port(3, kFree), x.Advance(250), Receive("more\n");
   const Text back = lost + "Device Reconnected\r\nmore\r\n";
   EXPECT_EQ(Seen(), "Serial Port Active|Close Port|open|0|" + back);
   EXPECT_EQ(c.Settings(), "115200,N,8,1");
   // With pin status messages ignored the same happens without the lines.
-  t->mnuOptionIgnorePinStatus.Checked(true);
-  DeviceGoes();
+  t->mnuOptionIgnorePinStatus.Checked(true), DeviceGoes();
   c.Port(3, kFree);
   x.Advance(250);
   EXPECT_EQ(Seen(), "Serial Port Active|Close Port|open|0|" + back);
@@ -151,8 +147,7 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
   EXPECT_EQ(c.sent.size(), big.size());
 }
 TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
-  Open();
-  SendFile(Text(1 << 20, 'p'));
+  Open(), SendFile(Text(1 << 20, 'p'));
   EXPECT_EQ(x.progress.fileName, "image.bin");
   for (int tick = 0; tick < 1000 && x.progress.shown; ++tick, x.Advance(ToolsMenu::kSendTickMs)) {
     EXPECT_LE(c.pending, FileSender::kHighWater + FileSender::kChunk);
@@ -160,8 +155,7 @@ TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
   }
   EXPECT_FALSE(x.progress.shown || x.tmrSendFile.Interval() || !t->messageBox.shown.empty());
   EXPECT_TRUE(c.sent == Text(1 << 20, 'p') && m.Sender().Status() == FileSender::State::Done);
-  c.sent.clear();
-  SendFile(Text(2 << 20, 'z'));
+  c.sent.clear(), SendFile(Text(2 << 20, 'z'));
   c.Drain(100000);
   x.Advance(200);
   EXPECT_TRUE(x.progress.text.find(" of 2.0 MB sent") != Text::npos && x.progress.permille > 0);
@@ -184,18 +178,14 @@ TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
     EXPECT_FALSE(x.progress.shown);
   }
   SendFile(Text(2 << 20, 'z'));
-  DeviceGoes();
-  x.Advance(ToolsMenu::kSendTickMs);
+  DeviceGoes(), x.Advance(ToolsMenu::kSendTickMs);
   EXPECT_FALSE(x.progress.shown);
   EXPECT_EQ(Boxes(), "kestrel-terminal - Send File: The port closed before all of image.bin was "
                      "sent.\n");
 }
 // What each lamp reads is pinned by the Qt window's test; here, the timers.
 TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChange) {
-  m.mnuToolsSendBreak_Click();
-  Open();
-  m.mnuToolsSendBreak_Click();
-  m.mnuToolsSendBreak_Click();
+  m.mnuToolsSendBreak_Click(), Open(), m.mnuToolsSendBreak_Click(), m.mnuToolsSendBreak_Click();
   x.Advance(249);
   EXPECT_EQ(c.breakHistory, std::vector<bool>{true});
   x.Advance(1);

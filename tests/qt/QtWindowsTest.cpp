@@ -128,8 +128,7 @@ TEST_F(QtWindows, TheMainWindowReadsItsPanelsAndLampsAndSendsTypedCharactersOnly
   Settle(40);
   EXPECT_EQ(seen(), closed);
   QTest::mouseClick(open, Qt::LeftButton);
-  comm.Vanish();
-  w.DeviceClosed();
+  comm.Vanish(), w.DeviceClosed();
   Settle(40);
   EXPECT_EQ(seen(), closed);
   levels.close();
@@ -149,8 +148,7 @@ TEST_F(QtWindows, TheMenusNameTheirItemsAndPasteComesByKeyOrMiddleClick) {
                    "|Log File||E&xit",
                    "Reconnect Automatically [ ]||Paste to Port Ctrl+Shift+V|Send File...|Send "
                    "Break||Find... Ctrl+Shift+F|Line Levels [ ]"}));
-  QApplication::setActiveWindow(&w);
-  w.Display().setFocus();
+  QApplication::setActiveWindow(&w), w.Display().setFocus();
   QGuiApplication::clipboard()->setText(QStringLiteral("ls\n\u00e9\u20ac\r\n"));
   QTest::keyClick(&w.Display(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
   // Ctrl+letter as the window system gives it: the control code as its text.
@@ -207,8 +205,7 @@ TEST_F(QtWindows, TitlesAreTheWindowsOwnAndOutsideTextIsShownAsPlainText) {
 }
 TEST_F(QtWindows, TheConfigurationDialogFollowsItsTableAndOnlyTheFocusedButtonTakesEnter) {
   clsSerialPortConfigINI store;
-  store.FileNameINI("Serial.ini");
-  store.ComControl(&comm);
+  store.FileNameINI("Serial.ini"), store.ComControl(&comm);
   qt::QtConfigSerialWindow config(nullptr, [](auto) -> std::string { return "/dev/<b>S1</b>"; });
   config.Form().clsSerialPortConfig = &store;
   config.Form().InitForm();
@@ -262,17 +259,13 @@ TEST_F(QtWindows, TheStartLineHasTheShortDateAndTheLongTimeWithoutAZone) {
 // (less CRs), repaints are coalesced, a held selection survives, and the view follows the end
 // unless scrolled up.
 TEST_F(QtWindows, TheDisplayShowsTheModelThroughFloodsKeepsASelectionAndFollowsTheEnd) {
-  const struct {
-    const char *chunk;
-    int times;
-  } floods[] = {{"line of text 0123456789\r\n", 2000}, {"abcdefghijklm", 2000}, {"x\n", 700}};
-  for (const auto &flood : floods) {
+  for (const char *chunk : {"line of text 0123456789\r\n", "abcdefghijklm", "x\n"}) {
     qt::MainWindow &w = Main();
     const int repaints = w.Display().Repaints();
-    for (int i = 0; i < flood.times; ++i)
-      (comm.Receive(flood.chunk), i % 97 ? void() : w.Display().Sync());
+    for (int i = 0; i < 2000; ++i)
+      (comm.Receive(chunk), i % 97 ? void() : w.Display().Sync());
     Settle(150);
-    EXPECT_LE(w.Display().Repaints() - repaints, 25) << flood.chunk;
+    EXPECT_LE(w.Display().Repaints() - repaints, 25) << chunk;
     w.Display().Sync();
     EXPECT_EQ(w.Display().toPlainText(),
               QString::fromStdString(std::string(w.Model().Text())).remove('\r'));

@@ -19,8 +19,7 @@ using enum FakeCommControl::PortState;
 class SerialConfig : public testing::Test {
 protected:
   void SetUp() override {
-    ApplicationFolder(dir.Path());
-    store.FileNameINI("Serial.ini");
+    ApplicationFolder(dir.Path()), store.FileNameINI("Serial.ini");
     form.clsSerialPortConfig = &store;
   }
   static std::string B(bool b) { return b ? "yes" : "no"; }
@@ -37,10 +36,7 @@ protected:
     store.ComControl(&comm);
   }
   std::string Read() { return store.SettingsRetrieve(port, text) ? port + ' ' + text : "no"; }
-  void Dialog(const Ports &ports) {
-    Scan(ports);
-    form.InitForm();
-  }
+  void Dialog(const Ports &ports) { Scan(ports), form.InitForm(); }
   // Picks each named entry in whichever list holds it, or presses the named button; then returns
   // each list's choice and the line under the port list, as the user sees them.
   std::string Do(const std::vector<std::string> &clicks) {
@@ -146,28 +142,13 @@ TEST_F(SerialConfig, AnOpenUsesOnlyWhatIsStoredAndUsableOrSaysWhyNot) {
                 S(comm.InputLen()) + B(comm.RTSEnable()) + B(store.ComPortOpen()),
             "1 20 57600,O,7,1 0noyes")});
 }
-// Settings fields split at commas untrimmed, tokens from 1, parity words either way, port names.
-TEST(PortSettingsText, FieldsTokensParityWordsAndPortNames) {
-  const std::string s = "9600, E ,7,2,", f = "1,2,3,4,5,";
-  auto fields = [](const std::string &t) {
-    return SettingsField(Baud, t) + "|" + SettingsField(Parity, t) + "|" +
-           SettingsField(DataBits, t) + "|" + SettingsField(StopBits, t);
-  };
-  for (const auto &[got, want] : Rows{
-           {fields(s) + " " + fields("9600,N,") + " " + fields(",") + fields(""),
-            "9600| E |7|2 9600|N|| ||||||"},
-           {fields(f) + SettingsField(0, s) + SettingsField(5, s), "1|2|3|4"},
-           {SettingsToken(5, "a,b,c,d,e,") + SettingsToken(0, "a,") + SettingsToken(1, "a,"), "ea"},
-           {ParityRead("n") + ParityRead("NONE") + ParityRead("o") + ParityRead("Even") +
-                ParityRead("M"),
-            "NoneNoneOddEvenM"},
-           {ParityWrite("none") + ParityWrite("ODD") + ParityWrite("Even") + ParityWrite("Mark"),
-            "NOEMark"},
-           {SettingsCompose("115200", "Even", "7", "2"), "115200,E,7,2"},
-           {PortNameFromNumber(3) + PortNameFromText("12") + PortTextFromName("COM12") + "|" +
-                PortTextFromName("CO"),
-            "COM3COM1212|"}})
-    EXPECT_EQ(got, want);
+// Parity words read and write in any case, others as they are; a short port name has no number.
+// (Fields, tokens and round trips are the settings text fuzzer's, on its corpus.)
+TEST(PortSettingsText, ParityWordsAndShortPortNames) {
+  EXPECT_EQ(ParityRead("n") + ParityRead("NONE") + ParityRead("o") + ParityRead("Even") +
+                ParityRead("M") + "|" + ParityWrite("none") + ParityWrite("ODD") +
+                ParityWrite("Even") + ParityWrite("Mark") + "|" + PortTextFromName("CO"),
+            "NoneNoneOddEvenM|NOEMark|");
 }
 // Stored values are preselected, else the defaults; Defaults keeps the port; Cancel only closes.
 TEST_F(SerialConfig, TheDialogAsTheUserMeetsIt) {
@@ -198,8 +179,7 @@ TEST_F(SerialConfig, TheDialogAsTheUserMeetsIt) {
   Dialog({{1, Free}});
   EXPECT_EQ(Do({"OK"}), "||8|1||");
   EXPECT_EQ(ReadFile(ini), "[SerialPort]\nPort=9\nSettings=250000,M,8,1\n");
-  std::filesystem::remove(ini);
-  std::filesystem::create_directory(ini);
+  std::filesystem::remove(ini), std::filesystem::create_directory(ini);
   EXPECT_EQ(Do({"COM1", "Defaults", "OK"}), "COM1|None|8|1|19200|/dev/ttyUSB-4");
   std::string shown = S(window.unloads) + " " + S(lists[ListPort].focused) + "\n";
   for (const auto &m : box.shown)

@@ -99,8 +99,7 @@ TEST(LineEvents, CountersLevelsAndMarksGiveTheirKindsInOrder) {
 // What probing and then opening the port give, port 1 naming device (one when both agree).
 Failure ProbeAndOpen(std::string device, std::string sys = "/sys", std::int16_t port = 1) {
   DeviceMap map;
-  map.SysRoot(sys);
-  map.Map(1, device);
+  map.SysRoot(sys), map.Map(1, device);
   PosixCommControl comm(map, kNoUi);
   Failure probed = ToldBy(comm, comm.PortProbe(port));
   comm.CommPort(port);

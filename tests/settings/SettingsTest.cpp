@@ -24,10 +24,8 @@ std::string B(bool b) {
 class Settings : public testing::Test {
 protected:
   void SetUp() override {
-    ApplicationFolder(dir.Path());
-    ini.Command(cINI::INICommandAppPath);
-    ini.FileName("Serial.ini");
-    ini.Section("SerialPort");
+    ApplicationFolder(dir.Path()), ini.Command(cINI::INICommandAppPath);
+    ini.FileName("Serial.ini"), ini.Section("SerialPort");
   }
   static Row R(const std::string &got, const std::string &want) { return {got, want}; }
   void Expect(const std::vector<Row> &rows) { // the rows are evaluated in order, as written
@@ -100,8 +98,7 @@ TEST_F(Settings, WriteChangesOnlyTheEntryKeepsLinksAndRightsAndClearsWhatAKilled
   const std::string real = dir.File("real.ini"), link = dir.File("link.ini");
   const std::string stale = dir.File(".real.ini.tmp-999999-a1B2c3"), mine = dir.File(".real.ini.b");
   WriteFile(real, "[A]\nk=1\n");
-  WriteFile(stale, "[A]\nk=half");
-  WriteFile(mine, "mine");
+  WriteFile(stale, "[A]\nk=half"), WriteFile(mine, "mine");
   ASSERT_EQ(::chmod(real.c_str(), 0640) + ::symlink(real.c_str(), link.c_str()), 0);
   Expect({R(IniWriteValue(link, "A", "k", "2").error, ""), R(B(fs::is_symlink(link)), "yes"),
           R(ReadFile(real), "[A]\nk=2\n"), R(B(fs::exists(stale)), "no"), R(ReadFile(mine), "mine"),
