@@ -206,19 +206,24 @@ TEST_F(QtWindows, TitlesAreTheWindowsOwnAndOutsideTextIsShownAsPlainText) {
 TEST_F(QtWindows, TheConfigurationDialogFollowsItsTableAndOnlyTheFocusedButtonTakesEnter) {
   clsSerialPortConfigINI store;
   store.FileNameINI("Serial.ini"), store.ComControl(&comm);
-  qt::QtConfigSerialWindow config(nullptr, [](auto) -> std::string { return "/dev/<b>S1</b>"; });
+  // A device line too long to sit beside its label takes a row of its own, shown whole.
+  const QString line = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port<b>0</b>";
+  qt::QtConfigSerialWindow config(nullptr, [&](auto) { return line.toStdString(); });
   config.Form().clsSerialPortConfig = &store;
   config.Form().InitForm();
   QDialog &d = config.Dialog();
   d.show();
   const auto lists = d.findChildren<QComboBox *>();
   ASSERT_EQ(lists.size(), 5);
-  EXPECT_EQ((Texts{d.windowTitle(), lists[0]->currentText(), lists[4]->currentText(),
-                   lists[1]->toolTip(), ByText(d, "/dev/<b>S1</b>") ? "device" : "none",
-                   QString::number(MarkupShownPlain(d))}),
-            (Texts{"Serial Port Configuration", "COM2", "19200", "These Value Is Hard-Coded",
-                   "device", "1"}));
+  EXPECT_EQ(
+      (Texts{d.windowTitle(), lists[0]->currentText(), lists[4]->currentText(), lists[1]->toolTip(),
+             ByText(d, line) ? "device" : "none", QString::number(MarkupShownPlain(d))}),
+      (Texts{"Serial Port Configuration", "COM2", "19200", "These Value Is Hard-Coded", "device",
+             "1"}));
   EXPECT_FALSE(lists[0]->isEditable() || d.minimumSize() != d.maximumSize());
+  EXPECT_GE(ByText(d, line)->height(), ByText(d, line)->heightForWidth(ByText(d, line)->width()));
+  for (QWidget *w : d.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+    EXPECT_TRUE(d.rect().contains(w->geometry())) << w->metaObject()->className();
   QPushButton *ok = ByText<QPushButton>(d, "&OK");
   EXPECT_EQ(ok->nextInFocusChain(), ByText<QPushButton>(d, "&Cancel"));
   lists[4]->setCurrentIndex(0);

@@ -98,6 +98,8 @@ TEST_F(SerialConfig, TheStoreSavesTrimmedSkipsABlankEntryAndTakesNoUnusableFile)
   Expect({R(B(store.SettingsUpdate(" 3 ", "115200,E,7,2 ")), "yes"), R(Read(), "3 115200,E,7,2"),
           R(B(store.SettingsUpdate("   ", "19200,N,8,1")), "yes"), R(Read(), "3 19200,N,8,1"),
           R(B(store.SettingsUpdate("", "9600,N,8,1") || store.SettingsUpdate("2", "")), "no"),
+          R(B(clsSerialPortConfigINI().SettingsUpdate("2", "9600,N,8,1")), "no"), // no file name
+          R(B(clsSerialPortConfigINI().SettingsRetrieve(port, text)), "no"),
           R(ReadFile(ini), "[SerialPort]\nPort=3\nSettings=19200,N,8,1\n")});
   for (const std::string &f :
        {std::string(), "Port=3\n" + s, std::string("[SerialPort]\nPort=3\n"),
