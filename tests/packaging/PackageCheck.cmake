@@ -14,6 +14,12 @@ endfunction()
 function(fail what)
   message(FATAL_ERROR "${what}")
 endfunction()
+# Fails with what unless text matches regex.
+function(expect_match text regex what)
+  if(NOT (text MATCHES "${regex}"))
+    fail("${what}")
+  endif()
+endfunction()
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -41,9 +47,8 @@ foreach(entry "-rwxr-xr-x;usr/bin/kestrel-terminal"
   list(GET entry 0 mode)
   list(GET entry 1 path)
   string(REPLACE "." "\\." path_re "${path}")
-  if(NOT (listing MATCHES "${mode} root/root +[0-9]+ [0-9-]+ [0-9:]+ \\./${path_re}\n"))
-    fail("${path} missing or not ${mode} root/root:\n${listing}")
-  endif()
+  expect_match("${listing}" "${mode} root/root +[0-9]+ [0-9-]+ [0-9:]+ \\./${path_re}\n"
+               "${path} missing or not ${mode} root/root:\n${listing}")
 endforeach()
 string(REGEX MATCHALL "\n[^\n]*" lines "\n${listing}")
 foreach(line IN LISTS lines)
@@ -53,9 +58,8 @@ foreach(line IN LISTS lines)
 endforeach()
 
 run(dpkg-deb dpkg-deb -f ${deb} Version Homepage Description)
-if(NOT (out MATCHES "^Version: ${VERSION}\nHomepage: ${HOMEPAGE}\nDescription: [^\n]+\n [^\n]+"))
-  fail("control fields:\n${out}")
-endif()
+expect_match("${out}" "^Version: ${VERSION}\nHomepage: ${HOMEPAGE}\nDescription: [^\n]+\n [^\n]+"
+             "control fields:\n${out}")
 
 # The changelog's newest entry is this version, and every entry is a release
 # of the metadata with the same date.
@@ -73,9 +77,8 @@ file(READ ${root}/metainfo/${APP}.metainfo.xml metainfo)
 foreach(version stamp IN ZIP_LISTS versions stamps)
   run(date date -u -d @${stamp} +%Y-%m-%d)
   string(STRIP "${out}" day)
-  if(NOT (metainfo MATCHES "<release version=\"${version}\" date=\"${day}\""))
-    fail("no AppStream release ${version} of ${day}")
-  endif()
+  expect_match("${metainfo}" "<release version=\"${version}\" date=\"${day}\""
+               "no AppStream release ${version} of ${day}")
 endforeach()
 
 # One licence: LICENSE's name in the metadata, its text in the copyright file.
@@ -83,35 +86,28 @@ file(STRINGS ${SOURCE}/LICENSE license LIMIT_COUNT 1)
 if(NOT (license STREQUAL "MIT License"))
   fail("LICENSE is no longer the MIT licence: update the metadata")
 endif()
-if(NOT (metainfo MATCHES "<project_license>MIT</project_license>"))
-  fail("project_license is not MIT")
-endif()
-if(NOT (metainfo MATCHES "<url type=\"homepage\">${HOMEPAGE}</url>"))
-  fail("metadata homepage")
-endif()
+expect_match("${metainfo}" "<project_license>MIT</project_license>"
+             "project_license is not MIT")
+expect_match("${metainfo}" "<url type=\"homepage\">${HOMEPAGE}</url>"
+             "metadata homepage")
 file(READ ${root}/doc/kestrel-terminal/copyright copyright)
-if(NOT (copyright MATCHES "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"))
-  fail("copyright file is not machine-readable")
-endif()
-if(NOT (copyright MATCHES "\n THE SOFTWARE IS PROVIDED \"AS IS\""))
-  fail("copyright lacks the licence text")
-endif()
+expect_match("${copyright}" "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+             "copyright file is not machine-readable")
+expect_match("${copyright}" "\n THE SOFTWARE IS PROVIDED \"AS IS\""
+             "copyright lacks the licence text")
 
 # The program is stripped and hardened.
 run(file file -L ${WORK}/root/usr/bin/kestrel-terminal)
-if(NOT (out MATCHES "pie executable.*, stripped"))
-  fail("program not a stripped PIE: ${out}")
-endif()
+expect_match("${out}" "pie executable.*, stripped"
+             "program not a stripped PIE: ${out}")
 run(readelf readelf -d -W ${WORK}/root/usr/bin/kestrel-terminal)
-if(NOT (out MATCHES "BIND_NOW"))
-  fail("program not linked with -z now")
-endif()
+expect_match("${out}" "BIND_NOW"
+             "program not linked with -z now")
 
 run(mandoc mandoc -T lint -W warning ${root}/man/man1/kestrel-terminal.1.gz)
 file(STRINGS ${SOURCE}/docs/kestrel-terminal.1 th REGEX "^\\.TH ")
-if(NOT (th MATCHES "\"Kestrel Terminal ${VERSION}\""))
-  fail("manual page not of version ${VERSION}: ${th}")
-endif()
+expect_match("${th}" "\"Kestrel Terminal ${VERSION}\""
+             "manual page not of version ${VERSION}: ${th}")
 execute_process(COMMAND sh -c "zcat '${root}/man/man1/kestrel-terminal.1.gz' | groff -ww -t -man -Tutf8"
                 OUTPUT_QUIET ERROR_VARIABLE out)
 if(NOT (out STREQUAL ""))
@@ -127,16 +123,15 @@ find_program(APPSTREAMCLI appstreamcli)
 if(APPSTREAMCLI)
   run(appstreamcli ${APPSTREAMCLI} validate --pedantic --no-net --explain
       ${root}/metainfo/${APP}.metainfo.xml)
-  if(NOT (out MATCHES "^✔ Validation was successful.\n$"))
-  fail("appstreamcli:\n${out}")
-endif()
+  expect_match("${out}" "^✔ Validation was successful.\n$"
+               "appstreamcli:\n${out}")
 endif()
 find_program(LINTIAN lintian)
 if(LINTIAN)
   run(lintian ${LINTIAN} -EvIL +pedantic --fail-on error,warning,info,pedantic ${deb})
   string(REGEX MATCHALL "\n[EWIPX]: [^\n]*" tags "\n${out}")
   if(NOT (tags STREQUAL ""))
-  fail("lintian:${tags}")
-endif()
+    fail("lintian:${tags}")
+  endif()
 endif()
 message(STATUS "package checked: ${deb}")
