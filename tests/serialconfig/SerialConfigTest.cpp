@@ -3,6 +3,7 @@
 #include "FakeCommControl.h"
 #include "FakeControls.h"
 #include "PortSettingsText.h"
+#include "Rows.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
 #include "clsSerialPortConfigINI.h"
@@ -13,7 +14,6 @@
 using namespace kestrel;
 using namespace kestrel::test;
 using Ports = std::vector<std::pair<int, FakeCommControl::PortState>>;
-using Rows = std::vector<std::pair<std::string, std::string>>; // what came out, what must
 using enum FakeCommControl::PortState;
 // Serial.ini in a fresh application folder, the store on it and on a fake control, and the dialog.
 class SerialConfig : public testing::Test {
@@ -22,13 +22,7 @@ protected:
     ApplicationFolder(dir.Path()), store.FileNameINI("Serial.ini");
     form.clsSerialPortConfig = &store;
   }
-  static std::string B(bool b) { return b ? "yes" : "no"; }
   static std::string S(long n) { return std::to_string(n); }
-  static Rows::value_type R(const std::string &got, const std::string &want) { return {got, want}; }
-  void Expect(const Rows &rows) { // the rows are evaluated in order, as written
-    for (const auto &[got, want] : rows)
-      EXPECT_EQ(got, want);
-  }
   void Scan(const Ports &ports) {
     comm.ports.clear();
     for (auto [n, state] : ports)

@@ -2,6 +2,7 @@
 // and loses nothing, also when two save at once; cINI places the file and reads 49 characters.
 #include "Child.h"
 #include "IniFile.h"
+#include "Rows.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
 #include "cINI.h"
@@ -15,22 +16,13 @@
 using namespace kestrel;
 using namespace kestrel::test;
 namespace fs = std::filesystem;
-using Row = std::pair<std::string, std::string>; // what came out, what must
 const std::string kBom = "\xEF\xBB\xBF", kBad = "not a usable section or entry name";
 // Serial.ini in a fresh application folder; ini is on its section SerialPort, as the store uses it.
-std::string B(bool b) {
-  return b ? "yes" : "no";
-}
 class Settings : public testing::Test {
 protected:
   void SetUp() override {
     ApplicationFolder(dir.Path()), ini.Command(cINI::INICommandAppPath);
     ini.FileName("Serial.ini"), ini.Section("SerialPort");
-  }
-  static Row R(const std::string &got, const std::string &want) { return {got, want}; }
-  void Expect(const std::vector<Row> &rows) { // the rows are evaluated in order, as written
-    for (const auto &[got, want] : rows)
-      EXPECT_EQ(got, want);
   }
   // Whether the object's file exists, its folder and full path, the test's folder shown as "~".
   std::string State() {
