@@ -235,6 +235,11 @@ std::vector<dev_t> DevicesHeldOpen() {
 const char *const kDialoutAdvice = ". To use serial ports, add your user to the dialout group "
                                    "(sudo adduser $USER dialout) and log in again.";
 
+// What the open says of a port another program holds, and the scan says in advance.
+std::string BusyText(const std::string &device) {
+  return device + ": " + SystemErrorText(EBUSY) + " (another program has the port open)";
+}
+
 int Ioctl(int fd, unsigned long request, void *arg) {
   int r;
   do
@@ -452,7 +457,7 @@ int PosixCommControl::Impl::Open() {
     case ENODEV:
       return Fail(comInvalidPortNumber, why);
     case EBUSY:
-      return Fail(comPortAlreadyOpen, why + " (another program has the port open)");
+      return Fail(comPortAlreadyOpen, BusyText(device));
     case EACCES:
     case EPERM:
       return Fail(comAccessDenied, why + kDialoutAdvice);
@@ -471,8 +476,7 @@ int PosixCommControl::Impl::Open() {
   if (::flock(f, LOCK_EX | LOCK_NB) != 0) {
     int err = errno;
     if (err == EWOULDBLOCK)
-      return giveUp(comPortAlreadyOpen, device + ": " + SystemErrorText(EBUSY) +
-                                            " (another program has the port open)");
+      return giveUp(comPortAlreadyOpen, BusyText(device));
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
   (void)Ioctl(f, TIOCEXCL, nullptr);
@@ -886,8 +890,7 @@ int PosixCommControl::PortProbe(std::int16_t port) {
     return d->Fail(comDeviceError, why);
   }
   if (LockedByAProcess(node) || d->HeldOpen(node.st_rdev))
-    return d->Fail(comPortAlreadyOpen,
-                   device + ": " + SystemErrorText(EBUSY) + " (another program has the port open)");
+    return d->Fail(comPortAlreadyOpen, BusyText(device));
   return comNoError;
 }
 
