@@ -75,12 +75,6 @@ protected:
            (m.Waiting() ? "|waiting " : "|") + std::to_string(x.tmrReconnect.Interval()) + "|" +
            Shown();
   }
-  Text Boxes() const {
-    Text all;
-    for (const auto &box : t->messageBox.shown)
-      all += box.title + ": " + box.text + "\n";
-    return all;
-  }
   FakeCommControl &c = t->MSComm1;
   Tools x{*t};
   ToolsMenu &m = x.menu;
@@ -147,6 +141,7 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
   EXPECT_EQ(c.sent.size(), big.size());
 }
 TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
+  const Text title = "|kestrel-terminal - Send File|0|", unable = "Unable to read the file ";
   Open(), SendFile(Text(1 << 20, 'p'));
   EXPECT_EQ(x.progress.fileName, "image.bin");
   for (int tick = 0; tick < 1000 && x.progress.shown; ++tick, x.Advance(ToolsMenu::kSendTickMs)) {
@@ -165,23 +160,23 @@ TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
   EXPECT_TRUE(c.sent == Text(100000, 'z'));
   m.cmdOpenPort_Click();
   for (const auto &[open, path, text] : std::vector<std::tuple<bool, Text, Text>>{
-           {false, dir.File("x"), "Open the port before sending a file."},
-           {true, dir.File("none"), "Unable to read the file " + dir.File("none") + "."},
-           {true, dir.Path(), "Unable to read the file " + dir.Path() + "."},
+           {false, dir.File("x"), "Open the port before sending a file." + title},
+           {true, dir.File("none"),
+            unable + dir.File("none") + "." + title + "No such file or directory"},
+           {true, dir.Path(), unable + dir.Path() + "." + title + "Invalid argument"},
            {true, "", ""}}) {
     if (open != c.PortOpen())
       m.cmdOpenPort_Click();
     t->messageBox.shown.clear();
     x.chooser.path = path;
     m.mnuToolsSendFile_Click();
-    EXPECT_EQ(Boxes(), text.empty() ? "" : "kestrel-terminal - Send File: " + text + "\n");
+    EXPECT_EQ(Boxes(), text.empty() ? "" : text + "\n");
     EXPECT_FALSE(x.progress.shown);
   }
   SendFile(Text(2 << 20, 'z'));
   DeviceGoes(), x.Advance(ToolsMenu::kSendTickMs);
   EXPECT_FALSE(x.progress.shown);
-  EXPECT_EQ(Boxes(), "kestrel-terminal - Send File: The port closed before all of image.bin was "
-                     "sent.\n");
+  EXPECT_EQ(Boxes(), "The port closed before all of image.bin was sent." + title + "\n");
 }
 // What each lamp reads is pinned by the Qt window's test; here, the timers.
 TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChange) {
