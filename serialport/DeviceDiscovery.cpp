@@ -1,6 +1,7 @@
 #include "DeviceDiscovery.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -101,7 +102,8 @@ bool LockedByAProcess(const struct stat &node) {
   return false;
 }
 
-std::vector<std::string> DevicesHeldOpen() {
+std::vector<std::string> DevicesHeldOpen(std::chrono::milliseconds budget) {
+  const auto until = std::chrono::steady_clock::now() + budget;
   std::vector<std::string> held;
   DIR *proc = ::opendir("/proc");
   if (!proc)
@@ -110,6 +112,8 @@ std::vector<std::string> DevicesHeldOpen() {
   while (dirent *p = ::readdir(proc)) {
     if (!DigitsOnly(p->d_name))
       continue;
+    if (std::chrono::steady_clock::now() > until)
+      break;
     const std::string folder = std::string("/proc/") + p->d_name + "/fd/";
     DIR *fds = ::opendir(folder.c_str());
     if (!fds)

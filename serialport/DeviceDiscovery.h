@@ -2,12 +2,14 @@
 // driver serves it, whether it is this process's own terminal, and whether
 // another process holds it (a flock in /proc/locks, or an open file).
 //
-// Finding holders costs the same however many files the machine has open
-// elsewhere: the open files of other processes are never stat()ed (one on a
-// dead network mount would hang the walk); only the names their links in
-// /proc/PID/fd give are read, and only names under /dev are kept.
+// Finding holders never touches the files of other processes: they are never
+// stat()ed (one on a dead network mount would hang the walk); only the names
+// their links in /proc/PID/fd give are read, only names under /dev are kept,
+// and the walk ends when its time is up, so its cost does not grow with the
+// machine.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -30,9 +32,11 @@ dev_t ControllingTerminal();
 // Whether a process holds a flock on the device node.
 bool LockedByAProcess(const struct stat &node);
 // The names under /dev that the processes this user may look at have open,
-// from the links in /proc/PID/fd. A holder this user may not see is found by
-// the open, which is refused with busy.
-std::vector<std::string> DevicesHeldOpen();
+// from the links in /proc/PID/fd, as far as the walk gets within budget (on a
+// machine with a hundred thousand open files it does not get through them
+// all). A holder this user may not see, or the walk did not reach, is told at
+// the open: busy where it locked the port or took it in exclusive mode.
+std::vector<std::string> DevicesHeldOpen(std::chrono::milliseconds budget);
 // Whether device (as named, or as its real path) is among held.
 bool AmongHeld(const std::vector<std::string> &held, const std::string &device);
 

@@ -85,6 +85,9 @@ std::string BusyText(const std::string &device) {
   return device + ": " + SystemErrorText(EBUSY) + " (another program has the port open)";
 }
 
+// The longest the search for processes holding a port may take in one scan.
+constexpr auto kHolderWalk = std::chrono::milliseconds(40);
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -185,7 +188,7 @@ int PosixCommControl::Impl::Check(std::int16_t port, std::string &device, struct
 bool PosixCommControl::Impl::HeldOpen(const std::string &device) {
   if (heldOpenAt == std::chrono::steady_clock::time_point() ||
       std::chrono::steady_clock::now() - heldOpenAt > std::chrono::milliseconds(500)) {
-    heldOpen = serial::DevicesHeldOpen();
+    heldOpen = serial::DevicesHeldOpen(kHolderWalk);
     heldOpenAt = std::chrono::steady_clock::now();
   }
   return serial::AmongHeld(heldOpen, device);
