@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <mutex>
 #include <pthread.h>
 
 namespace kestrel::serial {
@@ -62,6 +61,7 @@ void LineWaiter::Run() {
 }
 
 void LineWaiter::Interrupt() {
+  std::lock_guard lock(mThreadMutex);
   if (!mDone && mThread.joinable())
     pthread_kill(mThread.native_handle(), kWakeSignal);
 }
@@ -71,15 +71,15 @@ void LineWaiter::Renew() {
 }
 
 void LineWaiter::Stop() {
-  if (!mThread.joinable())
-    return;
   mStop = true;
   while (!mDone) {
     Interrupt();
     for (int i = 0; i < 20 && !mDone; ++i)
       std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
-  mThread.join();
+  std::lock_guard lock(mThreadMutex);
+  if (mThread.joinable())
+    mThread.join();
 }
 
 } // namespace kestrel::serial

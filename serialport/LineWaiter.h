@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace kestrel::serial {
@@ -46,6 +47,7 @@ private:
   std::atomic<bool> mStop{false};
   std::atomic<bool> mDone{false};
   std::atomic<bool> mUnsupported{false};
+  std::mutex mThreadMutex; // Renew and Stop may come from two threads
   std::thread mThread;
 };
 

@@ -71,7 +71,6 @@ PortSession::PortSession(int fd, std::string device, const LineSettings &setting
   mLevels = lines ? levels : -1;
   mLastLevels = levels;
   mHaveLevels = !mHaveCounters && lines;
-  mThread = std::thread([this] { Run(); });
   if (lines) {
     const int f = mFd;
     mWaiter = std::make_unique<LineWaiter>(
@@ -84,15 +83,17 @@ PortSession::PortSession(int fd, std::string device, const LineSettings &setting
           Wake();
         });
   }
+  mThread = std::thread([this] { Run(); });
 }
 
 PortSession::~PortSession() {
-  if (mWaiter)
-    mWaiter->Stop();
   mStop = true;
   Wake();
   if (mThread.joinable())
     mThread.join();
+  // The waiter's wait holds the descriptor's number: it ends before that is closed.
+  if (mWaiter)
+    mWaiter->Stop();
   CloseDescriptor();
   if (mWake >= 0)
     ::close(mWake);
@@ -206,11 +207,10 @@ int PortSession::Break(bool on, int &err) {
 }
 
 int PortSession::Levels() {
-  const int levels = mLevels;
-  if (levels >= 0 && Clock::now() - Clock::time_point(Clock::duration(mWatchedAt)) > kWatchFor)
-    Wake(); // not watched lately: read them again at once
+  // Every change of a line is followed by a reading, so what was last read
+  // holds even when nobody asked for a while.
   mWatchedAt = Ticks(Clock::now());
-  return levels;
+  return mLevels;
 }
 
 void PortSession::ReadLevels() {
@@ -438,6 +438,8 @@ void PortSession::Run() {
     // Closed at once: a descriptor held on an unplugged adapter makes it come
     // back under another name.
     mOpen = false;
+    if (mWaiter)
+      mWaiter->Stop();
     CloseDescriptor();
     mHooks.gone();
   }
