@@ -1,8 +1,8 @@
 /* The far end and the eye of bench/echo_latency.sh: a pseudo-terminal whose
  * slave is linked at PATH plays the board; keys are typed into the focused
  * window through XTest; the screen region is read back (XGetImage) until it
- * shows the answer. The board answers each key at once with a six-character
- * echo; with "reply" it sends a reply line 4 ms after the echo. A trial's
+ * shows the answer. The board answers each key at once with an echo line
+ * (its trial number); with "reply" it sends a reply line 4 ms after the echo. A trial's
  * answer is shown once the region differs from its state before the key in
  * at least 80 % of the pixels in which its settled state differs, so a
  * blinking cursor neither starts nor ends a measurement (a 32-bit screen). The latency is from
@@ -93,6 +93,7 @@ int main(int argc, char **argv) {
     return 1;
   const KeyCode key = XKeysymToKeycode(dpy, XK_w);
   double *got = calloc((size_t)trials, sizeof *got);
+  double *reached = calloc((size_t)trials, sizeof *reached); /* key to board */
   int kept = 0;
   for (int t = 0; t < trials; ++t) {
     drain(m);
@@ -104,11 +105,16 @@ int main(int argc, char **argv) {
     XFlush(dpy);
     struct pollfd p = {m, POLLIN, 0};
     if (poll(&p, 1, 2000) <= 0) {
+      fprintf(stderr, "trial %d: the key never reached the board\n", t);
       XDestroyImage(before);
       continue;
     }
+    const double arrived = now_ms();
     drain(m);
-    (void)!write(m, "wwwwww", 6);
+    char echo[16], answer[64];
+    snprintf(echo, sizeof echo, "w%05d\r\n", t); /* each differs, so a scrolled screen does too */
+    snprintf(answer, sizeof answer, "reply %03d: ok, 42 files, 3 dirs\r\n", t);
+    (void)!write(m, echo, strlen(echo));
     const double echoed = now_ms();
     double replied = echoed;
     /* Frames as they come, with their times, for half a second. */
@@ -119,7 +125,7 @@ int main(int argc, char **argv) {
     int sentReply = !reply;
     while (now_ms() - echoed < 500 && n < kMax) {
       if (!sentReply && now_ms() - echoed >= 4) {
-        (void)!write(m, "\r\nreply: ok, 42 files, 3 dirs\r\n", 31);
+        (void)!write(m, answer, strlen(answer));
         replied = now_ms();
         sentReply = 1;
       }
@@ -135,14 +141,19 @@ int main(int argc, char **argv) {
       if (changed[i] * 10 >= settled * 8)
         shown = at[i];
     XDestroyImage(before);
-    if (shown >= 0 && settled > 0)
+    if (shown >= 0 && settled > 0) {
+      reached[kept] = arrived - pressed;
       got[kept++] = shown - (reply ? replied : pressed);
+    }
+    else
+      fprintf(stderr, "trial %d: the screen did not change\n", t);
   }
   qsort(got, (size_t)kept, sizeof *got, cmp);
+  qsort(reached, (size_t)kept, sizeof *reached, cmp);
   if (kept == 0)
     return printf("no answer was seen\n"), 1;
-  printf("%.1f %.1f %.1f (%d of %d trials)\n", got[kept / 2], got[(kept * 9) / 10], got[kept - 1],
-         kept, trials);
+  printf("%.1f %.1f %.1f (%d of %d trials; the key reached the board after %.1f ms median)\n",
+         got[kept / 2], got[(kept * 9) / 10], got[kept - 1], kept, trials, reached[kept / 2]);
   unlink(argv[1]);
   return 0;
 }

@@ -6,6 +6,7 @@
 # after the echo (measured from the reply's write). Prints median, p90 and
 # worst in milliseconds for each program and kind.
 # Usage: bench/echo_latency.sh [build-dir] [trials] [display]
+#        SHOT=prefix saves a screenshot of each program mid-run as prefix.NAME.KIND.png
 #        (default: build 40 :$((70 + RANDOM % 9))); needs scripts/deps.sh bench
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,7 +37,8 @@ window() { # NAME-PATTERN: the id of the visible window, once it is there
 measure() {
   local name=$1 kind=$2 pid win
   rm -f "$work/dev"
-  coproc FAR { "$work/echo_far" "$work/dev" "$kind" "$trials" 0 0 640 360; }
+  coproc FAR { "$work/echo_far" "$work/dev" "$kind" "$trials" 0 0 480 360; }
+  local far=$FAR_PID
   read -r _ <&"${FAR[0]}"
   case $name in
   kestrel)
@@ -61,11 +63,12 @@ measure() {
   sleep 0.5
   echo go >&"${FAR[1]}"
   local figures
+  [ -n "${SHOT:-}" ] && (sleep 2 && import -window root "$SHOT.$name.$kind.png") &
   read -r figures <&"${FAR[0]}"
   printf '%-8s %-9s median/p90/worst %s ms\n' "$name" "$kind" "$figures"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  wait "$FAR_PID" 2>/dev/null || true
+  wait "$far" 2>/dev/null || true
 }
 
 for kind in isolated reply; do
