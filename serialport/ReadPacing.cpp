@@ -8,6 +8,7 @@ void ReadPacing::Read(std::size_t bytes, Clock::time_point at) {
   using Ms = std::chrono::duration<double, std::milli>;
   mRestUntil = Clock::time_point();
   mLastWaiting = 0;
+  mLastGrowth = at;
   if (bytes == 0)
     return;
   const bool first = mLastRead == Clock::time_point();
@@ -36,8 +37,10 @@ void ReadPacing::Sent(Clock::time_point at) {
 void ReadPacing::Waiting(std::size_t bytes, Clock::time_point at) {
   if (at >= mRestUntil)
     return;
-  // Nothing came since the last look, or nothing at all: the stream paused.
-  if (bytes == 0 || bytes == mLastWaiting || bytes >= kRestGathers)
+  if (bytes > mLastWaiting)
+    mLastGrowth = at;
+  // Bytes wait and nothing more came for a quiet spell: the stream paused.
+  if (bytes >= kRestGathers || (bytes > 0 && at - mLastGrowth >= kQuiet))
     mRestUntil = Clock::time_point();
   mLastWaiting = bytes;
 }

@@ -10,7 +10,8 @@
 // by the time the line takes to bring kRestAtRate bytes at the configured
 // rate, which stays far inside what the tty layer buffers without throttling.
 // During a rest the thread looks at the bytes waiting every kRestLook: a
-// stream that paused (nothing more came) ends the rest, as does a full take.
+// stream that paused (nothing more came for kQuiet) ends the rest, as does a
+// full take.
 // A pure class: times come in as arguments.
 #pragma once
 
@@ -50,6 +51,7 @@ private:
   Clock::time_point mRestUntil{};
   bool mStreaming = false; // the last read came close after the one before
   std::size_t mLastWaiting = 0;
+  Clock::time_point mLastGrowth{}; // when the bytes waiting last grew
 };
 
 } // namespace kestrel::serial

@@ -69,8 +69,9 @@ TEST(ReadPacing, ARestEndsWhenTheStreamPausesOrATakeHasGathered) {
     std::vector<std::size_t> looks; // bytes waiting at each look, 8 ms apart
     bool resting;
   } rows[] = {{"still growing", {200, 400, 600}, true},
-              {"nothing came", {0}, false},
-              {"no more since the last look", {200, 200}, false},
+              {"nothing yet", {0, 0}, true},
+              {"no more for one look", {200, 200}, true},
+              {"no more for a quiet spell", {200, 200, 200, 200}, false},
               {"a full take", {2048}, false}};
   for (const auto &row : rows) {
     ReadPacing pacing;
