@@ -13,11 +13,28 @@
 namespace kestrel::qt {
 
 namespace {
-// The least time between two catch-ups. The first one after a quiet spell
-// runs at once, so a single echo shows without delay; a steady stream is
-// shown eight times a second, which still scrolls evenly to the eye and
-// leaves the processor to the rest of the system.
-constexpr int kRepaintMs = 125;
+// When the view catches up with the model. New text after a quiet spell
+// (kQuietMs without a change) is shown at once, so the echo of a key shows
+// in the next frame, and so are the first kEager catch-ups after it (a
+// shell's reply to the echoed Enter); then at most one a frame. Only a stream
+// that has gone on for kSustainedMs is shown eight times a second, which
+// still scrolls evenly to the eye and leaves the processor to the rest of
+// the system.
+constexpr int kQuietMs = 50;
+constexpr int kEager = 4;
+constexpr int kFrameMs = 16;
+constexpr int kSustainedMs = 500;
+constexpr int kStreamMs = 125;
+
+// Milliseconds until the next catch-up, from the times since the last one,
+// since the model's previous change and since its stream began (-1: never),
+// and the catch-ups made in that stream.
+int CatchUpIn(qint64 sinceSync, qint64 sinceChange, qint64 sinceStreamBegan, int streamSyncs) {
+  if (sinceChange < 0 || sinceChange >= kQuietMs || sinceSync < 0 || streamSyncs < kEager)
+    return 0;
+  const int spacing = sinceStreamBegan >= kSustainedMs ? kStreamMs : kFrameMs;
+  return static_cast<int>(std::max<qint64>(0, spacing - sinceSync));
+}
 
 // The visual line at the top of the view, counted from the top of the
 // document, for the cursor's place inside its block.
@@ -44,10 +61,16 @@ DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
   repaint_.setSingleShot(true);
   connect(&repaint_, &QTimer::timeout, this, [this] { Sync(); });
   model_.OnDirty([this] {
+    const qint64 sinceChange = dirty_.isValid() ? dirty_.elapsed() : -1;
+    dirty_.start();
+    if (sinceChange < 0 || sinceChange >= kQuietMs) {
+      stream_.start();
+      streamSyncs_ = 0;
+    }
     if (repaint_.isActive())
       return;
-    const qint64 since = synced_.isValid() ? synced_.elapsed() : kRepaintMs;
-    repaint_.start(static_cast<int>(std::max<qint64>(0, kRepaintMs - since)));
+    repaint_.start(CatchUpIn(synced_.isValid() ? synced_.elapsed() : -1, sinceChange,
+                             stream_.elapsed(), streamSyncs_));
   });
 }
 
@@ -106,6 +129,7 @@ void DisplayView::Sync() {
   edit.endEditBlock();
   origin_ = origin;
   ++repaints_;
+  ++streamSyncs_;
   synced_.start();
   bar->setValue(atEnd ? bar->maximum() : VisualLine(top));
 }

@@ -44,6 +44,9 @@ private:
   TextDisplay &model_;
   QTimer repaint_;
   QElapsedTimer synced_; // since the document last changed
+  QElapsedTimer dirty_;  // since the model last changed
+  QElapsedTimer stream_; // since the model began changing after a quiet spell
+  int streamSyncs_ = 0;  // catch-ups since then
   std::uint64_t shown_ = ~std::uint64_t{0};
   // The model's text that the document shows, from lifetime position origin_.
   std::string mirror_;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests or the program lack.
-# Usage: scripts/deps.sh build|test|run|fuzz|screens|package
+# Usage: scripts/deps.sh build|test|run|fuzz|screens|bench|package
 # As root it runs apt-get itself; otherwise it prints the exact apt-get line
 # and stops, so nothing is installed behind the user's back.
 set -euo pipefail
@@ -12,6 +12,8 @@ case "${1:-build}" in
   run) packages+=(qt6-qpa-plugins) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   screens) packages+=(xvfb xauth imagemagick x11-utils xdotool python3 qt6-qpa-plugins) ;;
+  bench) packages+=(xvfb xauth x11-utils xdotool python3 qt6-qpa-plugins libbenchmark-dev
+                   tio xterm cutecom libx11-dev libxtst-dev) ;;
   package) packages+=(desktop-file-utils appstream dpkg-dev file lintian mandoc groff-base) ;;
 esac
 

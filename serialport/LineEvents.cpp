@@ -33,9 +33,11 @@ void LineErrorDecoder::Decode(std::string_view chunk, std::string &out, Marks &m
     case State::AfterFF00:
       if (byte == 0x00) {
         ++marks.breaks;
+        marks.where.push_back({out.size(), true});
       } else {
         ++marks.errors;
         out += ch;
+        marks.where.push_back({out.size(), false});
       }
       mState = State::Data;
       break;

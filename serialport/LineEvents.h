@@ -6,7 +6,8 @@
 // With PARMRK the driver marks what it could not receive cleanly: a byte with
 // a parity or framing error arrives as 0xFF 0x00 byte, a break as 0xFF 0x00
 // 0x00, and a real 0xFF as 0xFF 0xFF. The decoder returns the data as it was
-// sent (the marked byte kept, the marks removed) and counts the marks. A mark
+// sent (the marked byte kept, the marks removed), counts the marks and notes
+// where they were: just after the marked byte, or where the break fell. A mark
 // may be split across two reads, so the decoder keeps its state between calls.
 #pragma once
 
@@ -19,9 +20,14 @@ namespace kestrel::serial {
 
 class LineErrorDecoder {
 public:
+  struct Mark {
+    std::size_t at; // where in the decoded data, counted from the start of out
+    bool isBreak;   // a break; otherwise a byte with a parity or framing error
+  };
   struct Marks {
     std::size_t errors = 0; // bytes received with a parity or framing error
     std::size_t breaks = 0;
+    std::vector<Mark> where; // in the order found
   };
 
   // Appends the data of chunk to out and adds the marks found to marks.

@@ -1,31 +1,20 @@
 #include "PosixCommControl.h"
 
-#include "IniFile.h"
-#include "LineEvents.h"
+#include "DeviceDiscovery.h"
+#include "PortSession.h"
 #include "SystemRoutines.h"
 #include "Termios2.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <limits>
-#include <linux/serial.h>
-#include <mutex>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -33,65 +22,13 @@ namespace kestrel {
 
 namespace {
 
-// How often the line counters and levels are read while the port is open.
-constexpr int kLineTickMs = 25;
-// Bytes read from the device per system call.
-constexpr std::size_t kReadChunk = 65536;
-// Received bytes held for the window at most. Past this the I/O thread stops
-// reading until the window has taken some: memory stays bounded when a sender
-// outruns the window (a pseudo-terminal can), and on a real line the window
-// would have to stall for seconds before the driver's own buffer fills.
-constexpr std::size_t kInputHeld = 4u << 20;
 // What one Input hands over at most, so that one receive event keeps the
 // user-interface thread for tens of milliseconds, not seconds: keys and
 // repaints get their turn between slices. The rest follows at once in a new
 // receive event.
 constexpr std::size_t kInputSlice = 256u << 10;
-// While a steady trickle keeps arriving, the I/O thread lets the driver
-// gather it for a while between reads and hands it over in takes of about
-// kRestGathers bytes, at most kRestMost apart: a log at 115200 baud comes in
-// pieces of a line or less, and each piece would otherwise wake both threads.
-// The first bytes after a quiet spell are handed over at once, so an echo of
-// a typed key is not held back. The driver holds far more than a rest gathers.
-constexpr double kRestGathers = 2048;
-constexpr auto kRestMost = std::chrono::milliseconds(50);
-// A stream that brings kTrickle bytes in one read, or would need a rest
-// shorter than kRestLeast, is a flood: the line discipline holds only 4 KB,
-// so a flood is read again at once, as it comes.
-constexpr std::size_t kTrickle = 3072;
-constexpr auto kRestLeast = std::chrono::milliseconds(5);
-
-std::string BaseName(const std::string &path) {
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string RealPath(const std::string &path) {
-  std::string real = path;
-  if (char *r = ::realpath(path.c_str(), nullptr)) {
-    real = r;
-    std::free(r);
-  }
-  return real;
-}
-
-std::string FirstLineOf(const std::string &file) {
-  std::ifstream in(file);
-  std::string line;
-  std::getline(in, line);
-  while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-    line.pop_back();
-  return line;
-}
-
-bool DigitsOnly(const std::string &s) {
-  if (s.empty())
-    return false;
-  for (char ch : s)
-    if (ch < '0' || ch > '9')
-      return false;
-  return true;
-}
+using serial::BaseName, serial::ControllingTerminal, serial::DigitsOnly, serial::FirstLineOf,
+    serial::RealPath, serial::TtyDriverType;
 
 // "19200,N,8,1" to its values; false when the text cannot be used. Stop bits
 // 1.5 exist only with 5 data bits, where the line takes them for 2.
@@ -140,98 +77,6 @@ bool CloseEnough(std::uint32_t wanted, std::uint32_t got) {
   return ratio > 0.97 && ratio < 1.03;
 }
 
-// The type the kernel's tty drivers give a character device number
-// ("serial", "pty:slave", "console", "system:/dev/tty", ...): empty when no
-// tty driver serves the number, "?" when the list cannot be read.
-std::string TtyDriverType(dev_t device) {
-  std::ifstream in("/proc/tty/drivers");
-  if (!in)
-    return "?";
-  std::string line;
-  while (std::getline(in, line)) {
-    char name[128], node[128], range[64], type[64];
-    unsigned major = 0;
-    if (std::sscanf(line.c_str(), "%127s %127s %u %63s %63s", name, node, &major, range, type) !=
-            5 ||
-        major != ::major(device))
-      continue;
-    unsigned first = 0, last = 0;
-    int n = std::sscanf(range, "%u-%u", &first, &last);
-    if (n < 1)
-      continue;
-    if (n == 1)
-      last = first;
-    if (::minor(device) >= first && ::minor(device) <= last)
-      return type;
-  }
-  return {};
-}
-
-// The device number of this process's controlling terminal; 0 without one.
-dev_t ControllingTerminal() {
-  std::string stat = FirstLineOf("/proc/self/stat");
-  // pid (name) state ppid pgrp session tty_nr ...; the name may hold blanks.
-  auto end = stat.rfind(')');
-  if (end == std::string::npos)
-    return 0;
-  char state = 0;
-  int ppid = 0, pgrp = 0, session = 0;
-  unsigned tty = 0;
-  if (std::sscanf(stat.c_str() + end + 1, " %c %d %d %d %u", &state, &ppid, &pgrp, &session,
-                  &tty) != 5)
-    return 0;
-  return ::makedev((tty >> 8) & 0xfff, (tty & 0xff) | ((tty >> 12) & 0xfff00));
-}
-
-// Whether a process holds a flock on the device node: the kernel's list of
-// file locks shows every process's, whoever runs it.
-bool LockedByAProcess(const struct stat &node) {
-  std::ifstream locks("/proc/locks");
-  std::string line;
-  while (std::getline(locks, line)) {
-    // "1: FLOCK  ADVISORY  WRITE 1234 00:05:6 0 EOF"; a blocked waiter has
-    // "->" before its type and holds nothing.
-    if (line.find("->") != std::string::npos)
-      continue;
-    char a[32], b[32], c[32], d[32];
-    unsigned long pid = 0, ino = 0;
-    unsigned maj = 0, min = 0;
-    if (std::sscanf(line.c_str(), "%31s %31s %31s %31s %lu %x:%x:%lu", a, b, c, d, &pid, &maj, &min,
-                    &ino) == 8 &&
-        maj == ::major(node.st_dev) && min == ::minor(node.st_dev) && ino == node.st_ino)
-      return true;
-  }
-  return false;
-}
-
-// The character devices that the processes this user may look at have open,
-// from their open files in /proc: stat follows each link to the open file
-// without opening it. A holder this user may not see is found by the open,
-// which is refused with busy.
-std::vector<dev_t> DevicesHeldOpen() {
-  std::vector<dev_t> held;
-  DIR *proc = ::opendir("/proc");
-  if (!proc)
-    return held;
-  while (dirent *p = ::readdir(proc)) {
-    if (!DigitsOnly(p->d_name))
-      continue;
-    const std::string folder = std::string("/proc/") + p->d_name + "/fd/";
-    DIR *fds = ::opendir(folder.c_str());
-    if (!fds)
-      continue;
-    while (dirent *f = ::readdir(fds)) {
-      struct stat st {};
-      if (f->d_name[0] != '.' && ::stat((folder + f->d_name).c_str(), &st) == 0 &&
-          S_ISCHR(st.st_mode))
-        held.push_back(st.st_rdev);
-    }
-    ::closedir(fds);
-  }
-  ::closedir(proc);
-  return held;
-}
-
 const char *const kDialoutAdvice = ". To use serial ports, add your user to the dialout group "
                                    "(sudo adduser $USER dialout) and log in again.";
 
@@ -240,83 +85,10 @@ std::string BusyText(const std::string &device) {
   return device + ": " + SystemErrorText(EBUSY) + " (another program has the port open)";
 }
 
-int Ioctl(int fd, unsigned long request, void *arg) {
-  int r;
-  do
-    r = ::ioctl(fd, request, arg);
-  while (r < 0 && errno == EINTR);
-  return r < 0 ? errno : 0;
-}
-
-serial::LineCounters Counters(const serial_icounter_struct &c) {
-  serial::LineCounters l;
-  l.cts = c.cts;
-  l.dsr = c.dsr;
-  l.dcd = c.dcd;
-  l.rng = c.rng;
-  l.frame = c.frame;
-  l.parity = c.parity;
-  l.overrun = c.overrun;
-  l.bufOverrun = c.buf_overrun;
-  l.brk = c.brk;
-  return l;
-}
+// The longest the search for processes holding a port may take in one scan.
+constexpr auto kHolderWalk = std::chrono::milliseconds(40);
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// DeviceMap
-
-DeviceMap DeviceMap::FromIni(const std::string &iniPath) {
-  DeviceMap map;
-  // Read with the full-length reader: a /dev/serial/by-id path is far longer
-  // than the settings store's values may be.
-  for (const auto &[key, value] : IniReadSection(iniPath, "Devices")) {
-    if (key.size() < 4 || (key[0] != 'C' && key[0] != 'c') || (key[1] != 'O' && key[1] != 'o') ||
-        (key[2] != 'M' && key[2] != 'm'))
-      continue;
-    std::string number = key.substr(3);
-    if (!DigitsOnly(number) || number.size() > 5)
-      continue;
-    long port = std::stol(number);
-    if (port < 1 || port > 32767 || value.empty())
-      continue;
-    map.Map(static_cast<std::int16_t>(port), value);
-  }
-  return map;
-}
-
-void DeviceMap::Map(std::int16_t port, const std::string &device) {
-  mOverrides[port] = device;
-}
-
-std::string DeviceMap::DevicePath(std::int16_t port) const {
-  if (auto it = mOverrides.find(port); it != mOverrides.end())
-    return it->second;
-  if (port >= 1 && port <= 4)
-    return "/dev/ttyS" + std::to_string(port - 1);
-  if (port >= 5 && port <= 12)
-    return "/dev/ttyUSB" + std::to_string(port - 5);
-  if (port >= 13 && port <= 20)
-    return "/dev/ttyACM" + std::to_string(port - 13);
-  return {};
-}
-
-std::string DeviceMap::Describe(std::int16_t port) const {
-  std::string device = DevicePath(port);
-  if (device.empty())
-    return {};
-  // The product name sits on the USB device, two or three levels above the
-  // tty's own entry (interface, then device).
-  std::string entry = RealPath(mSysRoot + "/class/tty/" + BaseName(RealPath(device)) + "/device");
-  for (int up = 0; up < 4 && entry.size() > 1; ++up) {
-    std::string product = FirstLineOf(entry + "/product");
-    if (!product.empty())
-      return device + " - " + product;
-    entry = entry.substr(0, entry.rfind('/'));
-  }
-  return device;
-}
 
 // ---------------------------------------------------------------------------
 // The control
@@ -329,41 +101,22 @@ struct PosixCommControl::Impl {
   std::int16_t commPort = 1;
   std::string settingsText = "9600,N,8,1";
   serial::LineSettings settings;
-  std::atomic<bool> parityOn{false}; // for the I/O thread
   std::int16_t inputLen = 0;
   bool rts = false;
   bool dtr = false;
   std::int16_t rThreshold = 0;
   std::string lastError;
 
-  // The open port. fd is written only with ioMutex held; the I/O thread reads
-  // it without, since only the thread itself or a joined thread's owner closes.
-  std::mutex ioMutex;
-  int fd = -1;
-  int wake = -1; // eventfd: output waiting, or stop
-  std::string openedDevice;
-  std::thread io;
-  std::atomic<bool> stop{false};
-  std::atomic<bool> open{false};
-  // Which open the posted events belong to: those of an earlier one are dropped.
-  std::atomic<unsigned> session{0};
-
-  std::mutex bufMutex;
-  std::string input; // received; taken by Input from inputFrom on
-  std::size_t inputFrom = 0;
-  std::size_t Held() const { return input.size() - inputFrom; }
-  std::string output; // given to Output, not yet taken by the driver
-  std::atomic<bool> receivePosted{false};
-  // TIOCM_* bits as the I/O thread last read them; -1 when they cannot be read.
-  std::atomic<int> modemLevels{-1};
-  bool breakOn = false;
-  std::atomic<bool> inputFull{false}; // the I/O thread waits for Input
+  // The open port; null while closed. Its events carry its token, so those
+  // that arrive after it is gone are dropped.
+  std::unique_ptr<serial::PortSession> port;
+  std::shared_ptr<int> portToken;
 
   // The user-interface side.
   std::function<void()> handler;
   std::function<void()> closedHandler;
   std::int16_t commEvent = 0;
-  std::deque<std::pair<unsigned, int>> pending;
+  std::deque<std::pair<std::weak_ptr<int>, int>> pending;
   bool delivering = false;
   // Posted tasks hold the token, so that those run after the control is gone
   // do nothing. The I/O thread only copies token; alive is reset on the
@@ -371,27 +124,28 @@ struct PosixCommControl::Impl {
   std::shared_ptr<Impl *> alive = std::make_shared<Impl *>(this);
   const std::weak_ptr<Impl *> token = alive;
 
+  // What DevicesHeldOpen found, kept for a moment: a scan of twenty numbers
+  // looks through /proc once, not once per device, however long the walk took.
+  std::vector<std::string> heldOpen;
+  std::chrono::steady_clock::time_point heldOpenAt;
+
   int Fail(int error, const std::string &text) {
     lastError = text;
     return error;
   }
+  bool IsOpen() const { return port && port->Open(); }
+  bool Current(const std::weak_ptr<int> &session) const {
+    return IsOpen() && !session.expired() && session.lock() == portToken;
+  }
 
   int Check(std::int16_t port, std::string &device, struct stat &node);
-  bool HeldOpen(dev_t device);
-
-  // What DevicesHeldOpen found, kept for a moment: a scan of twenty numbers
-  // looks through /proc once, not once per device.
-  std::vector<dev_t> heldOpen;
-  std::chrono::steady_clock::time_point heldOpenAt;
+  bool HeldOpen(const std::string &device);
   int Open();
   void Close();
-  void CloseDescriptor();
-  void ApplyLines();
   void SetLine(int bit, bool high);
-  void Run(unsigned mySession);
-  void PostEvent(unsigned mySession, int kind);
-  void PostClosed(unsigned mySession);
-  void Deliver(unsigned mySession, int kind);
+  void PostEvent(const std::weak_ptr<int> &session, int kind);
+  void PostReceive();
+  void Deliver(const std::weak_ptr<int> &session, int kind);
 };
 
 // Whether the port's device node is a serial port this program may use, from
@@ -431,14 +185,13 @@ int PosixCommControl::Impl::Check(std::int16_t port, std::string &device, struct
   return comNoError;
 }
 
-bool PosixCommControl::Impl::HeldOpen(dev_t device) {
-  const auto now = std::chrono::steady_clock::now();
+bool PosixCommControl::Impl::HeldOpen(const std::string &device) {
   if (heldOpenAt == std::chrono::steady_clock::time_point() ||
-      now - heldOpenAt > std::chrono::milliseconds(500)) {
-    heldOpen = DevicesHeldOpen();
-    heldOpenAt = now;
+      std::chrono::steady_clock::now() - heldOpenAt > std::chrono::milliseconds(500)) {
+    heldOpen = serial::DevicesHeldOpen(kHolderWalk);
+    heldOpenAt = std::chrono::steady_clock::now();
   }
-  return std::find(heldOpen.begin(), heldOpen.end(), device) != heldOpen.end();
+  return serial::AmongHeld(heldOpen, device);
 }
 
 int PosixCommControl::Impl::Open() {
@@ -479,290 +232,86 @@ int PosixCommControl::Impl::Open() {
       return giveUp(comPortAlreadyOpen, BusyText(device));
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
-  (void)Ioctl(f, TIOCEXCL, nullptr);
+  (void)serial::Ioctl(f, TIOCEXCL, nullptr);
   if (int err = serial::ApplyLineSettings(f, settings)) {
-    (void)Ioctl(f, TIOCNXCL, nullptr);
+    (void)serial::Ioctl(f, TIOCNXCL, nullptr);
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
   (void)serial::FlushInput(f);
-  int w = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (w < 0) {
-    int err = errno;
-    (void)Ioctl(f, TIOCNXCL, nullptr);
-    return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
-  }
-
-  {
-    std::lock_guard lock(ioMutex);
-    fd = f;
-    wake = w;
-  }
-  openedDevice = device;
-  {
-    std::lock_guard lock(bufMutex);
-    input.clear();
-    inputFrom = 0;
-    output.clear();
-  }
-  receivePosted = false;
-  modemLevels = -1;
-  ApplyLines();
-  stop = false;
-  open = true;
-  unsigned mySession = ++session;
-  io = std::thread([this, mySession] { Run(mySession); });
-  lastError.clear();
-  return comNoError;
-}
-
-void PosixCommControl::Impl::CloseDescriptor() {
-  std::lock_guard lock(ioMutex);
-  if (fd >= 0) {
-    if (breakOn)
-      (void)Ioctl(fd, TIOCCBRK, nullptr);
-    breakOn = false;
-    // Exclusive mode left set would outlive us and keep others out.
-    (void)Ioctl(fd, TIOCNXCL, nullptr);
-    ::flock(fd, LOCK_UN);
-    ::close(fd);
-    fd = -1;
-  }
-}
-
-void PosixCommControl::Impl::Close() {
-  open = false;
-  ++session;
-  stop = true;
-  if (wake >= 0) {
-    std::uint64_t one = 1;
-    (void)!::write(wake, &one, sizeof one);
-  }
-  if (io.joinable())
-    io.join();
-  CloseDescriptor();
-  if (wake >= 0) {
-    ::close(wake);
-    wake = -1;
-  }
-  std::lock_guard lock(bufMutex);
-  output.clear();
-}
-
-void PosixCommControl::Impl::SetLine(int bit, bool high) {
-  std::lock_guard lock(ioMutex);
-  if (fd >= 0)
-    (void)Ioctl(fd, high ? TIOCMBIS : TIOCMBIC, &bit);
-}
-
-void PosixCommControl::Impl::ApplyLines() {
+  Fail(comNoError, "");
+  portToken = std::make_shared<int>(0);
+  const std::weak_ptr<int> session = portToken;
+  serial::PortSession::Hooks hooks;
+  hooks.post = [this, session](int kind) { PostEvent(session, kind); };
+  hooks.gone = [post = post, token = token, session] {
+    post([token, session] {
+      auto self = token.lock();
+      if (!self || session.expired() || session.lock() != (*self)->portToken)
+        return;
+      Impl *d = *self;
+      d->Close(); // the thread has ended; this joins it and releases the rest
+      if (d->closedHandler)
+        d->closedHandler();
+    });
+  };
+  port = std::make_unique<serial::PortSession>(f, device, settings, std::move(hooks));
   // A pseudo-terminal has no modem lines; the calls fail and that is all.
   SetLine(TIOCM_RTS, rts);
   SetLine(TIOCM_DTR, dtr);
+  return comNoError;
 }
 
-void PosixCommControl::Impl::PostEvent(unsigned mySession, int kind) {
-  post([token = token, mySession, kind] {
+void PosixCommControl::Impl::Close() {
+  port.reset();
+  portToken.reset();
+  pending.clear();
+}
+
+void PosixCommControl::Impl::SetLine(int bit, bool high) {
+  if (port)
+    port->WithFd(
+        [&](int fd) { return fd >= 0 ? ::ioctl(fd, high ? TIOCMBIS : TIOCMBIC, &bit) : 0; });
+}
+
+void PosixCommControl::Impl::PostEvent(const std::weak_ptr<int> &session, int kind) {
+  post([token = token, session, kind] {
     if (auto self = token.lock())
-      (*self)->Deliver(mySession, kind);
+      (*self)->Deliver(session, kind);
   });
 }
 
-void PosixCommControl::Impl::PostClosed(unsigned mySession) {
-  post([token = token, mySession] {
-    auto self = token.lock();
-    if (!self)
-      return;
-    Impl *d = *self;
-    if (d->session != mySession)
-      return;
-    d->Close(); // the thread has ended; this joins it and releases the rest
-    if (d->closedHandler)
-      d->closedHandler();
-  });
+void PosixCommControl::Impl::PostReceive() {
+  if (IsOpen() && rThreshold > 0 && port->ClaimReceivePost())
+    PostEvent(portToken, comEvReceive);
 }
 
 // Events run one at a time: one posted while a handler runs (its message box
 // runs a nested event loop) joins the queue and runs after the handler returns.
-void PosixCommControl::Impl::Deliver(unsigned mySession, int kind) {
-  if (mySession != session || !open)
+void PosixCommControl::Impl::Deliver(const std::weak_ptr<int> &session, int kind) {
+  if (!Current(session))
     return;
-  pending.emplace_back(mySession, kind);
+  pending.emplace_back(session, kind);
   if (delivering)
     return;
   delivering = true;
   while (!pending.empty()) {
     auto [itsSession, next] = pending.front();
     pending.pop_front();
-    if (itsSession != session || !open)
+    if (!Current(itsSession))
       continue;
     if (next == comEvReceive) {
-      receivePosted = false;
-      std::lock_guard lock(bufMutex);
+      port->ReceiveDelivered();
       // Already taken by an earlier handler, or not asked for.
-      if (Held() == 0 || rThreshold <= 0)
+      if (port->Ready() == 0 || rThreshold <= 0)
         continue;
+    } else if (port->EventDelivered()) {
+      PostReceive(); // the bytes that came after it
     }
     commEvent = static_cast<std::int16_t>(next);
     if (handler)
       handler();
   }
   delivering = false;
-}
-
-// The I/O thread of one open port.
-void PosixCommControl::Impl::Run(unsigned mySession) {
-  const int f = fd;
-  const int w = wake;
-  serial::LineErrorDecoder decoder;
-
-  serial_icounter_struct last{};
-  bool haveCounters = Ioctl(f, TIOCGICOUNT, &last) == 0;
-  int lastLevels = 0;
-  bool haveLevels = !haveCounters && Ioctl(f, TIOCMGET, &lastLevels) == 0;
-
-  std::string chunk(kReadChunk, '\0');
-  std::string decoded;
-  bool gone = false;
-  // Input is not watched before this time; see kRestGathers.
-  auto restUntil = std::chrono::steady_clock::time_point();
-  auto lastRead = std::chrono::steady_clock::time_point();
-  bool trickled = false;
-
-  while (!stop && !gone) {
-    bool wantWrite, wantRead;
-    {
-      std::lock_guard lock(bufMutex);
-      wantWrite = !output.empty();
-      wantRead = Held() < kInputHeld;
-      inputFull = !wantRead;
-    }
-    int timeout = (haveCounters || haveLevels) ? kLineTickMs : -1;
-    const auto now = std::chrono::steady_clock::now();
-    const bool resting = wantRead && now < restUntil;
-    if (resting) {
-      const int left =
-          static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(restUntil - now).count());
-      timeout = timeout < 0 ? left : std::min(timeout, left);
-    }
-    // Hang-ups are reported whatever is asked for, so a full buffer still
-    // notices a device that goes away.
-    pollfd fds[2] = {
-        {f, static_cast<short>((wantRead && !resting ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
-        {w, POLLIN, 0}};
-    int r = ::poll(fds, 2, timeout);
-    if (r < 0) {
-      if (errno == EINTR)
-        continue;
-      gone = true;
-      break;
-    }
-    if (fds[1].revents & POLLIN) {
-      std::uint64_t n;
-      (void)!::read(w, &n, sizeof n);
-      if (stop)
-        break;
-    }
-
-    serial::LineErrorDecoder::Marks marks;
-    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) ||
-        (wantRead && (fds[0].revents & POLLIN))) {
-      decoded.clear();
-      std::size_t got = 0;
-      for (;;) {
-        ssize_t n = ::read(f, chunk.data(), chunk.size());
-        if (n > 0) {
-          got += static_cast<std::size_t>(n);
-          decoder.Decode(std::string_view(chunk.data(), static_cast<std::size_t>(n)), decoded,
-                         marks);
-          if (static_cast<std::size_t>(n) < chunk.size())
-            break;
-          continue;
-        }
-        if (n < 0 && errno == EINTR)
-          continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-          break;
-        // With VMIN 1 a read of nothing means the device is gone, as does EIO.
-        gone = true;
-        break;
-      }
-      if (!decoded.empty()) {
-        {
-          std::lock_guard lock(bufMutex);
-          input += decoded;
-        }
-        if (!receivePosted.exchange(true))
-          PostEvent(mySession, comEvReceive);
-      }
-      const auto readAt = std::chrono::steady_clock::now();
-      // The rest that gathers about kRestGathers at the pace since the last read.
-      const std::chrono::duration<double, std::milli> rest =
-          std::min<std::chrono::duration<double, std::milli>>(
-              kRestMost, (readAt - lastRead) *
-                             (kRestGathers / static_cast<double>(std::max<std::size_t>(got, 1))));
-      const bool trickle = got > 0 && got < kTrickle && rest >= kRestLeast;
-      // A flooding sender that pauses once looks like a trickle for one read.
-      restUntil =
-          trickle && trickled
-              ? readAt + std::chrono::duration_cast<std::chrono::steady_clock::duration>(rest)
-              : std::chrono::steady_clock::time_point();
-      trickled = trickle;
-      lastRead = readAt;
-      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-        gone = true;
-    }
-    std::vector<int> kinds;
-    if (!haveCounters)
-      serial::MarkEvents(marks, parityOn, kinds);
-
-    if (!gone && wantWrite && (fds[0].revents & POLLOUT)) {
-      std::lock_guard lock(bufMutex);
-      while (!output.empty()) {
-        ssize_t n = ::write(f, output.data(), output.size());
-        if (n > 0) {
-          output.erase(0, static_cast<std::size_t>(n));
-          continue;
-        }
-        if (n < 0 && errno == EINTR)
-          continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-          gone = true;
-        break;
-      }
-    }
-
-    if (!gone && (haveCounters || haveLevels)) {
-      int levels = 0;
-      modemLevels = Ioctl(f, TIOCMGET, &levels) == 0 ? levels : -1;
-    }
-    if (!gone && haveCounters) {
-      serial_icounter_struct now{};
-      if (Ioctl(f, TIOCGICOUNT, &now) == 0) {
-        serial::CounterEvents(Counters(last), Counters(now), kinds);
-        last = now;
-      } else if (errno == EIO || errno == ENODEV) {
-        gone = true;
-      }
-    } else if (!gone && haveLevels) {
-      int levels = 0;
-      if (Ioctl(f, TIOCMGET, &levels) == 0) {
-        serial::LevelEvents(lastLevels, levels, kinds);
-        lastLevels = levels;
-      } else if (errno == EIO || errno == ENODEV) {
-        gone = true;
-      }
-    }
-    for (int kind : kinds)
-      PostEvent(mySession, kind);
-  }
-
-  if (gone && !stop) {
-    // Closed at once: a descriptor held on an unplugged adapter makes it come
-    // back under another name.
-    open = false;
-    CloseDescriptor();
-    PostClosed(mySession);
-  }
 }
 
 PosixCommControl::PosixCommControl(DeviceMap devices, Poster postToUi)
@@ -781,7 +330,7 @@ std::int16_t PosixCommControl::CommPort() const {
 }
 
 int PosixCommControl::CommPort(std::int16_t port) {
-  if (d->open)
+  if (d->IsOpen())
     return d->Fail(comPortOpenNoChange, "the port number cannot change while the port is open");
   if (port < 1)
     return d->Fail(comInvalidPortNumber, "COM" + std::to_string(port) + ": not a port number");
@@ -797,25 +346,29 @@ int PosixCommControl::Settings(const std::string &text) {
   serial::LineSettings wanted;
   if (!ParseSettings(text, wanted))
     return d->Fail(comInvalidSettings, "\"" + text + "\": not usable port settings");
-  if (d->open) {
-    std::lock_guard lock(d->ioMutex);
-    if (d->fd >= 0) {
-      int err = serial::ApplyLineSettings(d->fd, wanted);
+  if (d->IsOpen()) {
+    const int err = d->port->WithFd([&](int fd) {
+      if (fd < 0)
+        return 0;
+      int failed = serial::ApplyLineSettings(fd, wanted);
       serial::LineSettings got;
-      if (err == 0)
-        err = serial::ReadLineSettings(d->fd, got);
+      if (failed == 0)
+        failed = serial::ReadLineSettings(fd, got);
       // Only the rate is checked: a pseudo-terminal keeps its frame at 8 bits
       // without parity whatever it is told, and that is not a failure.
-      if (err != 0 || !CloseEnough(wanted.baud, got.baud)) {
-        (void)serial::ApplyLineSettings(d->fd, d->settings);
-        return d->Fail(comInvalidSettings,
-                       d->openedDevice + ": the device does not take \"" + text + "\"" +
-                           (err ? " (" + SystemErrorText(err) + ")" : std::string()));
-      }
-    }
+      if (failed == 0 && !CloseEnough(wanted.baud, got.baud))
+        failed = -1;
+      if (failed != 0)
+        (void)serial::ApplyLineSettings(fd, d->settings);
+      return failed;
+    });
+    if (err != 0)
+      return d->Fail(comInvalidSettings,
+                     d->port->Device() + ": the device does not take \"" + text + "\"" +
+                         (err > 0 ? " (" + SystemErrorText(err) + ")" : std::string()));
+    d->port->SettingsChanged(wanted);
   }
   d->settings = wanted;
-  d->parityOn = wanted.parity != 'N';
   d->settingsText = text;
   return comNoError;
 }
@@ -863,7 +416,7 @@ int PosixCommControl::RThreshold(std::int16_t threshold) {
 }
 
 bool PosixCommControl::PortOpen() const {
-  return d->open;
+  return d->IsOpen();
 }
 
 int PosixCommControl::PortOpen(bool open) {
@@ -871,8 +424,8 @@ int PosixCommControl::PortOpen(bool open) {
     d->Close();
     return comNoError;
   }
-  if (d->open)
-    return d->Fail(comPortAlreadyOpen, d->openedDevice + ": the port is already open");
+  if (d->IsOpen())
+    return d->Fail(comPortAlreadyOpen, d->port->Device() + ": the port is already open");
   d->Close(); // what a vanished device left behind
   return d->Open();
 }
@@ -889,75 +442,25 @@ int PosixCommControl::PortProbe(std::int16_t port) {
       return d->Fail(comAccessDenied, why + kDialoutAdvice);
     return d->Fail(comDeviceError, why);
   }
-  if (LockedByAProcess(node) || d->HeldOpen(node.st_rdev))
+  if (serial::LockedByAProcess(node) || d->HeldOpen(device))
     return d->Fail(comPortAlreadyOpen, BusyText(device));
   return comNoError;
 }
 
 int PosixCommControl::Output(const std::string &text) {
-  if (!d->open)
+  if (!d->IsOpen() || d->port->Output(text) != comNoError)
     return d->Fail(comPortNotOpen, "the port is not open");
-  if (text.empty())
-    return comNoError;
-  bool queued;
-  {
-    // In this order only: the I/O thread closes the descriptor under ioMutex.
-    std::lock_guard ioLock(d->ioMutex);
-    if (d->fd < 0)
-      return d->Fail(comPortNotOpen, "the port is not open");
-    std::lock_guard lock(d->bufMutex);
-    if (d->output.empty()) {
-      // Most of the time the driver takes it all at once.
-      std::size_t done = 0;
-      while (done < text.size()) {
-        ssize_t n = ::write(d->fd, text.data() + done, text.size() - done);
-        if (n > 0)
-          done += static_cast<std::size_t>(n);
-        else if (!(n < 0 && errno == EINTR))
-          break;
-      }
-      d->output.append(text, done, std::string::npos);
-    } else {
-      d->output += text;
-    }
-    queued = !d->output.empty();
-  }
-  if (queued) {
-    std::uint64_t one = 1;
-    (void)!::write(d->wake, &one, sizeof one);
-  }
   return comNoError;
 }
 
 std::string PosixCommControl::Input() {
-  std::string out;
-  bool more;
-  {
-    std::lock_guard lock(d->bufMutex);
-    const std::size_t limit =
-        d->inputLen == 0 ? kInputSlice : static_cast<std::size_t>(d->inputLen);
-    const std::size_t n = std::min(limit, d->Held());
-    if (d->inputFrom == 0 && n == d->input.size()) {
-      out.swap(d->input);
-    } else {
-      out.assign(d->input, d->inputFrom, n);
-      d->inputFrom += n;
-    }
-    if (d->inputFrom == d->input.size()) {
-      d->input.clear();
-      d->inputFrom = 0;
-    } else if (d->inputFrom >= kInputSlice * 4) {
-      d->input.erase(0, d->inputFrom);
-      d->inputFrom = 0;
-    }
-    more = d->inputLen == 0 && d->Held() > 0;
-  }
-  if (more && d->open && d->rThreshold > 0 && !d->receivePosted.exchange(true))
-    d->PostEvent(d->session, comEvReceive);
-  if (d->inputFull && d->wake >= 0) {
-    std::uint64_t one = 1;
-    (void)!::write(d->wake, &one, sizeof one);
-  }
+  if (!d->port)
+    return {};
+  bool more = false;
+  std::string out =
+      d->port->Input(d->inputLen == 0 ? kInputSlice : static_cast<std::size_t>(d->inputLen), more);
+  if (more && d->inputLen == 0)
+    d->PostReceive();
   return out;
 }
 
@@ -978,31 +481,26 @@ void PosixCommControl::OnClosedByDevice(std::function<void()> handler) {
 }
 
 bool PosixCommControl::Break() const {
-  return d->breakOn;
+  return d->port && d->port->BreakOn();
 }
 
 int PosixCommControl::Break(bool on) {
-  std::lock_guard lock(d->ioMutex);
-  if (!d->open || d->fd < 0)
+  int err = 0;
+  const int error = d->IsOpen() ? d->port->Break(on, err) : comPortNotOpen;
+  if (error == comPortNotOpen)
     return d->Fail(comPortNotOpen, "the port is not open");
-  if (int err = Ioctl(d->fd, on ? TIOCSBRK : TIOCCBRK, nullptr))
-    return d->Fail(comDeviceError, d->openedDevice + ": " + SystemErrorText(err));
-  d->breakOn = on;
+  if (error != comNoError)
+    return d->Fail(error, d->port->Device() + ": " + SystemErrorText(err));
   return comNoError;
 }
 
 std::int32_t PosixCommControl::OutBufferCount() const {
-  std::size_t held;
-  {
-    std::lock_guard lock(d->bufMutex);
-    held = d->output.size();
-  }
+  if (!d->port)
+    return 0;
+  const std::size_t held = d->port->OutputHeld();
   int queued = 0;
-  {
-    std::lock_guard lock(d->ioMutex);
-    if (!d->open || d->fd < 0 || Ioctl(d->fd, TIOCOUTQ, &queued) != 0)
-      queued = 0;
-  }
+  if (d->port->WithFd([&](int fd) { return fd < 0 || serial::Ioctl(fd, TIOCOUTQ, &queued) != 0; }))
+    queued = 0;
   std::size_t total = held + static_cast<std::size_t>(std::max(queued, 0));
   return static_cast<std::int32_t>(
       std::min<std::size_t>(total, std::numeric_limits<std::int32_t>::max()));
@@ -1011,23 +509,18 @@ std::int32_t PosixCommControl::OutBufferCount() const {
 int PosixCommControl::OutBufferCount(std::int32_t count) {
   if (count != 0)
     return d->Fail(comInvalidValue, "OutBufferCount can only be set to 0");
-  std::lock_guard ioLock(d->ioMutex);
-  {
-    std::lock_guard lock(d->bufMutex);
-    d->output.clear();
-  }
-  if (d->fd >= 0)
-    (void)serial::FlushOutput(d->fd);
+  if (d->port)
+    d->port->DiscardOutput();
   return comNoError;
 }
 
 int PosixCommControl::LineLevels(ModemLines &levels) const {
   levels = ModemLines{};
-  if (!d->open)
+  if (!d->IsOpen())
     return comPortNotOpen;
   levels.rts = d->rts;
   levels.dtr = d->dtr;
-  int bits = d->modemLevels;
+  const int bits = d->port->Levels();
   if (bits < 0)
     return comDeviceError;
   levels.cts = bits & TIOCM_CTS;

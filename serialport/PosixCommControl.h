@@ -11,17 +11,21 @@
 //   serves) is 8002, a held one 8005, no permission 8010, anything else 8020;
 //   LastErrorText keeps the system's words.
 // - PortProbe answers the same question from the device node, the kernel's
-//   list of tty drivers, the file locks and the open files of the processes
-//   it may look at: the device itself is never opened.
-// - Reading never waits for the user-interface thread: an I/O thread per open
-//   port drains the device into a buffer that Input empties, sends what
-//   Output queued, and watches the line counters and levels. Events are posted
-//   to the user-interface thread through the poster given at construction and
-//   reach the OnComm handler one at a time: one that arrives while a handler
-//   runs (a message box's nested event loop) waits until it returns.
-// - A steady trickle is handed over in takes of about 2 KB, at most 50 ms
-//   apart, and the first bytes after a quiet spell at once; a flood is read
-//   as it comes. Nothing is lost or reordered either way.
+//   list of tty drivers, the file locks and the names of the open files of the
+//   processes it may look at (DeviceDiscovery): the device itself is never
+//   opened, nor any other process's files.
+// - Reading never waits for the user-interface thread: each open port is a
+//   session (PortSession) whose I/O thread drains the device into a buffer
+//   that Input empties, sends what Output queued, and watches the line
+//   counters and levels. Events are posted to the user-interface thread
+//   through the poster given at construction and reach the OnComm handler one
+//   at a time: one that arrives while a handler runs (a message box's nested
+//   event loop) waits until it returns. Those of a closed session are dropped.
+// - Bytes, line errors and modem-line events arrive in the order they
+//   happened; Input stops at an event until it has been delivered.
+// - The first bytes after a quiet spell, and all that comes while the user
+//   types, are handed over at once; only a sustained stream is gathered into
+//   larger takes (ReadPacing). Nothing is lost or reordered either way.
 // - What is received is held up to 4 MB; past that the thread stops reading
 //   until the window takes some, so memory stays bounded. With InputLen 0,
 //   Input hands over at most 256 KB and what is left raises the next receive
@@ -29,44 +33,22 @@
 // - A device that goes away while open (an adapter unplugged) is closed at
 //   once; PortOpen reads false, no further event is raised, and the handler
 //   given to OnClosedByDevice is told on the user-interface thread.
-// - The I/O thread reads the modem lines at every line tick and keeps them
-//   for LineLevels; a pseudo-terminal, which has none, reports comDeviceError.
+// - Modem-line changes are seen on every driver: a helper thread waits for
+//   them in the driver (TIOCMIWAIT), which also turns on the modem-status
+//   interrupts that some UART drivers leave off; counters catch pulses.
+//   LineLevels keeps the levels read at every line tick while it is being
+//   asked; a pseudo-terminal, which has no modem lines, reports comDeviceError.
 #pragma once
 
 #include "CommControl.h"
+#include "DeviceMap.h"
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
 namespace kestrel {
-
-// Which device file stands behind each port number.
-class DeviceMap {
-public:
-  // The built-in table only.
-  DeviceMap() = default;
-  // The built-in table with the entries "COMn=/path" of section "Devices" of
-  // the INI file at iniPath laid over it. The section is only ever read.
-  static DeviceMap FromIni(const std::string &iniPath);
-
-  void Map(std::int16_t port, const std::string &device);
-  // The device file for a port number; empty when the number names none.
-  std::string DevicePath(std::int16_t port) const;
-  // "/dev/ttyUSB0 - FT232R USB UART" for a USB adapter whose product sysfs
-  // knows, "/dev/ttyS0" otherwise; empty when the number names no device.
-  std::string Describe(std::int16_t port) const;
-
-  // Where sysfs is looked up ("/sys" unless a test says otherwise).
-  const std::string &SysRoot() const { return mSysRoot; }
-  void SysRoot(const std::string &root) { mSysRoot = root; }
-
-private:
-  std::map<std::int16_t, std::string> mOverrides;
-  std::string mSysRoot = "/sys";
-};
 
 class PosixCommControl final : public ICommControl {
 public:

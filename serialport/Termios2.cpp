@@ -45,7 +45,9 @@ tcflag_t RateCode(std::uint32_t baud) {
   return BOTHER;
 }
 
-int Call(int fd, unsigned long request, void *arg) {
+} // namespace
+
+int Ioctl(int fd, unsigned long request, void *arg) {
   int r;
   do
     r = ioctl(fd, request, arg);
@@ -53,11 +55,9 @@ int Call(int fd, unsigned long request, void *arg) {
   return r < 0 ? errno : 0;
 }
 
-} // namespace
-
 int ApplyLineSettings(int fd, const LineSettings &s) {
   struct termios2 t {};
-  if (int err = Call(fd, TCGETS2, &t))
+  if (int err = Ioctl(fd, TCGETS2, &t))
     return err;
   t.c_iflag = INPCK | PARMRK;
   t.c_oflag = 0;
@@ -88,12 +88,12 @@ int ApplyLineSettings(int fd, const LineSettings &s) {
     cc = 0;
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  return Call(fd, TCSETS2, &t);
+  return Ioctl(fd, TCSETS2, &t);
 }
 
 int ReadLineSettings(int fd, LineSettings &s) {
   struct termios2 t {};
-  if (int err = Call(fd, TCGETS2, &t))
+  if (int err = Ioctl(fd, TCGETS2, &t))
     return err;
   s.baud = t.c_ospeed;
   switch (t.c_cflag & CSIZE) {

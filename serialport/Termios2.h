@@ -27,6 +27,8 @@ struct LineSettings {
 int ApplyLineSettings(int fd, const LineSettings &settings);
 // What the driver holds now.
 int ReadLineSettings(int fd, LineSettings &settings);
+// An ioctl retried while interrupted: 0 or the errno of the failure.
+int Ioctl(int fd, unsigned long request, void *arg);
 // Discards what was received and not yet read.
 int FlushInput(int fd);
 // Discards what the driver holds to send and has not sent yet.

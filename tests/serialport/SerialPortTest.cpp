@@ -9,6 +9,7 @@
 #include "Termios2.h"
 #include "UiQueue.h"
 #include "clsSerialPortConfigINI.h"
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -62,6 +63,23 @@ TEST(MarkDecoding, StripsMarksAndCountsThemWhateverTheSplit) {
                 std::tuple(Bytes(data), errors, breaks))
           << marked << " cut at " << cut;
   EXPECT_EQ(Decoded({"~", "~~"}, true), std::tuple(Bytes("~"), 0u, 0u)); // a half mark reset
+}
+// Where each mark fell in the data as sent: after the byte it marks, or where the break was.
+TEST(MarkDecoding, NotesWhereEachMarkFell) {
+  using Where = std::vector<std::pair<std::size_t, bool>>;
+  const std::pair<std::string, Where> rows[] = {{"a~_Zb", {{2, false}}},
+                                                {"x~__y", {{1, true}}},
+                                                {"~__~_A~_B", {{0, true}, {1, false}, {2, false}}}};
+  for (const auto &[marked, where] : rows) {
+    LineErrorDecoder decoder;
+    LineErrorDecoder::Marks marks;
+    std::string out;
+    decoder.Decode(Bytes(marked), out, marks);
+    Where got;
+    for (const auto &mark : marks.where)
+      got.emplace_back(mark.at, mark.isBreak);
+    EXPECT_EQ(got, where) << marked;
+  }
 }
 const auto Events = [](auto function, const auto &before, const auto &after) {
   Kinds kinds;
@@ -388,6 +406,36 @@ TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
     ::close(fds[i]);
   }
   EXPECT_EQ(comm.PortOpen(true), comNoError); // released
+}
+// Another process holds a port without a lock: found by the name of its open file, the
+// port's settings untouched.
+TEST(PortScan, AHolderInAnotherProcessIsFoundByTheNameOfItsOpenFile) {
+  test::Pty pty;
+  int ready[2];
+  if (!pty.Ok() || ::pipe(ready) != 0)
+    GTEST_SKIP() << kNoPty;
+  termios before{}, after{};
+  ASSERT_EQ(::tcgetattr(pty.Master(), &before), 0);
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    (void)!::write(ready[1], fd >= 0 ? "y" : "n", 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char told = 0;
+  ASSERT_EQ(::read(ready[0], &told, 1), 1);
+  DeviceMap map;
+  map.Map(1, pty.SlavePath());
+  PosixCommControl comm(map, kNoUi);
+  const Failure found = ToldBy(comm, comm.PortProbe(1));
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  ::close(ready[0]), ::close(ready[1]);
+  ASSERT_EQ(told, 'y');
+  EXPECT_EQ(found, Failure(comPortAlreadyOpen, pty.SlavePath() + kBusy));
+  ASSERT_EQ(::tcgetattr(pty.Master(), &after), 0);
+  EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
 }
 } // namespace
 } // namespace kestrel

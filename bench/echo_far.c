@@ -1,0 +1,159 @@
+/* The far end and the eye of bench/echo_latency.sh: a pseudo-terminal whose
+ * slave is linked at PATH plays the board; keys are typed into the focused
+ * window through XTest; the screen region is read back (XGetImage) until it
+ * shows the answer. The board answers each key at once with an echo line
+ * (its trial number); with "reply" it sends a reply line 4 ms after the echo. A trial's
+ * answer is shown once the region differs from its state before the key in
+ * at least 80 % of the pixels in which its settled state differs, so a
+ * blinking cursor neither starts nor ends a measurement (a 32-bit screen). The latency is from
+ * the key (isolated) or from the reply's write (reply) to that moment.
+ * Prints "median p90 worst" in milliseconds.
+ * Usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT */
+#define _GNU_SOURCE
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+static double now_ms(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+static Display *dpy;
+static int rx, ry, rw, rh;
+
+static XImage *grab(void) {
+  return XGetImage(dpy, DefaultRootWindow(dpy), rx, ry, rw, rh, AllPlanes, ZPixmap);
+}
+
+static long differ(XImage *a, XImage *b) {
+  long n = 0;
+  for (int y = 0; y < rh; ++y) {
+    const unsigned *pa = (const unsigned *)(a->data + y * a->bytes_per_line);
+    const unsigned *pb = (const unsigned *)(b->data + y * b->bytes_per_line);
+    for (int x = 0; x < rw; ++x)
+      n += (pa[x] & 0xffffff) != (pb[x] & 0xffffff);
+  }
+  return n;
+}
+
+static void drain(int m) {
+  char buf[4096];
+  while (read(m, buf, sizeof buf) > 0) {
+  }
+}
+
+static int cmp(const void *a, const void *b) {
+  double d = *(const double *)a - *(const double *)b;
+  return (d > 0) - (d < 0);
+}
+
+int main(int argc, char **argv) {
+  if (argc != 8) {
+    fprintf(stderr, "usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT\n");
+    return 2;
+  }
+  const int reply = strcmp(argv[2], "reply") == 0;
+  const int trials = atoi(argv[3]);
+  rx = atoi(argv[4]), ry = atoi(argv[5]), rw = atoi(argv[6]), rh = atoi(argv[7]);
+  int m, s;
+  char name[256];
+  if (openpty(&m, &s, name, NULL, NULL) != 0)
+    return perror("openpty"), 1;
+  struct termios raw;
+  tcgetattr(s, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(s, TCSANOW, &raw);
+  tcgetattr(m, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(m, TCSANOW, &raw);
+  unlink(argv[1]);
+  if (symlink(name, argv[1]) != 0)
+    return perror("symlink"), 1;
+  fcntl(m, F_SETFL, O_NONBLOCK);
+  dpy = XOpenDisplay(NULL);
+  if (!dpy)
+    return fprintf(stderr, "no display\n"), 1;
+  printf("ready\n");
+  fflush(stdout);
+  /* Started once the program has the port open: told by a line on stdin. */
+  char line[16];
+  if (!fgets(line, sizeof line, stdin))
+    return 1;
+  const KeyCode key = XKeysymToKeycode(dpy, XK_w);
+  double *got = calloc((size_t)trials, sizeof *got);
+  double *reached = calloc((size_t)trials, sizeof *reached); /* key to board */
+  int kept = 0;
+  for (int t = 0; t < trials; ++t) {
+    drain(m);
+    usleep(300000); /* a quiet spell, and a settled screen */
+    XImage *before = grab();
+    const double pressed = now_ms();
+    XTestFakeKeyEvent(dpy, key, True, 0);
+    XTestFakeKeyEvent(dpy, key, False, 0);
+    XFlush(dpy);
+    struct pollfd p = {m, POLLIN, 0};
+    if (poll(&p, 1, 2000) <= 0) {
+      fprintf(stderr, "trial %d: the key never reached the board\n", t);
+      XDestroyImage(before);
+      continue;
+    }
+    const double arrived = now_ms();
+    drain(m);
+    char echo[16], answer[64];
+    snprintf(echo, sizeof echo, "w%05d\r\n", t); /* each differs, so a scrolled screen does too */
+    snprintf(answer, sizeof answer, "reply %03d: ok, 42 files, 3 dirs\r\n", t);
+    (void)!write(m, echo, strlen(echo));
+    const double echoed = now_ms();
+    double replied = echoed;
+    /* Frames as they come, with their times, for half a second. */
+    enum { kMax = 4000 };
+    static long changed[kMax];
+    static double at[kMax];
+    int n = 0;
+    int sentReply = !reply;
+    while (now_ms() - echoed < 500 && n < kMax) {
+      if (!sentReply && now_ms() - echoed >= 4) {
+        (void)!write(m, answer, strlen(answer));
+        replied = now_ms();
+        sentReply = 1;
+      }
+      XImage *frame = grab();
+      at[n] = now_ms();
+      changed[n++] = differ(before, frame);
+      XDestroyImage(frame);
+      usleep(300); /* leave the processor to the program watched */
+    }
+    const long settled = changed[n - 1];
+    double shown = -1;
+    for (int i = 0; i < n && shown < 0; ++i)
+      if (changed[i] * 10 >= settled * 8)
+        shown = at[i];
+    XDestroyImage(before);
+    if (shown >= 0 && settled > 0) {
+      reached[kept] = arrived - pressed;
+      got[kept++] = shown - (reply ? replied : pressed);
+    }
+    else
+      fprintf(stderr, "trial %d: the screen did not change\n", t);
+  }
+  qsort(got, (size_t)kept, sizeof *got, cmp);
+  qsort(reached, (size_t)kept, sizeof *reached, cmp);
+  if (kept == 0)
+    return printf("no answer was seen\n"), 1;
+  printf("%.1f %.1f %.1f (%d of %d trials; the key reached the board after %.1f ms median)\n",
+         got[kept / 2], got[(kept * 9) / 10], got[kept - 1], kept, trials, reached[kept / 2]);
+  unlink(argv[1]);
+  return 0;
+}
