@@ -255,7 +255,7 @@ def main():
         killer.cancel()
         vm.kill()
         vm.wait()
-    print(f"real-driver bench: {time.time() - started:.0f} s in the guest")
+    print(f"real-driver bench: {time.time() - started:.0f} s from boot to power-off")
     if result is None:
         print(f"real-driver bench: the guest gave no result within {TIME_LIMIT} s")
         return 1
