@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev)
 case "${1:-build}" in
   test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream dpkg-dev file
-                   lintian mandoc groff-base) ;;
+                   lintian mandoc groff-base python3 qemu-system-x86 busybox-static kmod) ;;
   run) packages+=(qt6-qpa-plugins) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   screens) packages+=(xvfb xauth imagemagick x11-utils xdotool python3 qt6-qpa-plugins) ;;
@@ -17,20 +17,50 @@ case "${1:-build}" in
   package) packages+=(desktop-file-utils appstream dpkg-dev file lintian mandoc groff-base) ;;
 esac
 
+# The real-driver bench boots Debian's own kernel. Where none is installed, the image and its
+# modules are unpacked from the package into a cache instead of installing it, which would pull
+# initramfs-tools and boot-loader hooks into the machine.
+kernel_cache=/var/cache/kestrel/kernel
+fetch_kernel() {
+  compgen -G "/lib/modules/*-amd64/modules.dep" >/dev/null && compgen -G "/boot/vmlinuz-*-amd64" >/dev/null && return
+  compgen -G "$kernel_cache/boot/vmlinuz-*-amd64" >/dev/null && return
+  local pkg tmp
+  kernel_package() {
+    apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }'
+  }
+  pkg=$(kernel_package)
+  if [ -z "$pkg" ] && [ "$(id -u)" -eq 0 ]; then
+    apt-get update -qq && pkg=$(kernel_package)
+  fi
+  if [ "$(id -u)" -ne 0 ] || [ -z "$pkg" ]; then
+    echo "The real-driver bench skips itself: no Debian kernel. As root, scripts/deps.sh test unpacks one." >&2
+    return
+  fi
+  tmp=$(mktemp -d)
+  chmod 755 "$tmp" # apt's download user writes there
+  # The package leaves the module index to its install script.
+  (cd "$tmp" && apt-get download -qq "$pkg") && mkdir -p "$kernel_cache" &&
+    dpkg-deb -x "$tmp"/*.deb "$kernel_cache" && PATH=$PATH:/usr/sbin depmod -b "$kernel_cache" "${pkg#linux-image-}"
+  rm -rf "$tmp"
+}
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-if [ "$(id -u)" -eq 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-else
-  echo "Kestrel Terminal needs these Debian packages. Install them with:" >&2
-  echo "  sudo apt-get install -y ${missing[*]}" >&2
-  exit 1
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  else
+    echo "Kestrel Terminal needs these Debian packages. Install them with:" >&2
+    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+if [ "${1:-build}" = test ]; then
+  fetch_kernel
 fi
