@@ -161,8 +161,9 @@ TEST_F(OtherHome, TheUsersOwnStartMakesFolderAndFileTheyOwn) {
   }
   EXPECT_EQ(ReadFile(folder + "/Serial.ini"), kOld);
 }
-// Each replacement of Serial.ini is one rename into its folder; a reader or a second copy
-// sees the new port with its settings, never the one without the other.
+// Each replacement of Serial.ini is a new file made beside it and renamed over it (a file of its
+// own name each time, so the system reports every one); one replacement means a reader or a
+// second copy sees the new port with its settings, never the one without the other.
 TEST(SettingsSave, PortAndSettingsAreSavedInOneReplacement) {
   TempDir dir;
   ApplicationFolder(dir.Path());
@@ -171,14 +172,15 @@ TEST(SettingsSave, PortAndSettingsAreSavedInOneReplacement) {
   store.FileNameINI("Serial.ini");
   const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   ASSERT_GE(watch, 0);
-  ASSERT_GE(::inotify_add_watch(watch, dir.Path().c_str(), IN_MOVED_TO), 0);
+  ASSERT_GE(::inotify_add_watch(watch, dir.Path().c_str(), IN_CREATE), 0);
   EXPECT_TRUE(store.SettingsUpdate("4", "19200,E,7,2"));
   alignas(inotify_event) char events[4096];
   int replacements = 0;
   for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
     for (char *p = events; p < events + n;
          p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len)
-      replacements += std::string(reinterpret_cast<inotify_event *>(p)->name) == "Serial.ini";
+      replacements +=
+          std::string(reinterpret_cast<inotify_event *>(p)->name).starts_with(".Serial.ini.tmp-");
   ::close(watch);
   EXPECT_EQ(replacements, 1);
   EXPECT_EQ(ReadFile(dir.File("Serial.ini")), "[SerialPort]\nPort=4\nSettings=19200,E,7,2\n");
