@@ -61,7 +61,9 @@ constexpr std::array<Token, 256> kTokens = MakeTokens();
 // the empty text or why not. The open never waits: a FIFO without a reader, a
 // device or anything else that is no regular file is refused at once. A line
 // that cannot be written whole is cut off again, so that the file holds whole
-// lines only and the next line starts at a line's start.
+// lines only and the next line starts at a line's start; but only while what
+// this program wrote is still the end of the file: a line another program
+// appended meanwhile is never cut away with it.
 std::string AppendToFile(const std::string &path, std::string_view bytes) {
   constexpr const char *kNotAFile = "it is a FIFO or device, not a file";
   // Looked at before the open: opening a serial device would raise its lines.
@@ -76,7 +78,11 @@ std::string AppendToFile(const std::string &path, std::string_view bytes) {
     ::close(fd);
     return kNotAFile;
   }
-  const off_t start = ::lseek(fd, 0, SEEK_END);
+  // Where this line's bytes begin and end in the file, once some are written.
+  // Each write lands at the end of the file as it is then, so a line written
+  // in parts is one piece only while nobody appends between the parts.
+  off_t ownStart = -1, ownEnd = -1;
+  bool onePiece = true;
   std::string error;
   while (!bytes.empty()) {
     ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -86,10 +92,18 @@ std::string AppendToFile(const std::string &path, std::string_view bytes) {
       error = SystemErrorText(errno);
       break;
     }
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    const off_t begin = end - static_cast<off_t>(written);
+    onePiece = onePiece && (ownEnd < 0 || ownEnd == begin);
+    ownStart = ownEnd == begin ? ownStart : begin;
+    ownEnd = end;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  if (!error.empty() && start >= 0 && ::ftruncate(fd, start) != 0)
-    error += "; the part of the line already written could not be removed";
+  if (!error.empty() && ownEnd >= 0) {
+    const bool stillLast = ::fstat(fd, &st) == 0 && st.st_size == ownEnd;
+    if (!stillLast || ::ftruncate(fd, ownStart) != 0 || !onePiece)
+      error += "; the part of the line already written could not be removed";
+  }
   if (::close(fd) != 0 && error.empty() && errno != EINTR)
     error = SystemErrorText(errno);
   return error;

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <pwd.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,17 +113,38 @@ std::string ChooseSettingsFolder(const std::string &exeFolder, const std::string
   return userFolder;
 }
 
+namespace {
+// Whether folder, or the nearest folder above it that exists, is the running
+// user's or root's: a folder made there stays writable for whoever owns the
+// home it is in. Run as root with another user's $HOME (sudo -E), a folder
+// made in that home would belong to root and lock its owner out.
+bool MakeableHere(const std::string &folder) {
+  std::string at = folder;
+  struct stat st {};
+  while (::stat(at.c_str(), &st) != 0) {
+    const auto slash = at.find_last_of('/');
+    if (slash == std::string::npos || slash == 0)
+      return true;
+    at.resize(slash);
+  }
+  return st.st_uid == ::geteuid() || st.st_uid == 0;
+}
+} // namespace
+
 std::string UserSettingsFolder() {
-  std::string base;
-  if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
-    base = xdg;
-  else if (const char *home = std::getenv("HOME"); home && home[0] == '/')
-    base = std::string(home) + "/.config";
-  else if (const passwd *pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
-    base = std::string(pw->pw_dir) + "/.config";
-  else
-    return {};
-  return base + "/kestrel-terminal";
+  constexpr const char *kName = "/kestrel-terminal";
+  for (const char *variable : {"XDG_CONFIG_HOME", "HOME"}) {
+    const char *value = std::getenv(variable);
+    if (!value || value[0] != '/')
+      continue;
+    const std::string folder =
+        std::string(value) + (std::string_view(variable) == "HOME" ? "/.config" : "") + kName;
+    if (MakeableHere(folder))
+      return folder;
+  }
+  if (const passwd *pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
+    return std::string(pw->pw_dir) + "/.config" + kName;
+  return {};
 }
 
 bool FileLastChange(const std::string &path, LocalTime &when) {

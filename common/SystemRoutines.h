@@ -33,6 +33,9 @@ void ApplicationFolder(const std::string &folder);
 std::string ChooseSettingsFolder(const std::string &exeFolder, const std::string &userFolder);
 // The user's configuration folder for the program: $XDG_CONFIG_HOME (or
 // ~/.config) followed by /kestrel-terminal; empty when no home is known.
+// A folder that would have to be made inside another user's folder (root
+// run with a user's environment) is passed over for the running user's own
+// home from the password database.
 std::string UserSettingsFolder();
 
 // The folder holding the running executable, without a trailing "/".

@@ -157,6 +157,24 @@ std::int16_t KeyCode(const QKeyEvent &event) {
   return (code > 0 && code < 256) ? static_cast<std::int16_t>(code) : 0;
 }
 
+// A key with a character code belongs to the port, even where a window
+// shortcut would claim it; Alt with a letter still opens the menus. Keys
+// without a code are left to the shortcuts (Paste to Port's Shift+Insert
+// among them), not to the read-only display's own editing keys.
+bool DisplayView::event(QEvent *event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    const bool menuKey = key->modifiers() & (Qt::AltModifier | Qt::MetaModifier);
+    const bool copy = key->matches(QKeySequence::Copy) && textCursor().hasSelection();
+    if ((KeyCode(*key) != 0 && !menuKey) || copy)
+      key->accept();
+    else
+      key->ignore();
+    return true;
+  }
+  return QPlainTextEdit::event(event);
+}
+
 void DisplayView::keyPressEvent(QKeyEvent *event) {
   // Copying a selection keeps its usual key; with nothing selected the key
   // goes to the port like any other control character.

@@ -37,6 +37,7 @@ public:
   void AddContextAction(QAction *action) { contextActions_.push_back(action); }
 
 protected:
+  bool event(QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
 

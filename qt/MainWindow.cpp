@@ -8,13 +8,13 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
-#include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyleOptionMenuItem>
-#include <QWidgetAction>
 
 namespace kestrel::qt {
 
@@ -36,18 +36,17 @@ QSize AreaSizeWithin(const QWidget &window, QSize chrome) {
   return area.boundedTo(screen->availableGeometry().size() - chrome);
 }
 
-// A menu separator drawn by the style, with the height of a short menu entry.
-class LeadingSeparator : public QWidget {
+// Gives a menu's separators the height of half a line, so that one leading
+// the menu is drawn with room instead of against the menu's frame.
+class RoomySeparators : public QProxyStyle {
 public:
-  QSize sizeHint() const override { return {1, fontMetrics().height() / 2 + 2}; }
-
-protected:
-  void paintEvent(QPaintEvent *) override {
-    QPainter painter(this);
-    QStyleOptionMenuItem option;
-    option.initFrom(this);
-    option.menuItemType = QStyleOptionMenuItem::Separator;
-    style()->drawControl(QStyle::CE_MenuItem, &option, &painter, this);
+  QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+                         const QWidget *widget) const override {
+    QSize out = QProxyStyle::sizeFromContents(type, option, size, widget);
+    const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+    if (type == CT_MenuItem && item && item->menuItemType == QStyleOptionMenuItem::Separator)
+      out.setHeight(std::max(out.height(), item->fontMetrics.height() / 2 + 2));
+    return out;
   }
 };
 } // namespace
@@ -179,12 +178,13 @@ QAction *MainWindow::AddToggle(QMenu *menu, const QString &caption, bool checked
 
 void MainWindow::BuildMenus() {
   QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-  // The menu opens with a separator. Qt hides a leading one, or draws it
-  // against the menu's frame where it cannot be seen; this one has room.
-  auto *dash1 = new QWidgetAction(file);
-  dash1->setDefaultWidget(new LeadingSeparator);
-  dash1->setEnabled(false);
-  file->addAction(dash1);
+  // The menu opens with a separator, a real one that a screen reader
+  // announces as such; Qt would hide it unless told to keep it.
+  auto *roomy = new RoomySeparators;
+  roomy->setParent(this);
+  file->setStyle(roomy);
+  file->setSeparatorsCollapsible(false);
+  file->addSeparator();
   connect(file->addAction(QStringLiteral("Log File")), &QAction::triggered, this,
           [this] { frm_->mnuFileLogFile_Click(); });
   file->addSeparator();
@@ -214,6 +214,12 @@ void MainWindow::BuildMenus() {
 
 void MainWindow::DeviceClosed() {
   tools_->Logic().MSComm1_Closed();
+}
+
+// Enter presses the focused button, as in the dialogs.
+void MainWindow::keyPressEvent(QKeyEvent *event) {
+  if (!PressFocusedButton(*this, *event))
+    QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

@@ -36,6 +36,7 @@ public:
 
 protected:
   void closeEvent(QCloseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
 
 private:
   QAction *AddToggle(QMenu *menu, const QString &caption, bool checked, void (frmTop::*handler)());

@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include "IniFile.h"
 #include "MainWindow.h"
 #include "PosixCommControl.h"
 #include "QtControls.h"
@@ -14,8 +15,10 @@ int RunTerminal() {
   SetApplicationIdentity();
 
   // A build or portable copy keeps its settings beside itself; an installed
-  // one in the user's configuration folder.
-  ApplicationFolder(ChooseSettingsFolder(ExecutableFolder(), UserSettingsFolder()));
+  // one in the user's configuration folder, starting from those an earlier
+  // copy kept beside itself.
+  ApplicationFolder(
+      SettingsFolderTakingOver(ExecutableFolder(), UserSettingsFolder(), "Serial.ini"));
 
   const DeviceMap devices = DeviceMap::FromIni(ApplicationFolder() + "/Serial.ini");
   PosixCommControl comm(devices, PostToUi);

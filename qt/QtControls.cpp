@@ -212,23 +212,44 @@ ChooserResult QtFileChooser::Show() {
 }
 
 // Qt's long time format carries the zone's name ("t"); the platform's long
-// time, hours to seconds, has none. The zone and the blanks before it go.
+// time, hours to seconds, has none. The zone goes with what only set it off:
+// the blanks, commas and brackets around it ("HH:mm:ss (t)", "Bh:mm:ss [t]",
+// "HH:mm:ss, t"). Some locales also bring a day period ("B") that this Qt
+// does not know and would print as the letter itself; the morning and
+// afternoon text stands in for it.
+static bool ZoneDebris(QChar ch) {
+  return ch.isSpace() || QStringView(u",([)]\uFF08\uFF09\u3010\u3011").contains(ch);
+}
+
 static QString LongTimeWithoutZone(const QLocale &locale) {
   const QString format = locale.timeFormat(QLocale::LongFormat);
+  const bool knowsDayPeriod = locale.toString(QTime(3, 0), QStringLiteral("B")) != u"B";
   QString kept;
   bool quoted = false;
-  for (qsizetype i = 0; i < format.size(); ++i) {
+  for (qsizetype i = 0; i < format.size();) {
     const QChar ch = format.at(i);
-    if (ch == QLatin1Char('\''))
+    if (ch == u'\'')
       quoted = !quoted;
-    if (!quoted && ch == QLatin1Char('t')) {
-      while (kept.endsWith(QLatin1Char(' ')))
-        kept.chop(1);
+    if (quoted || (ch != u't' && (ch != u'B' || knowsDayPeriod))) {
+      kept += ch;
+      ++i;
       continue;
     }
-    kept += ch;
+    while (i < format.size() && format.at(i) == ch)
+      ++i;
+    if (ch == u'B') {
+      kept += QStringLiteral("AP");
+      continue;
+    }
+    while (!kept.isEmpty() && ZoneDebris(kept.back()))
+      kept.chop(1);
+    while (i < format.size() && ZoneDebris(format.at(i)))
+      ++i;
+    // A zone between two fields leaves them one blank apart.
+    if (!kept.isEmpty() && i < format.size())
+      kept += u' ';
   }
-  return kept.trimmed();
+  return kept;
 }
 
 LocalTime QtClock::Now() const {

@@ -44,15 +44,19 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : p_(parts) {
                             [this] { logic_->mnuToolsReconnect_Click(); });
   menu_->addSeparator();
   paste_ = menu_->addAction(QStringLiteral("Paste to Port"));
-  paste_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+  paste_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Insert));
   connect(paste_, &QAction::triggered, this, [this] { Paste(QClipboard::Clipboard); });
+  // A wheel pressed by accident would send whatever is selected on the
+  // desktop; only a user who asks for it gets middle-click paste.
+  middlePaste_ = menu_->addAction(QStringLiteral("Paste on Middle Click"));
+  middlePaste_->setCheckable(true);
   connect(menu_->addAction(QStringLiteral("Send File...")), &QAction::triggered, this,
           [this] { logic_->mnuToolsSendFile_Click(); });
   connect(menu_->addAction(QStringLiteral("Send Break")), &QAction::triggered, this,
           [this] { logic_->mnuToolsSendBreak_Click(); });
   menu_->addSeparator();
   QAction *find = menu_->addAction(QStringLiteral("Find..."));
-  find->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+  find->setShortcut(QKeySequence(Qt::Key_F3));
   connect(find, &QAction::triggered, this, [this] {
     find_->show();
     find_->raise();
@@ -91,10 +95,10 @@ QtToolsMenu::~QtToolsMenu() {
   logic_.reset();
 }
 
-// A middle click pastes the primary selection, as elsewhere on the desktop;
-// the display, being read-only, would otherwise ignore it.
+// When asked for, a middle click pastes the primary selection, as elsewhere
+// on the desktop; otherwise the read-only display ignores it.
 bool QtToolsMenu::eventFilter(QObject *watched, QEvent *event) {
-  if (event->type() == QEvent::MouseButtonRelease &&
+  if (middlePaste_->isChecked() && event->type() == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton) {
     QClipboard *clipboard = QGuiApplication::clipboard();
     Paste(clipboard->supportsSelection() ? QClipboard::Selection : QClipboard::Clipboard);

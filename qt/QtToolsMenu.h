@@ -1,9 +1,10 @@
 // The Tools menu in the main window: its actions and shortcuts, the timers
 // and windows of the tools, and the display's two ways to paste (middle click
-// and its context menu), wired to the ToolsMenu logic.
+// when the user asks for it, and its context menu), wired to the ToolsMenu
+// logic.
 //
-// Shortcuts use Ctrl+Shift, so every Ctrl+letter typed into the display
-// still reaches the port.
+// The shortcuts are keys without a character code (Shift+Insert, F3), so
+// every key that has one, typed into the display, still reaches the port.
 #pragma once
 
 #include "Controls.h"
@@ -58,6 +59,7 @@ private:
   QMenu *menu_ = nullptr;
   QAction *reconnect_ = nullptr;
   QAction *paste_ = nullptr;
+  QAction *middlePaste_ = nullptr; // its check mark is the whole of its state
   QAction *levelsItem_ = nullptr;
   std::unique_ptr<QtMenuItem> aReconnect_, aLevels_;
   std::unique_ptr<QtTimer> tmrReconnect_, tmrBreak_, tmrSendFile_, tmrLineLevels_;

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace kestrel {
 
@@ -95,19 +97,18 @@ bool clsSerialPortConfigINI::SettingsUpdate(const std::string &COMPort,
   if (COMSettings.empty() || COMPort.empty())
     return false;
   // An entry whose trimmed text is empty is not written, and that is no
-  // failure; any other entry that does not reach the file is.
-  bool saved = true;
+  // failure. The others are saved together, so that a second running copy
+  // saving at the same time never leaves one copy's port with the other's
+  // settings.
+  std::vector<std::pair<std::string, std::string>> items;
   for (const auto &[item, text] :
-       {std::pair{"Port", Trim(COMPort)}, std::pair{"Settings", Trim(COMSettings)}}) {
-    if (text.empty())
-      continue;
-    if (!mIni.DataSave(item, text)) {
-      if (saved)
-        mLastSaveError = mIni.LastWriteError();
-      saved = false;
-    }
-  }
-  return saved;
+       {std::pair{"Port", Trim(COMPort)}, std::pair{"Settings", Trim(COMSettings)}})
+    if (!text.empty())
+      items.emplace_back(item, text);
+  if (items.empty() || mIni.DataSave(items))
+    return true;
+  mLastSaveError = mIni.LastWriteError();
+  return false;
 }
 
 std::int16_t clsSerialPortConfigINI::PortsFindAll(std::int16_t PortStart, std::int16_t PortEnd) {

@@ -160,6 +160,10 @@ private:
   int error_ = 0;
 };
 
+std::string TempPrefix(const std::string &target) {
+  return "." + BaseName(target) + ".tmp-";
+}
+
 // Every save holds the lock while its temporary file exists, so one found
 // while holding it was left by a save that was killed: it is removed.
 void RemoveStaleTemporaries(const std::string &target, const std::string &prefix) {
@@ -211,6 +215,61 @@ std::string WithEntry(const std::string &text, std::string_view section, std::st
   if (!found)
     before += "[" + std::string(section) + "]" + eol;
   return before + entry + text.substr(at);
+}
+
+// Puts text in place of target (path as the user named it) by way of a
+// temporary file beside it, which is flushed and renamed over it; old is the
+// replaced file's state, whose owner and rights the new one keeps, or null
+// when there was none. The caller holds the save lock.
+IniResult Replace(const std::string &path, const std::string &target, const std::string &out,
+                  const struct stat *old) {
+  std::string temp =
+      Folder(target) + "/" + TempPrefix(target) + std::to_string(::getpid()) + "-XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0)
+    return Failed(errno, "cannot write in " + Folder(target));
+  auto abandon = [&](int err, const std::string &what) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return Failed(err, what);
+  };
+  const char *p = out.data();
+  std::size_t left = out.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return abandon(n < 0 ? errno : EIO, "cannot write " + path);
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (old) {
+    // Only root may hand the new file to the old one's owner; for anyone else
+    // this fails and the file becomes their own, as when they create it.
+    if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
+    }
+  }
+  // mkstemp makes the file 0600; a new settings file gets the usual 0644.
+  if (::fchmod(fd, old ? (old->st_mode & 07777) : 0644) != 0 || ::fsync(fd) != 0)
+    return abandon(errno, "cannot write " + path);
+  if (::close(fd) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return Failed(err, "cannot write " + path);
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return Failed(err, "cannot replace " + path);
+  }
+  // The rename itself reaches the disk only with the folder flushed.
+  int dir = ::open(Folder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return {true, {}};
 }
 
 } // namespace
@@ -312,10 +371,17 @@ std::vector<std::pair<std::string, std::string>> IniReadSection(const std::strin
 
 IniResult IniWriteValue(const std::string &path, const std::string &section, const std::string &key,
                         const std::string &value) {
-  if (!UsableNames(section, key))
-    return {false, "not a usable section or entry name"};
-  if (HasLineBreak(value))
-    return {false, "a value cannot hold a line break"};
+  return IniWriteValues(path, section, {{key, value}});
+}
+
+IniResult IniWriteValues(const std::string &path, const std::string &section,
+                         const std::vector<std::pair<std::string, std::string>> &entries) {
+  for (const auto &[key, value] : entries) {
+    if (!UsableNames(section, key))
+      return {false, "not a usable section or entry name"};
+    if (HasLineBreak(value))
+      return {false, "a value cannot hold a line break"};
+  }
 
   // A link is followed so that the file it points to is the one replaced.
   std::string target = path;
@@ -340,8 +406,7 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
   SaveLock lock(target);
   if (int err = lock.Error())
     return Failed(err, "cannot save " + path);
-  const std::string tempPrefix = "." + BaseName(target) + ".tmp-";
-  RemoveStaleTemporaries(target, tempPrefix);
+  RemoveStaleTemporaries(target, TempPrefix(target));
   // Looked at again now: another process may have made the file meanwhile.
   const bool existed = ::stat(target.c_str(), &st) == 0;
   std::string text, loadError;
@@ -349,54 +414,41 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
     if (!IniLoadFile(target, text, &loadError))
       return {false, path + ": " + loadError};
   }
-  std::string out = WithEntry(text, Trim(section), Trim(key), value);
+  std::string out = std::move(text);
+  for (const auto &[key, value] : entries)
+    out = WithEntry(out, Trim(section), Trim(key), value);
 
-  std::string temp = Folder(target) + "/" + tempPrefix + std::to_string(::getpid()) + "-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0)
-    return Failed(errno, "cannot write in " + Folder(target));
-  auto abandon = [&](int err, const std::string &what) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return Failed(err, what);
-  };
-  const char *p = out.data();
-  std::size_t left = out.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return abandon(n < 0 ? errno : EIO, "cannot write " + path);
-    p += n;
-    left -= static_cast<std::size_t>(n);
+  return Replace(path, target, out, existed ? &st : nullptr);
+}
+
+IniResult IniTakeOver(const std::string &oldPath, const std::string &newPath) {
+  std::string text, error;
+  if (!IniLoadFile(oldPath, text, &error))
+    return {false, oldPath + ": " + error};
+  if (text.empty())
+    return {false, oldPath + ": it holds nothing"};
+  SaveLock lock(newPath);
+  if (int err = lock.Error())
+    return Failed(err, "cannot save " + newPath);
+  RemoveStaleTemporaries(newPath, TempPrefix(newPath));
+  // Looked at under the lock: a copy started at the same time may have taken
+  // it over already, or saved settings of its own.
+  struct stat st {};
+  if (::lstat(newPath.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) || st.st_size != 0)
+      return {false, newPath + ": it is there already"};
+  } else if (errno != ENOENT) {
+    return Failed(errno, "cannot look at " + newPath);
   }
-  if (existed) {
-    // Only root may hand the new file to the old one's owner; for anyone else
-    // this fails and the file becomes their own, as when they create it.
-    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-    }
-  }
-  // mkstemp makes the file 0600; a new settings file gets the usual 0644.
-  if (::fchmod(fd, existed ? (st.st_mode & 07777) : 0644) != 0 || ::fsync(fd) != 0)
-    return abandon(errno, "cannot write " + path);
-  if (::close(fd) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    return Failed(err, "cannot write " + path);
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    return Failed(err, "cannot replace " + path);
-  }
-  // The rename itself reaches the disk only with the folder flushed.
-  int dir = ::open(Folder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
-  }
-  return {true, {}};
+  return Replace(newPath, newPath, text, nullptr);
+}
+
+std::string SettingsFolderTakingOver(const std::string &exeFolder, const std::string &userFolder,
+                                     const std::string &fileName) {
+  const std::string folder = ChooseSettingsFolder(exeFolder, userFolder);
+  if (folder != exeFolder)
+    (void)IniTakeOver(exeFolder + "/" + fileName, folder + "/" + fileName);
+  return folder;
 }
 
 } // namespace kestrel

@@ -53,6 +53,25 @@ std::vector<std::pair<std::string, std::string>> IniReadSection(const std::strin
 IniResult IniWriteValue(const std::string &path, const std::string &section, const std::string &key,
                         const std::string &value);
 
+// Writes every (key, value) into section in one save: one lock, one
+// replacement, so that another process sees all of them or none. Refused as
+// a whole when any name or value would be.
+IniResult IniWriteValues(const std::string &path, const std::string &section,
+                         const std::vector<std::pair<std::string, std::string>> &entries);
+
+// Copies the settings file at oldPath to newPath when newPath is missing or
+// empty (an empty file holds no settings to lose); oldPath is only read. For
+// settings kept until now beside the program, where the program no longer
+// looks. False, with the reason, when there was nothing to take over or
+// newPath holds something already.
+IniResult IniTakeOver(const std::string &oldPath, const std::string &newPath);
+
+// The folder for the settings file fileName (ChooseSettingsFolder); when
+// that is not the program's own folder, a file of that name kept there by
+// an earlier copy is taken over once (IniTakeOver).
+std::string SettingsFolderTakingOver(const std::string &exeFolder, const std::string &userFolder,
+                                     const std::string &fileName);
+
 // The whole of a regular file of at most kIniMaxFileSize bytes, or false with
 // the reason (missing, unreadable, a folder, a FIFO or device, too large).
 // Never blocks on a FIFO or a device.

@@ -138,6 +138,26 @@ bool cINI::DataSave(const std::string &IniItem, const std::string &ItemData) {
   return DataWrite(ItemData);
 }
 
+bool cINI::DataSave(const std::vector<std::pair<std::string, std::string>> &items) {
+  if (!Exists()) {
+    mLastWriteError = mFullPath.empty() ? "no settings file" : mFullPath + ": the file is gone";
+    return false;
+  }
+  if (mSection.empty() || items.empty()) {
+    mLastWriteError = "no section or entry named";
+    return false;
+  }
+  for (const auto &[item, value] : items)
+    if (item.empty() || value.empty()) {
+      mLastWriteError =
+          item.empty() ? "no section or entry named" : "an empty value is never written";
+      return false;
+    }
+  IniResult r = IniWriteValues(mFullPath, mSection, items);
+  mLastWriteError = r.ok ? std::string() : r.error;
+  return r.ok;
+}
+
 std::string cINI::LastWriteError() const {
   return mLastWriteError;
 }
@@ -214,15 +234,7 @@ void cINI::FullPathResolve() {
 }
 
 bool cINI::DataWrite(const std::string &value) {
-  if (!Exists()) {
-    mLastWriteError = mFullPath.empty() ? "no settings file" : mFullPath + ": the file is gone";
-    return false;
-  }
-  if (mItem.empty() || mSection.empty()) {
-    mLastWriteError = "no section or entry named";
-    return false;
-  }
-  return INIWrite(mFullPath, mSection, mItem, value) == -1;
+  return DataSave({{mItem, value}});
 }
 
 } // namespace kestrel

@@ -18,6 +18,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kestrel {
 
@@ -54,6 +56,9 @@ public:
                         const std::string &sItem, const std::string &sData) const;
   std::string DataRetrieve(const std::string &IniItem, const std::string &vDefaultValue);
   bool DataSave(const std::string &IniItem, const std::string &ItemData);
+  // Saves several entries of Section at once, all or none; Item is left as
+  // it was. False, with nothing written, when any value is empty.
+  bool DataSave(const std::vector<std::pair<std::string, std::string>> &items);
 
   // The system's words for the last write that failed, empty after a success.
   std::string LastWriteError() const;

@@ -144,16 +144,17 @@ TEST_F(QtWindows, TheMenusNameTheirItemsAndPasteComesByKeyOrMiddleClick) {
   Settle(120);
   EXPECT_EQ((Texts{context, Entries(*w.menuBar()), Entries(*w.menuBar()->actions()[0]->menu()),
                    Entries(*w.Tools().Menu())}),
-            (Texts{"&Copy|Select All||Paste to Port Ctrl+Shift+V", "&File|Options|Tools|Help",
+            (Texts{"&Copy|Select All||Paste to Port Shift+Ins", "&File|Options|Tools|Help",
                    "|Log File||E&xit",
-                   "Reconnect Automatically [ ]||Paste to Port Ctrl+Shift+V|Send File...|Send "
-                   "Break||Find... Ctrl+Shift+F|Line Levels [ ]"}));
+                   "Reconnect Automatically [ ]||Paste to Port Shift+Ins|Paste on Middle Click "
+                   "[ ]|Send File...|Send Break||Find... F3|Line Levels [ ]"}));
   QApplication::setActiveWindow(&w), w.Display().setFocus();
   QGuiApplication::clipboard()->setText(QStringLiteral("ls\n\u00e9\u20ac\r\n"));
-  QTest::keyClick(&w.Display(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+  QTest::keyClick(&w.Display(), Qt::Key_Insert, Qt::ShiftModifier);
   // Ctrl+letter as the window system gives it: the control code as its text.
   for (auto [key, code] : {std::pair(Qt::Key_V, 0x16), std::pair(Qt::Key_F, 0x06)})
     QTest::sendKeyEvent(QTest::Click, &w.Display(), key, QString(QChar(code)), Qt::ControlModifier);
+  w.Tools().Menu()->actions().at(3)->trigger(); // Paste on Middle Click
   QTest::mouseClick(w.Display().viewport(), Qt::MiddleButton);
   EXPECT_EQ(comm.sent, "ls\r\xe9\r\x16\x06ls\r\xe9\r");
 }
