@@ -199,6 +199,11 @@ int PosixCommControl::Impl::Open() {
   struct stat node {};
   if (int error = Check(commPort, device, node))
     return error;
+  // Looked at before the open: root passes the holder's exclusive mode, and
+  // the kernel raises DTR and RTS at every open, which resets a board wired
+  // to them.
+  if (serial::LockedByAProcess(node))
+    return Fail(comPortAlreadyOpen, BusyText(device));
 
   int f = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (f < 0) {
