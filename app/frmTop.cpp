@@ -1,103 +1,23 @@
 #include "frmTop.h"
 
-#include "SystemRoutines.h"
-#include "Val.h"
+#include "LogFile.h"
 #include "clsSerialPortConfigINI.h"
 #include "frmAbout.h"
 #include "frmConfigSerial.h"
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <fcntl.h>
-#include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrel {
 
 namespace {
 
-constexpr std::size_t kDisplayLimit = 10000;
 constexpr std::int32_t kLineClearCount = 500;
 constexpr std::size_t kLogLineLimit = 500;
-// The trim looks for the first line break at least this far past the length
-// of the text being appended (counted from 0, so 100 for one character).
-constexpr std::size_t kTrimSearchStart = 99;
-constexpr std::string_view kLineBreak = "\r\n";
-
-bool IsPrintable(unsigned char ch) {
-  return ch >= 32 && ch <= 126;
-}
-
-// " <0xHH>" for every code, upper-case hexadecimal without leading zeros.
-struct Token {
-  char text[8];
-  unsigned char length;
-};
-
-constexpr std::array<Token, 256> MakeTokens() {
-  std::array<Token, 256> tokens{};
-  constexpr char hex[] = "0123456789ABCDEF";
-  for (int code = 0; code < 256; ++code) {
-    Token &t = tokens[code];
-    unsigned char n = 0;
-    for (char ch : {' ', '<', '0', 'x'})
-      t.text[n++] = ch;
-    if (code >= 16)
-      t.text[n++] = hex[code >> 4];
-    t.text[n++] = hex[code & 15];
-    t.text[n++] = '>';
-    t.length = n;
-  }
-  return tokens;
-}
-
-constexpr std::array<Token, 256> kTokens = MakeTokens();
-
-// Appends one line to the end of the file, creating it when missing. Returns
-// the empty text or why not. The open never waits: a FIFO without a reader, a
-// device or anything else that is no regular file is refused at once. A line
-// that cannot be written whole is cut off again, so that the file holds whole
-// lines only and the next line starts at a line's start.
-std::string AppendToFile(const std::string &path, std::string_view bytes) {
-  constexpr const char *kNotAFile = "it is a FIFO or device, not a file";
-  // Looked at before the open: opening a serial device would raise its lines.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    return S_ISDIR(st.st_mode) ? SystemErrorText(EISDIR) : kNotAFile;
-  int fd =
-      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
-  if (fd < 0)
-    return errno == ENXIO ? kNotAFile : SystemErrorText(errno);
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return kNotAFile;
-  }
-  const off_t start = ::lseek(fd, 0, SEEK_END);
-  std::string error;
-  while (!bytes.empty()) {
-    ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      error = SystemErrorText(errno);
-      break;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  if (!error.empty() && start >= 0 && ::ftruncate(fd, start) != 0)
-    error += "; the part of the line already written could not be removed";
-  if (::close(fd) != 0 && error.empty() && errno != EINTR)
-    error = SystemErrorText(errno);
-  return error;
-}
 
 } // namespace
 
-frmTop::frmTop(frmTopControls controls) : c(controls) {
+frmTop::frmTop(frmTopControls controls)
+    : c(controls), mDisplay(c.rtfData, c.chkAutoClear, c.txtSize) {
   c.rtfData.OnChange([this] { rtfData_Change(); });
 }
 
@@ -278,15 +198,15 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
       p = runEnd;
       if (mLineStart && c.mnuOptionAddTime.Checked()) {
         TimeText();
-        AppendTracked(mTimePrefix);
+        mDisplay.AppendTracked(mTimePrefix);
         mLineStart = false;
       }
-      ShowPrintable(run);
+      mDisplay.ShowPrintable(run);
       if (mLogEnabled)
         mLogLine.append(run);
     } else if (ch == '\n') {
       ++p;
-      RichTextAppend(kLineBreak);
+      mDisplay.RichTextAppend(kLineBreak);
       ++mLineCount;
       if (mLogEnabled) {
         LogFileWrite(mLogFilePath, mLogLine, true);
@@ -296,7 +216,7 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
     } else {
       ++p;
       if (ch != 8 && ch != 13)
-        mLogLine.append(kTokens[ch].text, kTokens[ch].length);
+        mLogLine.append(CodeToken(ch));
     }
   }
 
@@ -351,7 +271,7 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
         c.rtfData.Text(std::string(text.substr(0, text.size() - 1)));
       }
     } else if (ch != 13) {
-      std::string_view token(kTokens[ch].text, kTokens[ch].length);
+      std::string_view token = CodeToken(ch);
       c.rtfData.AppendAtEnd(token);
       mLogLine.append(token);
     }
@@ -360,28 +280,10 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
   EndOfCall();
 }
 
-// Past 10000 characters the display first drops its oldest lines, up to the
-// first line break at least about 100 characters in, or else its first
-// character alone.
-void frmTop::RichTextAppend(std::string_view text) {
-  if (c.rtfData.Length() + text.size() > kDisplayLimit) {
-    std::size_t from = text.size() + kTrimSearchStart;
-    std::size_t cut = 1;
-    std::size_t last = LastLineBreak();
-    if (last != TextDisplay::npos && last >= from) {
-      std::size_t at = c.rtfData.Find(kLineBreak, from);
-      if (at != TextDisplay::npos)
-        cut = at + kLineBreak.size();
-    }
-    DropFrontTracked(cut);
-  }
-  AppendTracked(text);
-}
-
 void frmTop::rtfData_Change() {
   if (!c.chkAutoClear.Value())
     return;
-  double n = AutoClearLimit();
+  double n = mDisplay.AutoClearLimit();
   if (n > 0 && n < static_cast<double>(c.rtfData.Length()))
     cmdClearDisplay_Click();
 }
@@ -430,94 +332,6 @@ void frmTop::LogFileWrite(const std::string &LogFileName, const std::string &sTe
   mLogBuffer += kLineBreak;
   if (std::string error = AppendToFile(LogFileName, mLogBuffer); !error.empty())
     LogWriteFailed(LogFileName, error);
-}
-
-// A run of printable characters, with the outcome of appending them one by
-// one. Two stretches go in whole: those that neither reach the trimming limit
-// nor pass the automatic-clearing limit, and, on a full display without a line
-// break far enough in, those where every character would only have pushed out
-// the first one (the run brings no line break, so none can appear). Wherever
-// a character could trim at a line break or clear the display, it goes alone.
-void frmTop::ShowPrintable(std::string_view run) {
-  while (!run.empty()) {
-    std::size_t length = c.rtfData.Length();
-    std::size_t room = AutoClearRoom();
-    std::size_t take = 0;
-    if (length < kDisplayLimit) {
-      if (room > length)
-        take = std::min({run.size(), kDisplayLimit - length, room - length});
-      if (take > 0) {
-        AppendTracked(run.substr(0, take));
-        run.remove_prefix(take);
-        continue;
-      }
-    } else if (room >= length) {
-      std::size_t last = LastLineBreak();
-      if (last == TextDisplay::npos || last < 1 + kTrimSearchStart) {
-        take = std::min(run.size(), length);
-        DropFrontTracked(take);
-        AppendTracked(run.substr(0, take));
-        run.remove_prefix(take);
-        continue;
-      }
-    }
-    RichTextAppend(run.substr(0, 1));
-    run.remove_prefix(1);
-  }
-}
-
-// The display's own appends and cuts keep the position of its last line
-// break up to date. Any other change of the display, a clearing from inside
-// the change event included, leaves it to be found again.
-void frmTop::AppendTracked(std::string_view text) {
-  std::size_t last = LastLineBreak();
-  std::size_t at = c.rtfData.Length();
-  std::uint64_t expected = c.rtfData.Generation() + 1;
-  c.rtfData.AppendAtEnd(text);
-  if (c.rtfData.Generation() != expected)
-    return;
-  if (text == kLineBreak)
-    last = at;
-  mLastBreak = last;
-  mBreakGeneration = expected;
-}
-
-void frmTop::DropFrontTracked(std::size_t count) {
-  std::size_t last = LastLineBreak();
-  std::uint64_t expected = c.rtfData.Generation() + 1;
-  c.rtfData.DropFront(count);
-  if (c.rtfData.Generation() != expected)
-    return;
-  mLastBreak = (last != TextDisplay::npos && last >= count) ? last - count : TextDisplay::npos;
-  mBreakGeneration = expected;
-}
-
-std::size_t frmTop::LastLineBreak() {
-  if (mBreakGeneration != c.rtfData.Generation()) {
-    mLastBreak = c.rtfData.Text().rfind(kLineBreak);
-    mBreakGeneration = c.rtfData.Generation();
-  }
-  return mLastBreak;
-}
-
-// The longest the display may grow before the automatic clearing empties it.
-std::size_t frmTop::AutoClearRoom() {
-  constexpr std::size_t unlimited = std::numeric_limits<std::size_t>::max();
-  if (!c.chkAutoClear.Value())
-    return unlimited;
-  double n = AutoClearLimit();
-  if (!(n > 0) || n >= 1e18)
-    return unlimited;
-  return static_cast<std::size_t>(std::floor(n));
-}
-
-double frmTop::AutoClearLimit() {
-  std::string text = c.txtSize.Text();
-  if (text != mSizeText) {
-    mSizeValue = Val(text);
-    mSizeText = std::move(text);
-  }
-  return mSizeValue;
 }
 
 // "yyyy/mm/dd HH:MM:SS", and the display's prefix: that and " - ".

@@ -17,21 +17,17 @@
 //
 // The receive path is the hot path: AddTextToDisplay gives, character for
 // character, the results of appending every byte to a rich-text box and
-// reading the box back (the display keeps near 10000 characters by dropping
-// its oldest lines, and the automatic clearing looks at every change), but at
-// a cost that does not grow with the display. Runs of printable characters go
-// in as one append wherever no single character of the run could have trimmed
-// or cleared the display differently.
+// reading the box back; DisplayWriter does the appending at a cost that does
+// not grow with the display.
 //
-// The log file is opened, appended to and closed for every line. When it
-// cannot be written, the window says so once, switches logging off and goes
-// on showing what arrives. Opening it never waits (a FIFO or a device is
-// refused at once), and a line that cannot be written whole is cut off again,
-// so the file holds whole lines only.
+// The log file is opened, appended to and closed for every line (LogFile).
+// When it cannot be written, the window says so once, switches logging off
+// and goes on showing what arrives.
 #pragma once
 
 #include "CommControl.h"
 #include "Controls.h"
+#include "DisplayWriter.h"
 #include "TextDisplay.h"
 #include "WindowHost.h"
 
@@ -116,15 +112,7 @@ private:
   void ComControlInitialize();
   void StatusPanelSet(std::int16_t index, const std::string &text, bool enabled);
   void StatusBarUpdate();
-  void RichTextAppend(std::string_view text);
   void EndOfCall();
-
-  void ShowPrintable(std::string_view run);
-  void AppendTracked(std::string_view text);
-  void DropFrontTracked(std::size_t count);
-  std::size_t LastLineBreak();
-  std::size_t AutoClearRoom();
-  double AutoClearLimit();
   const std::string &TimeText();
   void LogWriteFailed(const std::string &LogFileName, const std::string &reason);
 
@@ -136,13 +124,7 @@ private:
   bool mLogEnabled = false;
   std::string mLogLine;
 
-  // Where the display's last CR LF starts, valid while the display's
-  // generation is mBreakGeneration.
-  std::size_t mLastBreak = TextDisplay::npos;
-  std::uint64_t mBreakGeneration = ~std::uint64_t{0};
-  // txtSize's text and its value, read again only when the text changes.
-  std::string mSizeText;
-  double mSizeValue = 0;
+  DisplayWriter mDisplay;
   // The formatted time of day, formatted again only when the second changes.
   LocalTime mTimeKey{-1, 0, 0, 0, 0, 0, 0};
   std::string mTimeText;
