@@ -1,5 +1,6 @@
 #include "ToolsMenu.h"
 
+#include "PosixFile.h"
 #include "SystemRoutines.h"
 #include "ToolsText.h"
 #include "clsSerialPortConfigINI.h"
@@ -126,8 +127,7 @@ void ToolsMenu::mnuToolsSendFile_Click() {
     mSender.Cancel();
     return;
   }
-  auto slash = path.rfind('/');
-  mSendName = slash == std::string::npos ? path : path.substr(slash + 1);
+  mSendName = SplitPath(path).name;
   mSendStart = mLastProgress = c.milliseconds();
   c.sendProgress.Show(mSendName);
   c.sendProgress.Progress(0, SendProgressText(0, mSender.Size(), 0));

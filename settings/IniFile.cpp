@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "PosixFile.h"
 #include "SystemRoutines.h"
 
 #include <cerrno>
@@ -100,18 +101,6 @@ bool UsableNames(std::string_view section, std::string_view key) {
          key.front() != ';' && key.front() != '#' && key.front() != '[';
 }
 
-std::string Folder(const std::string &path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string &path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 IniResult Failed(int err, const std::string &what) {
   return {false, what + ": " + SystemErrorText(err)};
 }
@@ -126,7 +115,7 @@ constexpr int kLockWaitMs = 3000;
 class SaveLock {
 public:
   explicit SaveLock(const std::string &target)
-      : fd_(::open((Folder(target) + "/." + BaseName(target) + ".lock").c_str(),
+      : fd_(::open((FolderOf(target) + "/." + SplitPath(target).name + ".lock").c_str(),
                    O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644)) {
     if (fd_ < 0) {
       error_ = errno;
@@ -163,7 +152,7 @@ private:
 // Every save holds the lock while its temporary file exists, so one found
 // while holding it was left by a save that was killed: it is removed.
 void RemoveStaleTemporaries(const std::string &target, const std::string &prefix) {
-  DIR *dir = ::opendir(Folder(target).c_str());
+  DIR *dir = ::opendir(FolderOf(target).c_str());
   if (!dir)
     return;
   while (dirent *e = ::readdir(dir))
@@ -223,25 +212,12 @@ bool IniLoadFile(const std::string &path, std::string &content, std::string *err
       *error = why;
     return false;
   };
-  // Looked at before opening: opening a serial device would already move its
-  // modem lines.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0)
-    return fail(SystemErrorText(errno));
-  if (!S_ISREG(st.st_mode))
-    return fail(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0)
-    return fail(SystemErrorText(errno));
-  if (::fstat(fd, &st) != 0) {
-    int err = errno;
-    ::close(fd);
-    return fail(SystemErrorText(err));
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return fail(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
-  }
+  const OpenedFile file = OpenRegularFile(path, O_RDONLY);
+  if (file.error)
+    return fail(SystemErrorText(file.error));
+  if (file.type != FileType::Regular)
+    return fail(file.type == FileType::Folder ? "it is a folder" : "it is not a regular file");
+  const int fd = file.fd;
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -340,7 +316,7 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
   SaveLock lock(target);
   if (int err = lock.Error())
     return Failed(err, "cannot save " + path);
-  const std::string tempPrefix = "." + BaseName(target) + ".tmp-";
+  const std::string tempPrefix = "." + SplitPath(target).name + ".tmp-";
   RemoveStaleTemporaries(target, tempPrefix);
   // Looked at again now: another process may have made the file meanwhile.
   const bool existed = ::stat(target.c_str(), &st) == 0;
@@ -351,26 +327,17 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
   }
   std::string out = WithEntry(text, Trim(section), Trim(key), value);
 
-  std::string temp = Folder(target) + "/" + tempPrefix + std::to_string(::getpid()) + "-XXXXXX";
+  std::string temp = FolderOf(target) + "/" + tempPrefix + std::to_string(::getpid()) + "-XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0)
-    return Failed(errno, "cannot write in " + Folder(target));
+    return Failed(errno, "cannot write in " + FolderOf(target));
   auto abandon = [&](int err, const std::string &what) {
     ::close(fd);
     ::unlink(temp.c_str());
     return Failed(err, what);
   };
-  const char *p = out.data();
-  std::size_t left = out.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return abandon(n < 0 ? errno : EIO, "cannot write " + path);
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  if (int err = WriteAll(fd, out))
+    return abandon(err, "cannot write " + path);
   if (existed) {
     // Only root may hand the new file to the old one's owner; for anyone else
     // this fails and the file becomes their own, as when they create it.
@@ -391,7 +358,7 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
     return Failed(err, "cannot replace " + path);
   }
   // The rename itself reaches the disk only with the folder flushed.
-  int dir = ::open(Folder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     (void)::fsync(dir);
     ::close(dir);
