@@ -36,8 +36,7 @@ void ToolsMenu::MSComm1_Closed() {
   }
   mWaiting = true;
   StatusLine("Device Disconnected");
-  StatusPanel1("Waiting for Device");
-  c.cmdOpenPort.Caption("Close Port");
+  c.top.PortStatusShow(frmTop::PortShown::WaitingForDevice);
   c.top.PortStatusUpdate();
   c.tmrReconnect.Interval(kReconnectMs);
 }
@@ -54,8 +53,7 @@ void ToolsMenu::tmrReconnect_Timer() {
   c.tmrReconnect.Interval(0);
   mWaiting = false;
   c.top.PortStatusUpdate();
-  StatusPanel1("Serial Port Active");
-  c.cmdOpenPort.Caption("Close Port");
+  c.top.PortStatusShow(frmTop::PortShown::Active);
   StatusLine("Device Reconnected");
 }
 
@@ -63,8 +61,7 @@ void ToolsMenu::StopWaiting() {
   c.tmrReconnect.Interval(0);
   mWaiting = false;
   c.top.PortStatusUpdate(true, false);
-  StatusPanel1("Serial Port Closed");
-  c.cmdOpenPort.Caption("Open Port");
+  c.top.PortStatusShow(frmTop::PortShown::Closed);
 }
 
 void ToolsMenu::mnuToolsReconnect_Click() {
@@ -81,12 +78,6 @@ void ToolsMenu::StatusLine(const std::string &text) {
   c.top.AddStatusMessageToDisplay((partial ? "\n" : "") + text + "\n");
 }
 
-void ToolsMenu::StatusPanel1(const std::string &text) {
-  c.sbTop.PanelText(1, text);
-  c.sbTop.PanelEnabled(1, true);
-  c.sbTop.Refresh();
-}
-
 void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
   if (!c.MSComm1.PortOpen() || text.empty())
     return;
@@ -101,9 +92,9 @@ void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
     return;
   c.MSComm1.Output(pasted.bytes);
   if (pasted.leftOut > 0)
-    StatusPanel1("Paste to Port: " + std::to_string(pasted.leftOut) +
-                 (pasted.leftOut == 1 ? " character" : " characters") +
-                 " left out (not in Latin-1)");
+    c.top.StatusNote("Paste to Port: " + std::to_string(pasted.leftOut) +
+                     (pasted.leftOut == 1 ? " character" : " characters") +
+                     " left out (not in Latin-1)");
 }
 
 void ToolsMenu::mnuToolsSendFile_Click() {

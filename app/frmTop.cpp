@@ -119,18 +119,36 @@ void frmTop::cmdOpenPort_Click() {
       StatusPanelSet(1, "Update Serial Port Configuration under Options", true);
       return;
     }
-    StatusPanelSet(1, "Serial Port Active", true);
-    c.cmdOpenPort.Caption("Close Port");
+    PortStatusShow(PortShown::Active);
   } else {
     PortStatusUpdate(true, false);
-    StatusPanelSet(1, "Serial Port Closed", true);
-    c.cmdOpenPort.Caption("Open Port");
+    PortStatusShow(PortShown::Closed);
   }
 }
 
+void frmTop::PortStatusShow(PortShown state) {
+  switch (state) {
+  case PortShown::Active:
+    StatusPanelSet(1, "Serial Port Active", true);
+    c.cmdOpenPort.Caption("Close Port");
+    break;
+  case PortShown::Closed:
+    StatusPanelSet(1, "Serial Port Closed", true);
+    c.cmdOpenPort.Caption("Open Port");
+    break;
+  case PortShown::WaitingForDevice:
+    StatusPanelSet(1, "Waiting for Device", true);
+    c.cmdOpenPort.Caption("Close Port");
+    break;
+  }
+}
+
+void frmTop::StatusNote(const std::string &text) {
+  StatusPanelSet(1, text, true);
+}
+
 void frmTop::MSComm1_Closed() {
-  StatusPanelSet(1, "Serial Port Closed", true);
-  c.cmdOpenPort.Caption("Open Port");
+  PortStatusShow(PortShown::Closed);
   StatusBarUpdate();
 }
 

@@ -75,6 +75,13 @@ public:
 
   // Port control.
   bool PortStatusUpdate(bool UpdatePort = false, bool PortOpen = false);
+  // What status panel 1 and the port button show of the port. The window is
+  // their one owner; the Tools menu shows its waiting for a device through
+  // here as well.
+  enum class PortShown { Active, Closed, WaitingForDevice };
+  void PortStatusShow(PortShown state);
+  // A note of the Tools menu in status panel 1.
+  void StatusNote(const std::string &text);
 
   // Log switch and writer.
   void UpdateLogCheckCaption();

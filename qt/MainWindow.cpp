@@ -66,8 +66,8 @@ MainWindow::MainWindow(ICommControl &comm, IWindowHost &host) {
       *aAddTime_, *aIgnorePin_, *aRts_, *aDtr_, *aMessage_, clock_, appInfo_, host});
   // The port button and the loss of the device pass through the Tools menu,
   // which hands them on unchanged unless it is waiting for a device.
-  tools_ = std::make_unique<QtToolsMenu>(QtToolsMenuParts{
-      this, display_, *frm_, model_, comm, *aStatus_, *aOpen_, *aMessage_, appInfo_});
+  tools_ = std::make_unique<QtToolsMenu>(
+      QtToolsMenuParts{this, display_, *frm_, model_, comm, *aMessage_, appInfo_});
   display_->AddContextAction(tools_->PasteAction());
 
   connect(chkLogEnabled_, &QCheckBox::clicked, this, [this] { frm_->chkLogEnabled_Click(); });

@@ -76,10 +76,10 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : p_(parts) {
   levels_ = new LineLevelsWindow(p_.window);
   find_ = new FindDialog(p_.display, p_.window);
 
-  logic_ = std::make_unique<ToolsMenu>(ToolsMenuControls{
-      p_.top, p_.rtfData, p_.comm, p_.sbTop, p_.cmdOpenPort, *aReconnect_, *aLevels_,
-      *tmrReconnect_, *tmrBreak_, *tmrSendFile_, *tmrLineLevels_, *chooser_, *progress_, *levels_,
-      *question_, p_.messageBox, p_.appInfo, SteadyMilliseconds});
+  logic_ = std::make_unique<ToolsMenu>(
+      ToolsMenuControls{p_.top, p_.rtfData, p_.comm, *aReconnect_, *aLevels_, *tmrReconnect_,
+                        *tmrBreak_, *tmrSendFile_, *tmrLineLevels_, *chooser_, *progress_, *levels_,
+                        *question_, p_.messageBox, p_.appInfo, SteadyMilliseconds});
   progress_->OnCancel([this] { logic_->cmdSendCancel_Click(); });
   levels_->OnClosed([this] { logic_->LineLevels_Closed(); });
 

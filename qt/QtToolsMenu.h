@@ -28,8 +28,6 @@ struct QtToolsMenuParts {
   frmTop &top;
   TextDisplay &rtfData;
   ICommControl &comm;
-  IStatusBar &sbTop;
-  IButton &cmdOpenPort;
   IMessageBox &messageBox;
   IAppInfo &appInfo;
 };

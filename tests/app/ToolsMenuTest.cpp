@@ -40,10 +40,10 @@ TEST(ToolsText, SendProgressSaysAmountRateAndTimeLeft) {
 struct Tools {
   template <class Window>
   explicit Tools(Window &t)
-      : menu(ToolsMenuControls{t.frm, t.rtfData, t.MSComm1, t.sbTop, t.cmdOpenPort,
-                               mnuToolsReconnect, mnuToolsLineLevels, tmrReconnect, tmrBreak,
-                               tmrSendFile, tmrLineLevels, chooser, progress, levels, question,
-                               t.messageBox, t.appInfo, [this] { return now; }}) {}
+      : menu(ToolsMenuControls{t.frm, t.rtfData, t.MSComm1, mnuToolsReconnect, mnuToolsLineLevels,
+                               tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels, chooser,
+                               progress, levels, question, t.messageBox, t.appInfo,
+                               [this] { return now; }}) {}
   void Advance(int ms) {
     for (; ms > 0; --ms, ++now)
       for (FakeTimer *timer : {&tmrReconnect, &tmrBreak, &tmrSendFile, &tmrLineLevels})
