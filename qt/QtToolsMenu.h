@@ -42,9 +42,7 @@ public:
   QMenu *Menu() { return menu_; }
   // "Paste to Port", for the display's context menu.
   QAction *PasteAction() { return paste_; }
-  SendProgressDialog &Progress() { return *progress_; }
   LineLevelsWindow &Levels() { return *levels_; }
-  FindDialog &Find() { return *find_; }
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;

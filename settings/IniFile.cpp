@@ -341,8 +341,7 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
   if (existed) {
     // Only root may hand the new file to the old one's owner; for anyone else
     // this fails and the file becomes their own, as when they create it.
-    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-    }
+    (void)!::fchown(fd, st.st_uid, st.st_gid);
   }
   // mkstemp makes the file 0600; a new settings file gets the usual 0644.
   if (::fchmod(fd, existed ? (st.st_mode & 07777) : 0644) != 0 || ::fsync(fd) != 0)

@@ -1,5 +1,4 @@
-// What counts as an existing file, where settings go, opening a web address, and Val. (The display
-// text is pinned by the formatter and display flood tests, which compare it with a model.)
+// What counts as an existing file, where settings go, opening a web address, and Val.
 #include "FakeControls.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
