@@ -12,11 +12,6 @@ namespace {
 constexpr const char *kTitle = "QuillonD - Port Configuration";
 constexpr const char *kNoPort = "NONE";
 
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
 } // namespace
 
 frmConfigSerial::frmConfigSerial(frmConfigSerialControls controls) : c(std::move(controls)) {}
@@ -144,17 +139,11 @@ void frmConfigSerial::DeviceLineUpdate() {
               (device.empty() ? std::string() : " (" + device + ")");
     }
     line += denied.size() == 1 ? ", but you may not open it" : ", but you may not open them";
-    line += ": add yourself to the dialout group (sudo adduser $USER dialout) and log in again.";
+    line += std::string(": add yourself to ") + kDialoutAdvice;
   }
-  if (c.describePort && name.size() > 3 && name != kNoPort && name.compare(0, 3, "COM") == 0) {
-    const std::string digits = PortTextFromName(name);
-    if (!digits.empty() && digits.size() <= 5 &&
-        std::all_of(digits.begin(), digits.end(),
-                    [](unsigned char ch) { return std::isdigit(ch); })) {
-      const long n = std::stol(digits);
-      if (n > 0 && n <= 32767)
-        line = c.describePort(static_cast<std::int16_t>(n));
-    }
+  if (c.describePort) {
+    if (const std::int16_t port = PortNumberFromName(name))
+      line = c.describePort(port);
   }
   c.lblDevice.Caption(line);
 }
