@@ -11,7 +11,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyleOptionMenuItem>
 #include <QWidgetAction>
@@ -160,20 +159,10 @@ void MainWindow::BuildWidgets() {
   aOpen_ = std::make_unique<QtButton>(cmdOpenPort_);
 }
 
-// Qt flips a checkable action's mark before its handler runs; the logic
-// flips it itself, so the handler first puts the mark back.
 QAction *MainWindow::AddToggle(QMenu *menu, const QString &caption, bool checked,
                                void (frmTop::*handler)()) {
-  QAction *action = menu->addAction(caption);
-  action->setCheckable(true);
+  QAction *action = AddCheckItem(menu, caption, [this, handler] { ((*frm_).*handler)(); });
   action->setChecked(checked);
-  connect(action, &QAction::triggered, this, [this, action, handler] {
-    {
-      QSignalBlocker block(action);
-      action->setChecked(!action->isChecked());
-    }
-    ((*frm_).*handler)();
-  });
   return action;
 }
 

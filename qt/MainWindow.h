@@ -6,6 +6,7 @@
 #include "CommControl.h"
 #include "DisplayView.h"
 #include "QtControls.h"
+#include "QtRuntime.h"
 #include "QtToolsMenu.h"
 #include "TextDisplay.h"
 #include "WindowHost.h"

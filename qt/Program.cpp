@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 #include "PosixCommControl.h"
 #include "QtControls.h"
+#include "QtRuntime.h"
 #include "QtWindowHost.h"
 #include "SystemRoutines.h"
 

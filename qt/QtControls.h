@@ -20,13 +20,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
-#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -43,12 +43,13 @@ std::string FromQt(const QString &text);
 // built into the program (PNG: Qt needs no extra plugin for them).
 QIcon ProgramIcon();
 QIcon ConfigIcon();
-// Names the program to the desktop. No display name is set: the desktop
-// would see it appended to every window's title.
-void SetApplicationIdentity();
 // Enter presses the button that has the keyboard focus, as the platform
 // does; no button is any window's default. True when it pressed one.
 bool PressFocusedButton(QWidget &window, const QKeyEvent &event);
+// Adds a checkable item to menu whose handler finds the mark as it was
+// before the click: Qt flips a checkable action's mark before its handler
+// runs, and the logic flips it itself.
+QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler);
 // Runs fn on the user-interface thread at its next turn; safe from any thread.
 void PostToUi(std::function<void()> fn);
 
@@ -195,35 +196,6 @@ public:
 private:
   QWidget *parent_;
   std::string defaultExt_, title_, filter_, initDir_, fileName_;
-};
-
-// The time prefix and the log ask for the time for every line, so the clock
-// reads the system's once a second and answers from that in between.
-class QtClock : public IClock {
-public:
-  LocalTime Now() const override;
-  std::string DefaultDateTimeText(const LocalTime &t) const override;
-  std::string DayName(int weekday) const override;
-  std::string MonthShortName(int month) const override;
-
-private:
-  mutable std::time_t readAt_ = -1;
-  mutable LocalTime read_;
-};
-
-class QtAppInfo : public IAppInfo {
-public:
-  std::string ExeFolder() const override;
-  std::string ExeName() const override;
-  std::string ExePath() const override;
-  int VersionMajor() const override;
-  int VersionMinor() const override;
-  int VersionRevision() const override;
-};
-
-class QtShell : public IShell {
-public:
-  bool Open(const std::string &target) override;
 };
 
 } // namespace kestrel::qt

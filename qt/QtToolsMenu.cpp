@@ -5,28 +5,12 @@
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QSignalBlocker>
 
 #include <chrono>
 
 namespace kestrel::qt {
 
 namespace {
-// Qt flips a checkable action's mark before its handler runs; the logic
-// flips it itself, so the mark is put back first.
-QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler) {
-  QAction *action = menu->addAction(caption);
-  action->setCheckable(true);
-  QObject::connect(action, &QAction::triggered, menu, [action, handler = std::move(handler)] {
-    {
-      QSignalBlocker block(action);
-      action->setChecked(!action->isChecked());
-    }
-    handler();
-  });
-  return action;
-}
-
 std::int64_t SteadyMilliseconds() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())

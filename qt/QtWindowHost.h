@@ -3,6 +3,7 @@
 
 #include "CommControl.h"
 #include "QtControls.h"
+#include "QtRuntime.h"
 #include "WindowHost.h"
 
 #include <QPointer>

@@ -1,0 +1,104 @@
+#include "QtRuntime.h"
+
+#include "QtControls.h"
+#include "Version.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLocale>
+#include <QUrl>
+
+namespace kestrel::qt {
+
+void SetApplicationIdentity() {
+  QApplication::setApplicationName(QStringLiteral("kestrel-terminal"));
+  QApplication::setDesktopFileName(QStringLiteral("io.github.kestrel_terminal.kestrel_terminal"));
+  QApplication::setWindowIcon(ProgramIcon());
+}
+
+// Qt's long time format carries the zone's name ("t"); the platform's long
+// time, hours to seconds, has none. The zone and the blanks before it go.
+static QString LongTimeWithoutZone(const QLocale &locale) {
+  const QString format = locale.timeFormat(QLocale::LongFormat);
+  QString kept;
+  bool quoted = false;
+  for (qsizetype i = 0; i < format.size(); ++i) {
+    const QChar ch = format.at(i);
+    if (ch == QLatin1Char('\''))
+      quoted = !quoted;
+    if (!quoted && ch == QLatin1Char('t')) {
+      while (kept.endsWith(QLatin1Char(' ')))
+        kept.chop(1);
+      continue;
+    }
+    kept += ch;
+  }
+  return kept.trimmed();
+}
+
+LocalTime QtClock::Now() const {
+  const std::time_t now = std::time(nullptr);
+  if (now != readAt_) {
+    // Qt's local time reads the zone file on every call; the C library's
+    // reads it again only when told, here once a minute, so that a change of
+    // the machine's zone is seen soon.
+    if (readAt_ < 0 || now / 60 != readAt_ / 60)
+      ::tzset();
+    std::tm tm{};
+    ::localtime_r(&now, &tm);
+    read_ = LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+                      tm.tm_min,         tm.tm_sec,     tm.tm_wday};
+    readAt_ = now;
+  }
+  return read_;
+}
+
+std::string QtClock::DefaultDateTimeText(const LocalTime &t) const {
+  QDateTime when(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+  QLocale locale;
+  return FromQt(locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                locale.toString(when.time(), LongTimeWithoutZone(locale)));
+}
+
+std::string QtClock::DayName(int weekday) const {
+  // Qt counts Monday 1 to Sunday 7.
+  return FromQt(QLocale().dayName(weekday == 0 ? 7 : weekday, QLocale::LongFormat));
+}
+
+std::string QtClock::MonthShortName(int month) const {
+  return FromQt(QLocale().monthName(month, QLocale::ShortFormat));
+}
+
+std::string QtAppInfo::ExeFolder() const {
+  return QCoreApplication::applicationDirPath().toLocal8Bit().toStdString();
+}
+
+std::string QtAppInfo::ExeName() const {
+  return QFileInfo(QCoreApplication::applicationFilePath())
+      .completeBaseName()
+      .toLocal8Bit()
+      .toStdString();
+}
+
+std::string QtAppInfo::ExePath() const {
+  return QCoreApplication::applicationFilePath().toLocal8Bit().toStdString();
+}
+
+int QtAppInfo::VersionMajor() const {
+  return KESTREL_VERSION_MAJOR;
+}
+int QtAppInfo::VersionMinor() const {
+  return KESTREL_VERSION_MINOR;
+}
+int QtAppInfo::VersionRevision() const {
+  return KESTREL_VERSION_PATCH;
+}
+
+bool QtShell::Open(const std::string &target) {
+  return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromLocal8Bit(target.c_str())));
+}
+
+} // namespace kestrel::qt
