@@ -306,6 +306,10 @@ void frmTop::rtfData_Change() {
     cmdClearDisplay_Click();
 }
 
+// The default extension is "txt", not "*.rtf": the log is plain text, the
+// chooser's filter lists *.txt files, and a name typed without an extension
+// should end in what the filter shows the next time, rather than claim to be
+// rich text that no editor could open as such.
 void frmTop::mnuFileLogFile_Click() {
   c.cdlgTop.DefaultExt("txt");
   c.cdlgTop.DialogTitle("Log Files");
