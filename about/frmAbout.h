@@ -62,10 +62,10 @@ public:
   int lblVersionTop() const { return mTop + 400; }
   int lblDescriptionTop() const { return mTop + 800; }
 
-  ITimer &tmrClose() { return c.tmrClose; }
+  ITimer &tmrClose() { return mControls.tmrClose; }
 
 private:
-  frmAboutControls c;
+  frmAboutControls mControls;
   int mWidth = Image2Width;
   std::int16_t mTop = Image2Height + 100;
 };

@@ -87,7 +87,7 @@ private:
   void StatusLine(const std::string &text);
   void SendFinished();
 
-  ToolsMenuControls c;
+  ToolsMenuControls mControls;
   bool mWaiting = false;
   FileSender mSender;
   std::string mSendName;

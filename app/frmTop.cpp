@@ -17,22 +17,23 @@ constexpr std::size_t kLogLineLimit = 500;
 } // namespace
 
 frmTop::frmTop(frmTopControls controls)
-    : c(controls), mDisplay(c.rtfData, c.chkAutoClear, c.txtSize) {
-  c.rtfData.OnChange([this] { rtfData_Change(); });
+    : mControls(controls), mDisplay(mControls.rtfData, mControls.chkAutoClear, mControls.txtSize) {
+  mControls.rtfData.OnChange([this] { rtfData_Change(); });
 }
 
 frmTop::~frmTop() {
-  c.rtfData.OnChange(nullptr);
+  mControls.rtfData.OnChange(nullptr);
 }
 
 void frmTop::Form_Load() {
   mSerialConfig = std::make_unique<clsSerialPortConfigINI>();
   mSerialConfig->FileNameINI("Serial.ini");
-  mSerialConfig->ComControl(&c.MSComm1);
+  mSerialConfig->ComControl(&mControls.MSComm1);
   ComControlInitialize();
   StatusBarUpdate();
-  c.rtfData.Text(c.appInfo.ExeName() + " Started " + c.clock.DefaultDateTimeText(c.clock.Now()) +
-                 std::string(kLineBreak));
+  mControls.rtfData.Text(mControls.appInfo.ExeName() + " Started " +
+                         mControls.clock.DefaultDateTimeText(mControls.clock.Now()) +
+                         std::string(kLineBreak));
   mLineStart = true;
 }
 
@@ -41,23 +42,23 @@ void frmTop::Form_Terminate() {
 }
 
 void frmTop::mnuFileEnd_Click() {
-  c.host.End();
+  mControls.host.End();
 }
 
 void frmTop::cmdClearDisplay_Click() {
-  c.rtfData.Text("");
+  mControls.rtfData.Text("");
 }
 
 void frmTop::mnuOptionAddTime_Click() {
-  c.mnuOptionAddTime.Checked(!c.mnuOptionAddTime.Checked());
+  mControls.mnuOptionAddTime.Checked(!mControls.mnuOptionAddTime.Checked());
 }
 
 void frmTop::mnuOptionIgnorePinStatus_Click() {
-  c.mnuOptionIgnorePinStatus.Checked(!c.mnuOptionIgnorePinStatus.Checked());
+  mControls.mnuOptionIgnorePinStatus.Checked(!mControls.mnuOptionIgnorePinStatus.Checked());
 }
 
 void frmTop::mnuOptionSerialPort_Click() {
-  std::unique_ptr<IConfigSerialWindow> window = c.host.LoadConfigSerial();
+  std::unique_ptr<IConfigSerialWindow> window = mControls.host.LoadConfigSerial();
   if (!window)
     return;
   window->Form().clsSerialPortConfig = mSerialConfig.get();
@@ -66,19 +67,19 @@ void frmTop::mnuOptionSerialPort_Click() {
 }
 
 void frmTop::mnuHelpAbout_Click() {
-  IAboutWindow &about = c.host.LoadAbout();
+  IAboutWindow &about = mControls.host.LoadAbout();
   about.Form().tmrClose().Interval(frmAbout::CloseAfterMs);
   about.ShowModeless();
 }
 
 void frmTop::ComControlInitialize() {
-  c.MSComm1.RThreshold(1);
+  mControls.MSComm1.RThreshold(1);
 }
 
 void frmTop::StatusPanelSet(std::int16_t index, const std::string &text, bool enabled) {
-  c.sbTop.PanelText(index, text);
-  c.sbTop.PanelEnabled(index, enabled);
-  c.sbTop.Refresh();
+  mControls.sbTop.PanelText(index, text);
+  mControls.sbTop.PanelEnabled(index, enabled);
+  mControls.sbTop.Refresh();
 }
 
 void frmTop::StatusBarUpdate() {
@@ -90,7 +91,7 @@ void frmTop::StatusBarUpdate() {
     StatusPanelSet(2, " ", true);
     StatusPanelSet(1, "Please Update Your Serial Port Settings", true);
   } else {
-    StatusPanelSet(2, "Com" + port + " - " + settings, c.MSComm1.PortOpen());
+    StatusPanelSet(2, "Com" + port + " - " + settings, mControls.MSComm1.PortOpen());
   }
 }
 
@@ -101,7 +102,7 @@ bool frmTop::PortStatusUpdate(bool UpdatePort, bool PortOpen) {
       mSerialConfig->ComPortOpen(PortOpen);
       result = mSerialConfig->ComPortOpen() == PortOpen;
     } else {
-      result = c.MSComm1.PortOpen() == PortOpen;
+      result = mControls.MSComm1.PortOpen() == PortOpen;
     }
   }
   StatusBarUpdate();
@@ -109,13 +110,13 @@ bool frmTop::PortStatusUpdate(bool UpdatePort, bool PortOpen) {
 }
 
 void frmTop::cmdOpenPort_Click() {
-  if (!c.MSComm1.PortOpen()) {
+  if (!mControls.MSComm1.PortOpen()) {
     PortStatusUpdate(true, true);
-    if (!c.MSComm1.PortOpen()) {
-      c.messageBox.Show("Please Update Serial Port Information",
-                        c.appInfo.ExeName() + " - Unable to Initialize Serial Port",
-                        MessageIcon::Exclamation,
-                        mSerialConfig ? mSerialConfig->LastOpenError() : std::string());
+    if (!mControls.MSComm1.PortOpen()) {
+      mControls.messageBox.Show("Please Update Serial Port Information",
+                                mControls.appInfo.ExeName() + " - Unable to Initialize Serial Port",
+                                MessageIcon::Exclamation,
+                                mSerialConfig ? mSerialConfig->LastOpenError() : std::string());
       StatusPanelSet(1, "Update Serial Port Configuration under Options", true);
       return;
     }
@@ -130,15 +131,15 @@ void frmTop::PortStatusShow(PortShown state) {
   switch (state) {
   case PortShown::Active:
     StatusPanelSet(1, "Serial Port Active", true);
-    c.cmdOpenPort.Caption("Close Port");
+    mControls.cmdOpenPort.Caption("Close Port");
     break;
   case PortShown::Closed:
     StatusPanelSet(1, "Serial Port Closed", true);
-    c.cmdOpenPort.Caption("Open Port");
+    mControls.cmdOpenPort.Caption("Open Port");
     break;
   case PortShown::WaitingForDevice:
     StatusPanelSet(1, "Waiting for Device", true);
-    c.cmdOpenPort.Caption("Close Port");
+    mControls.cmdOpenPort.Caption("Close Port");
     break;
   }
 }
@@ -153,9 +154,9 @@ void frmTop::MSComm1_Closed() {
 }
 
 void frmTop::MSComm1_OnComm() {
-  switch (c.MSComm1.CommEvent()) {
+  switch (mControls.MSComm1.CommEvent()) {
   case comEvReceive:
-    AddTextToDisplay(c.MSComm1.Input());
+    AddTextToDisplay(mControls.MSComm1.Input());
     break;
   case comEvCTS:
     AddStatusMessageToDisplay("CTS Changed State\n");
@@ -188,19 +189,19 @@ void frmTop::MSComm1_OnComm() {
 
 // Codes outside one byte cannot go out as one character and are not sent.
 void frmTop::rtfData_KeyPress(std::int16_t &KeyAscii) {
-  if (KeyAscii <= 0 || KeyAscii > 255 || !c.MSComm1.PortOpen())
+  if (KeyAscii <= 0 || KeyAscii > 255 || !mControls.MSComm1.PortOpen())
     return;
-  c.MSComm1.Output(std::string(1, static_cast<char>(KeyAscii)));
+  mControls.MSComm1.Output(std::string(1, static_cast<char>(KeyAscii)));
 }
 
 void frmTop::mnuRTSLevel_Click() {
-  c.mnuRTSLevel.Checked(!c.mnuRTSLevel.Checked());
-  c.MSComm1.RTSEnable(c.mnuRTSLevel.Checked());
+  mControls.mnuRTSLevel.Checked(!mControls.mnuRTSLevel.Checked());
+  mControls.MSComm1.RTSEnable(mControls.mnuRTSLevel.Checked());
 }
 
 void frmTop::mnuDTRLevel_Click() {
-  c.mnuDTRLevel.Checked(!c.mnuDTRLevel.Checked());
-  c.MSComm1.DTREnable(c.mnuDTRLevel.Checked());
+  mControls.mnuDTRLevel.Checked(!mControls.mnuDTRLevel.Checked());
+  mControls.MSComm1.DTREnable(mControls.mnuDTRLevel.Checked());
 }
 
 void frmTop::AddTextToDisplay(const std::string &sData) {
@@ -214,7 +215,7 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
         ++runEnd;
       std::string_view run(p, static_cast<std::size_t>(runEnd - p));
       p = runEnd;
-      if (mLineStart && c.mnuOptionAddTime.Checked()) {
+      if (mLineStart && mControls.mnuOptionAddTime.Checked()) {
         TimeText();
         mDisplay.AppendTracked(mTimePrefix);
         mLineStart = false;
@@ -246,7 +247,7 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
 // 500 characters without one goes out (or is dropped with logging off).
 void frmTop::EndOfCall() {
   if (mLineCount > kLineClearCount) {
-    c.rtfData.Text("");
+    mControls.rtfData.Text("");
     mLineCount = 0;
   }
   if (mLogLine.size() > kLogLineLimit) {
@@ -257,7 +258,7 @@ void frmTop::EndOfCall() {
 }
 
 void frmTop::AddStatusMessageToDisplay(const std::string &sData) {
-  if (c.mnuOptionIgnorePinStatus.Checked())
+  if (mControls.mnuOptionIgnorePinStatus.Checked())
     return;
   AddTextToDisplay(sData);
 }
@@ -267,16 +268,16 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
   for (char byte : sData) {
     auto ch = static_cast<unsigned char>(byte);
     if (IsPrintable(ch)) {
-      if (mLineStart && c.mnuOptionAddTime.Checked()) {
+      if (mLineStart && mControls.mnuOptionAddTime.Checked()) {
         TimeText();
-        c.rtfData.AppendAtEnd(mTimePrefix);
+        mControls.rtfData.AppendAtEnd(mTimePrefix);
         mLineStart = false;
       }
-      c.rtfData.AppendAtEnd(std::string_view(&byte, 1));
+      mControls.rtfData.AppendAtEnd(std::string_view(&byte, 1));
       if (mLogEnabled)
         mLogLine += byte;
     } else if (ch == '\n') {
-      c.rtfData.AppendAtEnd(kLineBreak);
+      mControls.rtfData.AppendAtEnd(kLineBreak);
       ++mLineCount;
       if (mLogEnabled) {
         LogFileWrite(mLogFilePath, mLogLine, true);
@@ -284,13 +285,13 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
       }
       mLineStart = true;
     } else if (ch == 8) {
-      if (c.rtfData.Length() > 0) {
-        std::string_view text = c.rtfData.Text();
-        c.rtfData.Text(std::string(text.substr(0, text.size() - 1)));
+      if (mControls.rtfData.Length() > 0) {
+        std::string_view text = mControls.rtfData.Text();
+        mControls.rtfData.Text(std::string(text.substr(0, text.size() - 1)));
       }
     } else if (ch != 13) {
       std::string_view token = CodeToken(ch);
-      c.rtfData.AppendAtEnd(token);
+      mControls.rtfData.AppendAtEnd(token);
       mLogLine.append(token);
     }
   }
@@ -299,10 +300,10 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
 }
 
 void frmTop::rtfData_Change() {
-  if (!c.chkAutoClear.Value())
+  if (!mControls.chkAutoClear.Value())
     return;
   double n = mDisplay.AutoClearLimit();
-  if (n > 0 && n < static_cast<double>(c.rtfData.Length()))
+  if (n > 0 && n < static_cast<double>(mControls.rtfData.Length()))
     cmdClearDisplay_Click();
 }
 
@@ -311,13 +312,13 @@ void frmTop::rtfData_Change() {
 // should end in what the filter shows the next time, rather than claim to be
 // rich text that no editor could open as such.
 void frmTop::mnuFileLogFile_Click() {
-  c.cdlgTop.DefaultExt("txt");
-  c.cdlgTop.DialogTitle("Log Files");
-  c.cdlgTop.Filter("Log Files (*.txt)|*.txt|All File (*.*)|*.*");
-  c.cdlgTop.InitDir(c.appInfo.ExeFolder());
-  if (c.cdlgTop.Show() == ChooserResult::Cancelled)
+  mControls.cdlgTop.DefaultExt("txt");
+  mControls.cdlgTop.DialogTitle("Log Files");
+  mControls.cdlgTop.Filter("Log Files (*.txt)|*.txt|All File (*.*)|*.*");
+  mControls.cdlgTop.InitDir(mControls.appInfo.ExeFolder());
+  if (mControls.cdlgTop.Show() == ChooserResult::Cancelled)
     return;
-  std::string chosen = c.cdlgTop.FileName();
+  std::string chosen = mControls.cdlgTop.FileName();
   if (!chosen.empty())
     mLogFilePath = chosen;
 }
@@ -325,10 +326,10 @@ void frmTop::mnuFileLogFile_Click() {
 void frmTop::chkLogEnabled_Click() {
   if (mLogFilePath.empty())
     mnuFileLogFile_Click();
-  if (c.chkLogEnabled.Value()) {
+  if (mControls.chkLogEnabled.Value()) {
     UpdateLogCheckCaption();
   } else {
-    c.chkLogEnabled.Caption("Log Disabled: " + mLogFilePath);
+    mControls.chkLogEnabled.Caption("Log Disabled: " + mLogFilePath);
     mLogEnabled = false;
   }
 }
@@ -337,7 +338,7 @@ void frmTop::UpdateLogCheckCaption() {
   if (mLogFilePath.empty())
     return;
   mLogEnabled = true;
-  c.chkLogEnabled.Caption("Log Enabled: " + mLogFilePath);
+  mControls.chkLogEnabled.Caption("Log Enabled: " + mLogFilePath);
   LogFileWrite(mLogFilePath, "*** Logging Started ***", true);
 }
 
@@ -358,7 +359,7 @@ void frmTop::LogFileWrite(const std::string &LogFileName, const std::string &sTe
 
 // "yyyy/mm/dd HH:MM:SS", and the display's prefix: that and " - ".
 const std::string &frmTop::TimeText() {
-  LocalTime now = c.clock.Now();
+  LocalTime now = mControls.clock.Now();
   if (!(now == mTimeKey)) {
     char buffer[64];
     int n = std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", now.year,
@@ -375,15 +376,15 @@ const std::string &frmTop::TimeText() {
 void frmTop::LogWriteFailed(const std::string &LogFileName, const std::string &reason) {
   if (mLogEnabled) {
     mLogEnabled = false;
-    c.chkLogEnabled.Value(false);
-    c.chkLogEnabled.Caption("Log Disabled: " + mLogFilePath);
+    mControls.chkLogEnabled.Value(false);
+    mControls.chkLogEnabled.Caption("Log Disabled: " + mLogFilePath);
   }
   if (mReportingLogFailure)
     return;
   mReportingLogFailure = true;
-  c.messageBox.Show("Unable to write to the log file " + LogFileName +
-                        ". Logging has been switched off.",
-                    c.appInfo.ExeName() + " - Log File", MessageIcon::Exclamation, reason);
+  mControls.messageBox.Show(
+      "Unable to write to the log file " + LogFileName + ". Logging has been switched off.",
+      mControls.appInfo.ExeName() + " - Log File", MessageIcon::Exclamation, reason);
   mReportingLogFailure = false;
 }
 

@@ -123,7 +123,7 @@ private:
   const std::string &TimeText();
   void LogWriteFailed(const std::string &LogFileName, const std::string &reason);
 
-  frmTopControls c;
+  frmTopControls mControls;
   std::unique_ptr<clsSerialPortConfigINI> mSerialConfig;
   bool mLineStart = false;
   std::int32_t mLineCount = 0;

@@ -14,7 +14,8 @@ constexpr const char *kNoPort = "NONE";
 
 } // namespace
 
-frmConfigSerial::frmConfigSerial(frmConfigSerialControls controls) : c(std::move(controls)) {}
+frmConfigSerial::frmConfigSerial(frmConfigSerialControls controls)
+    : mControls(std::move(controls)) {}
 
 void frmConfigSerial::InitForm() {
   InitComboBoxes();
@@ -64,7 +65,7 @@ bool frmConfigSerial::PortInfoSave() {
     // The stand-in entry for "no port found" is no port to save.
     const bool none = i == ListPort && List(i).ListIndex() >= 0 && List(i).Text() == kNoPort;
     if (List(i).ListIndex() == -1 || none) {
-      c.messageBox.Show("Please select valid Port Data", kTitle, MessageIcon::Stop);
+      mControls.messageBox.Show("Please select valid Port Data", kTitle, MessageIcon::Stop);
       List(i).SetFocus();
       return false;
     }
@@ -79,9 +80,9 @@ bool frmConfigSerial::PortInfoSave() {
     return true;
   const std::string reason = clsSerialPortConfig->LastSaveError();
   if (!reason.empty())
-    c.messageBox.Show("The settings could not be saved to " +
-                          clsSerialPortConfig->SettingsFilePath() + ".",
-                      kTitle, MessageIcon::Exclamation, reason);
+    mControls.messageBox.Show("The settings could not be saved to " +
+                                  clsSerialPortConfig->SettingsFilePath() + ".",
+                              kTitle, MessageIcon::Exclamation, reason);
   return false;
 }
 
@@ -107,9 +108,9 @@ void frmConfigSerial::FindComboItem(IComboBox &objControl, const std::string &sT
 void frmConfigSerial::cmdOK_Click(std::int16_t Index) {
   if (Index == 0) {
     if (PortInfoSave())
-      c.form.Unload();
+      mControls.form.Unload();
   } else if (Index == 1) {
-    c.form.Unload();
+    mControls.form.Unload();
   }
 }
 
@@ -134,18 +135,19 @@ void frmConfigSerial::DeviceLineUpdate() {
     const auto &denied = clsSerialPortConfig->PortsDenied();
     line = "Found ";
     for (std::size_t i = 0; i < denied.size(); ++i) {
-      const std::string device = c.describePort ? c.describePort(denied[i]) : std::string();
+      const std::string device =
+          mControls.describePort ? mControls.describePort(denied[i]) : std::string();
       line += (i ? ", " : "") + PortNameFromNumber(denied[i]) +
               (device.empty() ? std::string() : " (" + device + ")");
     }
     line += denied.size() == 1 ? ", but you may not open it" : ", but you may not open them";
     line += std::string(": add yourself to ") + kDialoutAdvice;
   }
-  if (c.describePort) {
+  if (mControls.describePort) {
     if (const std::int16_t port = PortNumberFromName(name))
-      line = c.describePort(port);
+      line = mControls.describePort(port);
   }
-  c.lblDevice.Caption(line);
+  mControls.lblDevice.Caption(line);
 }
 
 } // namespace kestrel
