@@ -34,37 +34,37 @@ int VisualLine(const QTextCursor &at) {
 } // namespace
 
 DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
-    : QPlainTextEdit(parent), model_(model) {
+    : QPlainTextEdit(parent), mModel(model) {
   setReadOnly(true);
   setUndoRedoEnabled(false);
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setTabChangesFocus(true);
   setFocusPolicy(Qt::StrongFocus);
-  repaint_.setSingleShot(true);
-  connect(&repaint_, &QTimer::timeout, this, [this] { Sync(); });
-  model_.OnDirty([this] {
-    if (repaint_.isActive())
+  mRepaint.setSingleShot(true);
+  connect(&mRepaint, &QTimer::timeout, this, [this] { Sync(); });
+  mModel.OnDirty([this] {
+    if (mRepaint.isActive())
       return;
-    const qint64 since = synced_.isValid() ? synced_.elapsed() : kRepaintMs;
-    repaint_.start(static_cast<int>(std::max<qint64>(0, kRepaintMs - since)));
+    const qint64 since = mSynced.isValid() ? mSynced.elapsed() : kRepaintMs;
+    mRepaint.start(static_cast<int>(std::max<qint64>(0, kRepaintMs - since)));
   });
 }
 
 void DisplayView::Sync() {
-  if (shown_ == model_.Generation())
+  if (mShown == mModel.Generation())
     return;
-  shown_ = model_.Generation();
-  const std::uint64_t origin = model_.Origin();
-  const std::string_view text = model_.Text();
-  const std::uint64_t end = origin_ + mirror_.size();
+  mShown = mModel.Generation();
+  const std::uint64_t origin = mModel.Origin();
+  const std::string_view text = mModel.Text();
+  const std::uint64_t end = mOrigin + mMirror.size();
   const std::size_t cut = static_cast<std::size_t>(
-      std::min<std::uint64_t>(origin - origin_, static_cast<std::uint64_t>(mirror_.size())));
+      std::min<std::uint64_t>(origin - mOrigin, static_cast<std::uint64_t>(mMirror.size())));
   // Once the model has cut past all that is shown, all of its text is new.
   const std::string_view added =
       end >= origin ? text.substr(static_cast<std::size_t>(end - origin)) : text;
   if (cut == 0 && added.empty()) {
-    origin_ = origin;
+    mOrigin = origin;
     return;
   }
 
@@ -84,11 +84,11 @@ void DisplayView::Sync() {
   edit.beginEditBlock();
   if (cut > 0) {
     const auto crs =
-        std::count(mirror_.begin(), mirror_.begin() + static_cast<std::ptrdiff_t>(cut), '\r');
+        std::count(mMirror.begin(), mMirror.begin() + static_cast<std::ptrdiff_t>(cut), '\r');
     edit.setPosition(static_cast<int>(cut - static_cast<std::size_t>(crs)),
                      QTextCursor::KeepAnchor);
     edit.removeSelectedText();
-    mirror_.erase(0, cut);
+    mMirror.erase(0, cut);
   }
   if (!added.empty()) {
     QString shown;
@@ -99,14 +99,14 @@ void DisplayView::Sync() {
     edit.movePosition(QTextCursor::End);
     const QTextBlock first = edit.block();
     edit.insertText(shown);
-    mirror_.append(added);
+    mMirror.append(added);
     for (QTextBlock b = first; b.isValid(); b = b.next())
       b.layout()->setCacheEnabled(true);
   }
   edit.endEditBlock();
-  origin_ = origin;
-  ++repaints_;
-  synced_.start();
+  mOrigin = origin;
+  ++mRepaints;
+  mSynced.start();
   bar->setValue(atEnd ? bar->maximum() : VisualLine(top));
 }
 
@@ -145,8 +145,8 @@ void DisplayView::keyPressEvent(QKeyEvent *event) {
     return;
   }
   std::int16_t code = KeyCode(*event);
-  if (code != 0 && onKey_) {
-    onKey_(code);
+  if (code != 0 && mOnKey) {
+    mOnKey(code);
     return;
   }
   // Keys without a character code keep their reading functions (scrolling).
@@ -160,9 +160,9 @@ void DisplayView::contextMenuEvent(QContextMenuEvent *event) {
   QAction *copyAction = menu->addAction(QStringLiteral("&Copy"), this, &QPlainTextEdit::copy);
   copyAction->setEnabled(textCursor().hasSelection());
   menu->addAction(QStringLiteral("Select All"), this, &QPlainTextEdit::selectAll);
-  if (!contextActions_.empty()) {
+  if (!mContextActions.empty()) {
     menu->addSeparator();
-    for (QAction *action : contextActions_)
+    for (QAction *action : mContextActions)
       menu->addAction(action);
   }
   menu->popup(event->globalPos());

@@ -60,33 +60,33 @@ void PostToUi(std::function<void()> fn) {
 }
 
 void QtButton::Caption(const std::string &text) {
-  b_->setText(ToQt(text));
-  b_->setAccessibleName(QString(b_->text()).remove(QLatin1Char('&')));
+  mButton->setText(ToQt(text));
+  mButton->setAccessibleName(QString(mButton->text()).remove(QLatin1Char('&')));
 }
 
 // The captions the logic sets carry outside text (the log file's path), so an
 // "&" in them shows as itself instead of marking a shortcut key.
 void QtCheckBox::Caption(const std::string &text) {
   const QString caption = ToQt(text);
-  b_->setText(QString(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
-  b_->setAccessibleName(caption);
+  mButton->setText(QString(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+  mButton->setAccessibleName(caption);
 }
 
 std::string QtCheckBox::Caption() const {
-  return FromQt(QString(b_->text()).replace(QStringLiteral("&&"), QStringLiteral("&")));
+  return FromQt(QString(mButton->text()).replace(QStringLiteral("&&"), QStringLiteral("&")));
 }
 
 void QtCheckBox::Value(bool ticked) {
-  QSignalBlocker block(b_);
-  b_->setChecked(ticked);
+  QSignalBlocker block(mButton);
+  mButton->setChecked(ticked);
 }
 
-QtTextBox::QtTextBox(QLineEdit *edit) : e_(edit), text_(FromQt(edit->text())) {
-  QObject::connect(e_, &QLineEdit::textChanged, e_,
-                   [this](const QString &text) { text_ = FromQt(text); });
+QtTextBox::QtTextBox(QLineEdit *edit) : mEdit(edit), mText(FromQt(edit->text())) {
+  QObject::connect(mEdit, &QLineEdit::textChanged, mEdit,
+                   [this](const QString &text) { mText = FromQt(text); });
 }
 
-QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : bar_(bar), clock_(new QTimer(bar)) {
+QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : mBar(bar), mClock(new QTimer(bar)) {
   for (int i = 1; i <= panels; ++i) {
     auto *label = new QLabel(bar);
     label->setFrameShape(QFrame::Panel);
@@ -98,19 +98,19 @@ QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : bar_(bar), clock_(new QT
                                                 : QStringLiteral("Status panel %1").arg(i));
     // The first panel is the widest, the last the narrowest.
     bar->addWidget(label, i == 1 ? 3 : (i == panels ? 0 : 2));
-    labels_.push_back(label);
+    mLabels.push_back(label);
   }
-  QLabel *time = labels_.back();
+  QLabel *time = mLabels.back();
   auto tick = [time] {
     time->setText(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
   };
   tick();
-  QObject::connect(clock_, &QTimer::timeout, bar, tick);
-  clock_->start(1000);
+  QObject::connect(mClock, &QTimer::timeout, bar, tick);
+  mClock->start(1000);
 }
 
 QLabel *QtStatusBar::Panel(int panel) const {
-  return (panel >= 1 && panel <= static_cast<int>(labels_.size())) ? labels_[panel - 1] : nullptr;
+  return (panel >= 1 && panel <= static_cast<int>(mLabels.size())) ? mLabels[panel - 1] : nullptr;
 }
 
 std::string QtStatusBar::PanelText(int panel) const {
@@ -134,31 +134,31 @@ void QtStatusBar::PanelEnabled(int panel, bool enabled) {
 }
 
 void QtStatusBar::Refresh() {
-  bar_->repaint();
+  mBar->repaint();
 }
 
 std::string QtComboBox::Text() const {
-  return c_->currentIndex() >= 0 ? FromQt(c_->currentText()) : std::string();
+  return mBox->currentIndex() >= 0 ? FromQt(mBox->currentText()) : std::string();
 }
 
-QtTimer::QtTimer(QObject *parent) : t_(new QTimer(parent)) {
-  QObject::connect(t_, &QTimer::timeout, t_, [this] {
-    if (handler_)
-      handler_();
+QtTimer::QtTimer(QObject *parent) : mTimer(new QTimer(parent)) {
+  QObject::connect(mTimer, &QTimer::timeout, mTimer, [this] {
+    if (mHandler)
+      mHandler();
   });
 }
 
 void QtTimer::Interval(int milliseconds) {
-  interval_ = milliseconds;
+  mInterval = milliseconds;
   if (milliseconds > 0)
-    t_->start(milliseconds);
+    mTimer->start(milliseconds);
   else
-    t_->stop();
+    mTimer->stop();
 }
 
 void QtMessageBox::Show(const std::string &text, const std::string &title, MessageIcon icon,
                         const std::string &detail) {
-  QMessageBox box(parent_);
+  QMessageBox box(mParent);
   box.setWindowTitle(ToQt(title));
   box.setTextFormat(Qt::PlainText);
   box.setText(ToQt(text));
@@ -188,25 +188,25 @@ static QString QtFilter(const std::string &filter) {
 }
 
 ChooserResult QtFileChooser::Show() {
-  QFileDialog dialog(parent_, ToQt(title_), QString::fromLocal8Bit(initDir_.c_str()),
-                     QtFilter(filter_));
+  QFileDialog dialog(mParent, ToQt(mTitle), QString::fromLocal8Bit(mInitDir.c_str()),
+                     QtFilter(mFilter));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // The log is appended to, never overwritten: choosing an existing file is
   // no overwrite.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  std::string ext = defaultExt_;
+  std::string ext = mDefaultExt;
   while (!ext.empty() && (ext[0] == '*' || ext[0] == '.'))
     ext.erase(0, 1);
   dialog.setDefaultSuffix(QString::fromLocal8Bit(ext.c_str()));
-  if (!fileName_.empty())
-    dialog.selectFile(QString::fromLocal8Bit(fileName_.c_str()));
+  if (!mFileName.empty())
+    dialog.selectFile(QString::fromLocal8Bit(mFileName.c_str()));
   if (dialog.exec() != QDialog::Accepted)
     return ChooserResult::Cancelled;
   QStringList files = dialog.selectedFiles();
   if (files.isEmpty())
     return ChooserResult::Failed;
-  fileName_ = files.first().toLocal8Bit().toStdString();
+  mFileName = files.first().toLocal8Bit().toStdString();
   return ChooserResult::Chosen;
 }
 

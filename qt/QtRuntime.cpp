@@ -41,19 +41,19 @@ static QString LongTimeWithoutZone(const QLocale &locale) {
 
 LocalTime QtClock::Now() const {
   const std::time_t now = std::time(nullptr);
-  if (now != readAt_) {
+  if (now != mReadAt) {
     // Qt's local time reads the zone file on every call; the C library's
     // reads it again only when told, here once a minute, so that a change of
     // the machine's zone is seen soon.
-    if (readAt_ < 0 || now / 60 != readAt_ / 60)
+    if (mReadAt < 0 || now / 60 != mReadAt / 60)
       ::tzset();
     std::tm tm{};
     ::localtime_r(&now, &tm);
-    read_ = LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+    mRead = LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
                       tm.tm_min,         tm.tm_sec,     tm.tm_wday};
-    readAt_ = now;
+    mReadAt = now;
   }
-  return read_;
+  return mRead;
 }
 
 std::string QtClock::DefaultDateTimeText(const LocalTime &t) const {

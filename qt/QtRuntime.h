@@ -24,8 +24,8 @@ public:
   std::string MonthShortName(int month) const override;
 
 private:
-  mutable std::time_t readAt_ = -1;
-  mutable LocalTime read_;
+  mutable std::time_t mReadAt = -1;
+  mutable LocalTime mRead;
 };
 
 class QtAppInfo : public IAppInfo {

@@ -115,14 +115,14 @@ constexpr int kLockWaitMs = 3000;
 class SaveLock {
 public:
   explicit SaveLock(const std::string &target)
-      : fd_(::open((FolderOf(target) + "/." + SplitPath(target).name + ".lock").c_str(),
+      : mFd(::open((FolderOf(target) + "/." + SplitPath(target).name + ".lock").c_str(),
                    O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644)) {
-    if (fd_ < 0) {
-      error_ = errno;
+    if (mFd < 0) {
+      mError = errno;
       return;
     }
     for (int waited = 0;; waited += 10) {
-      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+      if (::flock(mFd, LOCK_EX | LOCK_NB) == 0)
         return;
       if (errno != EWOULDBLOCK && errno != EINTR)
         break;
@@ -132,21 +132,21 @@ public:
       }
       ::usleep(10000);
     }
-    error_ = errno;
-    ::close(fd_);
-    fd_ = -1;
+    mError = errno;
+    ::close(mFd);
+    mFd = -1;
   }
   ~SaveLock() {
-    if (fd_ >= 0)
-      ::close(fd_);
+    if (mFd >= 0)
+      ::close(mFd);
   }
   SaveLock(const SaveLock &) = delete;
   SaveLock &operator=(const SaveLock &) = delete;
-  int Error() const { return fd_ >= 0 ? 0 : error_; }
+  int Error() const { return mFd >= 0 ? 0 : mError; }
 
 private:
-  int fd_;
-  int error_ = 0;
+  int mFd;
+  int mError = 0;
 };
 
 // Every save holds the lock while its temporary file exists, so one found
