@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Controls.h"
+#include "Version.h"
 
 #include <cstdint>
 #include <string>
@@ -37,8 +38,8 @@ public:
       "Unauthorized reproduction or distribution of this program, or any portion of it, may "
       "result in severe civil and criminal penalties, and will be prosecuted to the maximum "
       "extent possible under the law.";
-  static constexpr const char *WebsiteAddress =
-      "https://github.com/kestrel-terminal/kestrel-terminal";
+  // The project's address, as the build gives it to the package as well.
+  static constexpr const char *WebsiteAddress = KESTREL_HOMEPAGE;
   static constexpr int CloseAfterMs = 5000;
   // The banner's frame, in twips.
   static constexpr int Image2Width = 6780;
@@ -61,10 +62,10 @@ public:
   int lblVersionTop() const { return mTop + 400; }
   int lblDescriptionTop() const { return mTop + 800; }
 
-  ITimer &tmrClose() { return c.tmrClose; }
+  ITimer &tmrClose() { return mControls.tmrClose; }
 
 private:
-  frmAboutControls c;
+  frmAboutControls mControls;
   int mWidth = Image2Width;
   std::int16_t mTop = Image2Height + 100;
 };

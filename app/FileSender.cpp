@@ -1,10 +1,11 @@
 #include "FileSender.h"
 
+#include "PosixFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -23,18 +24,11 @@ int FileSender::Open(const std::string &path) {
   mState = State::Idle;
   mRead = mSize = 0;
   mReadError = 0;
-  // Non-blocking, so that a FIFO named by mistake cannot hang the window.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0)
-    return errno;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    int err = S_ISREG(st.st_mode) || st.st_mode == 0 ? errno : EINVAL;
-    ::close(fd);
-    return err;
-  }
-  mFd = fd;
-  mSize = static_cast<std::uint64_t>(st.st_size);
+  const OpenedFile file = OpenRegularFile(path, O_RDONLY);
+  if (file.fd < 0)
+    return file.error ? file.error : EINVAL;
+  mFd = file.fd;
+  mSize = file.size;
   mState = State::Sending;
   return 0;
 }

@@ -32,8 +32,6 @@ struct ToolsMenuControls {
   frmTop &top;
   TextDisplay &rtfData;
   ICommControl &MSComm1;
-  IStatusBar &sbTop;
-  IButton &cmdOpenPort;
   IMenuItem &mnuToolsReconnect;
   IMenuItem &mnuToolsLineLevels;
   ITimer &tmrReconnect;
@@ -87,10 +85,9 @@ private:
   void tmrLineLevels_Timer();
   void StopWaiting();
   void StatusLine(const std::string &text);
-  void StatusPanel1(const std::string &text);
   void SendFinished();
 
-  ToolsMenuControls c;
+  ToolsMenuControls mControls;
   bool mWaiting = false;
   FileSender mSender;
   std::string mSendName;

@@ -17,21 +17,17 @@
 //
 // The receive path is the hot path: AddTextToDisplay gives, character for
 // character, the results of appending every byte to a rich-text box and
-// reading the box back (the display keeps near 10000 characters by dropping
-// its oldest lines, and the automatic clearing looks at every change), but at
-// a cost that does not grow with the display. Runs of printable characters go
-// in as one append wherever no single character of the run could have trimmed
-// or cleared the display differently.
+// reading the box back; DisplayWriter does the appending at a cost that does
+// not grow with the display.
 //
-// The log file is opened, appended to and closed for every line. When it
-// cannot be written, the window says so once, switches logging off and goes
-// on showing what arrives. Opening it never waits (a FIFO or a device is
-// refused at once), and a line that cannot be written whole is cut off again,
-// so the file holds whole lines only.
+// The log file is opened, appended to and closed for every line (LogFile).
+// When it cannot be written, the window says so once, switches logging off
+// and goes on showing what arrives.
 #pragma once
 
 #include "CommControl.h"
 #include "Controls.h"
+#include "DisplayWriter.h"
 #include "TextDisplay.h"
 #include "WindowHost.h"
 
@@ -79,6 +75,13 @@ public:
 
   // Port control.
   bool PortStatusUpdate(bool UpdatePort = false, bool PortOpen = false);
+  // What status panel 1 and the port button show of the port. The window is
+  // their one owner; the Tools menu shows its waiting for a device through
+  // here as well.
+  enum class PortShown { Active, Closed, WaitingForDevice };
+  void PortStatusShow(PortShown state);
+  // A note of the Tools menu in status panel 1.
+  void StatusNote(const std::string &text);
 
   // Log switch and writer.
   void UpdateLogCheckCaption();
@@ -116,19 +119,11 @@ private:
   void ComControlInitialize();
   void StatusPanelSet(std::int16_t index, const std::string &text, bool enabled);
   void StatusBarUpdate();
-  void RichTextAppend(std::string_view text);
   void EndOfCall();
-
-  void ShowPrintable(std::string_view run);
-  void AppendTracked(std::string_view text);
-  void DropFrontTracked(std::size_t count);
-  std::size_t LastLineBreak();
-  std::size_t AutoClearRoom();
-  double AutoClearLimit();
   const std::string &TimeText();
   void LogWriteFailed(const std::string &LogFileName, const std::string &reason);
 
-  frmTopControls c;
+  frmTopControls mControls;
   std::unique_ptr<clsSerialPortConfigINI> mSerialConfig;
   bool mLineStart = false;
   std::int32_t mLineCount = 0;
@@ -136,13 +131,7 @@ private:
   bool mLogEnabled = false;
   std::string mLogLine;
 
-  // Where the display's last CR LF starts, valid while the display's
-  // generation is mBreakGeneration.
-  std::size_t mLastBreak = TextDisplay::npos;
-  std::uint64_t mBreakGeneration = ~std::uint64_t{0};
-  // txtSize's text and its value, read again only when the text changes.
-  std::string mSizeText;
-  double mSizeValue = 0;
+  DisplayWriter mDisplay;
   // The formatted time of day, formatted again only when the second changes.
   LocalTime mTimeKey{-1, 0, 0, 0, 0, 0, 0};
   std::string mTimeText;

@@ -1,6 +1,7 @@
 #include "SystemRoutines.h"
 
 #include "Controls.h"
+#include "PosixFile.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -43,11 +44,7 @@ std::string ExecutablePath() {
 }
 
 std::string ExecutableFolder() {
-  std::string path = ExecutablePath();
-  auto slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
+  return FolderOf(ExecutablePath());
 }
 
 std::string ApplicationFolder() {
@@ -95,9 +92,8 @@ bool PortableFolder(const std::string &folder) {
   struct stat st {};
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
     return false;
-  const auto slash = folder.find_last_of('/');
-  const std::string base = slash == std::string::npos ? folder : folder.substr(slash + 1);
-  const std::string parent = slash == std::string::npos ? "." : folder.substr(0, slash);
+  const std::string base = SplitPath(folder).name;
+  const std::string parent = FolderOf(folder);
   struct stat share {};
   if ((base == "bin" || base == "sbin") && ::stat((parent + "/share").c_str(), &share) == 0 &&
       S_ISDIR(share.st_mode))

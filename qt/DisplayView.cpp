@@ -51,43 +51,43 @@ int VisualLine(const QTextCursor &at) {
 } // namespace
 
 DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
-    : QPlainTextEdit(parent), model_(model) {
+    : QPlainTextEdit(parent), mModel(model) {
   setReadOnly(true);
   setUndoRedoEnabled(false);
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setTabChangesFocus(true);
   setFocusPolicy(Qt::StrongFocus);
-  repaint_.setSingleShot(true);
-  connect(&repaint_, &QTimer::timeout, this, [this] { Sync(); });
-  model_.OnDirty([this] {
-    const qint64 sinceChange = dirty_.isValid() ? dirty_.elapsed() : -1;
-    dirty_.start();
+  mRepaint.setSingleShot(true);
+  connect(&mRepaint, &QTimer::timeout, this, [this] { Sync(); });
+  mModel.OnDirty([this] {
+    const qint64 sinceChange = mDirty.isValid() ? mDirty.elapsed() : -1;
+    mDirty.start();
     if (sinceChange < 0 || sinceChange >= kQuietMs) {
-      stream_.start();
-      streamSyncs_ = 0;
+      mStream.start();
+      mStreamSyncs = 0;
     }
-    if (repaint_.isActive())
+    if (mRepaint.isActive())
       return;
-    repaint_.start(CatchUpIn(synced_.isValid() ? synced_.elapsed() : -1, sinceChange,
-                             stream_.elapsed(), streamSyncs_));
+    mRepaint.start(CatchUpIn(mSynced.isValid() ? mSynced.elapsed() : -1, sinceChange,
+                             mStream.elapsed(), mStreamSyncs));
   });
 }
 
 void DisplayView::Sync() {
-  if (shown_ == model_.Generation())
+  if (mShown == mModel.Generation())
     return;
-  shown_ = model_.Generation();
-  const std::uint64_t origin = model_.Origin();
-  const std::string_view text = model_.Text();
-  const std::uint64_t end = origin_ + mirror_.size();
+  mShown = mModel.Generation();
+  const std::uint64_t origin = mModel.Origin();
+  const std::string_view text = mModel.Text();
+  const std::uint64_t end = mOrigin + mMirror.size();
   const std::size_t cut = static_cast<std::size_t>(
-      std::min<std::uint64_t>(origin - origin_, static_cast<std::uint64_t>(mirror_.size())));
+      std::min<std::uint64_t>(origin - mOrigin, static_cast<std::uint64_t>(mMirror.size())));
   // Once the model has cut past all that is shown, all of its text is new.
   const std::string_view added =
       end >= origin ? text.substr(static_cast<std::size_t>(end - origin)) : text;
   if (cut == 0 && added.empty()) {
-    origin_ = origin;
+    mOrigin = origin;
     return;
   }
 
@@ -107,11 +107,11 @@ void DisplayView::Sync() {
   edit.beginEditBlock();
   if (cut > 0) {
     const auto crs =
-        std::count(mirror_.begin(), mirror_.begin() + static_cast<std::ptrdiff_t>(cut), '\r');
+        std::count(mMirror.begin(), mMirror.begin() + static_cast<std::ptrdiff_t>(cut), '\r');
     edit.setPosition(static_cast<int>(cut - static_cast<std::size_t>(crs)),
                      QTextCursor::KeepAnchor);
     edit.removeSelectedText();
-    mirror_.erase(0, cut);
+    mMirror.erase(0, cut);
   }
   if (!added.empty()) {
     QString shown;
@@ -122,15 +122,15 @@ void DisplayView::Sync() {
     edit.movePosition(QTextCursor::End);
     const QTextBlock first = edit.block();
     edit.insertText(shown);
-    mirror_.append(added);
+    mMirror.append(added);
     for (QTextBlock b = first; b.isValid(); b = b.next())
       b.layout()->setCacheEnabled(true);
   }
   edit.endEditBlock();
-  origin_ = origin;
-  ++repaints_;
-  ++streamSyncs_;
-  synced_.start();
+  mOrigin = origin;
+  ++mRepaints;
+  ++mStreamSyncs;
+  mSynced.start();
   bar->setValue(atEnd ? bar->maximum() : VisualLine(top));
 }
 
@@ -187,8 +187,8 @@ void DisplayView::keyPressEvent(QKeyEvent *event) {
     return;
   }
   std::int16_t code = KeyCode(*event);
-  if (code != 0 && onKey_) {
-    onKey_(code);
+  if (code != 0 && mOnKey) {
+    mOnKey(code);
     return;
   }
   // Keys without a character code keep their reading functions (scrolling).
@@ -202,9 +202,9 @@ void DisplayView::contextMenuEvent(QContextMenuEvent *event) {
   QAction *copyAction = menu->addAction(QStringLiteral("&Copy"), this, &QPlainTextEdit::copy);
   copyAction->setEnabled(textCursor().hasSelection());
   menu->addAction(QStringLiteral("Select All"), this, &QPlainTextEdit::selectAll);
-  if (!contextActions_.empty()) {
+  if (!mContextActions.empty()) {
     menu->addSeparator();
-    for (QAction *action : contextActions_)
+    for (QAction *action : mContextActions)
       menu->addAction(action);
   }
   menu->popup(event->globalPos());

@@ -29,12 +29,12 @@ class DisplayView : public QPlainTextEdit {
 public:
   DisplayView(TextDisplay &model, QWidget *parent);
   // Called with the character code of each typed key (13 for Enter).
-  void OnKeyPress(std::function<void(std::int16_t &)> handler) { onKey_ = std::move(handler); }
+  void OnKeyPress(std::function<void(std::int16_t &)> handler) { mOnKey = std::move(handler); }
   // Brings the widget up to date at once.
   void Sync();
-  int Repaints() const { return repaints_; }
+  int Repaints() const { return mRepaints; }
   // Actions shown below the display's own in its context menu.
-  void AddContextAction(QAction *action) { contextActions_.push_back(action); }
+  void AddContextAction(QAction *action) { mContextActions.push_back(action); }
 
 protected:
   bool event(QEvent *event) override;
@@ -42,19 +42,19 @@ protected:
   void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-  TextDisplay &model_;
-  QTimer repaint_;
-  QElapsedTimer synced_; // since the document last changed
-  QElapsedTimer dirty_;  // since the model last changed
-  QElapsedTimer stream_; // since the model began changing after a quiet spell
-  int streamSyncs_ = 0;  // catch-ups since then
-  std::uint64_t shown_ = ~std::uint64_t{0};
-  // The model's text that the document shows, from lifetime position origin_.
-  std::string mirror_;
-  std::uint64_t origin_ = 0;
-  int repaints_ = 0;
-  std::function<void(std::int16_t &)> onKey_;
-  std::vector<QAction *> contextActions_;
+  TextDisplay &mModel;
+  QTimer mRepaint;
+  QElapsedTimer mSynced; // since the document last changed
+  QElapsedTimer mDirty;  // since the model last changed
+  QElapsedTimer mStream; // since the model began changing after a quiet spell
+  int mStreamSyncs = 0;  // catch-ups since then
+  std::uint64_t mShown = ~std::uint64_t{0};
+  // The model's text that the document shows, from lifetime position mOrigin.
+  std::string mMirror;
+  std::uint64_t mOrigin = 0;
+  int mRepaints = 0;
+  std::function<void(std::int16_t &)> mOnKey;
+  std::vector<QAction *> mContextActions;
 };
 
 // The character code a key press sends, or 0 for keys with none.

@@ -12,7 +12,6 @@
 #include <QMenuBar>
 #include <QProxyStyle>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyleOptionMenuItem>
 
@@ -55,50 +54,51 @@ MainWindow::MainWindow(ICommControl &comm, IWindowHost &host) {
   setWindowTitle(QStringLiteral("Kestrel Terminal"));
   BuildWidgets();
   BuildMenus();
-  aStatus_ = std::make_unique<QtStatusBar>(statusBar(), 3);
+  mStatusAdapter = std::make_unique<QtStatusBar>(statusBar(), 3);
   statusBar()->setSizeGripEnabled(false);
-  aChooser_ = std::make_unique<QtFileChooser>(this);
-  aMessage_ = std::make_unique<QtMessageBox>(this);
+  mChooserAdapter = std::make_unique<QtFileChooser>(this);
+  mMessageAdapter = std::make_unique<QtMessageBox>(this);
 
-  frm_ = std::make_unique<frmTop>(frmTopControls{
-      *aLog_, *aClear_, model_, *aAutoClear_, *aSize_, *aOpen_, *aStatus_, *aChooser_, comm,
-      *aAddTime_, *aIgnorePin_, *aRts_, *aDtr_, *aMessage_, clock_, appInfo_, host});
+  mFrm = std::make_unique<frmTop>(frmTopControls{
+      *mLogAdapter, *mClearAdapter, mModel, *mAutoClearAdapter, *mSizeAdapter, *mOpenAdapter,
+      *mStatusAdapter, *mChooserAdapter, comm, *mAddTimeAdapter, *mIgnorePinAdapter, *mRtsAdapter,
+      *mDtrAdapter, *mMessageAdapter, mClock, mAppInfo, host});
   // The port button and the loss of the device pass through the Tools menu,
   // which hands them on unchanged unless it is waiting for a device.
-  tools_ = std::make_unique<QtToolsMenu>(QtToolsMenuParts{
-      this, display_, *frm_, model_, comm, *aStatus_, *aOpen_, *aMessage_, appInfo_});
-  display_->AddContextAction(tools_->PasteAction());
+  mTools = std::make_unique<QtToolsMenu>(
+      QtToolsMenuParts{this, mDisplay, *mFrm, mModel, comm, *mMessageAdapter, mAppInfo});
+  mDisplay->AddContextAction(mTools->PasteAction());
 
-  connect(chkLogEnabled_, &QCheckBox::clicked, this, [this] { frm_->chkLogEnabled_Click(); });
-  connect(cmdClearDisplay_, &QPushButton::clicked, this, [this] { frm_->cmdClearDisplay_Click(); });
-  connect(cmdOpenPort_, &QPushButton::clicked, this,
-          [this] { tools_->Logic().cmdOpenPort_Click(); });
-  display_->OnKeyPress([this](std::int16_t &code) { frm_->rtfData_KeyPress(code); });
-  comm.OnComm([this] { frm_->MSComm1_OnComm(); });
+  connect(mChkLogEnabled, &QCheckBox::clicked, this, [this] { mFrm->chkLogEnabled_Click(); });
+  connect(mCmdClearDisplay, &QPushButton::clicked, this, [this] { mFrm->cmdClearDisplay_Click(); });
+  connect(mCmdOpenPort, &QPushButton::clicked, this,
+          [this] { mTools->Logic().cmdOpenPort_Click(); });
+  mDisplay->OnKeyPress([this](std::int16_t &code) { mFrm->rtfData_KeyPress(code); });
+  comm.OnComm([this] { mFrm->MSComm1_OnComm(); });
 
-  frm_->Form_Load();
-  display_->Sync();
+  mFrm->Form_Load();
+  mDisplay->Sync();
 
   // Title bar and frame are not known before the window is shown; allow for
   // a usual one.
   const QSize chrome(16, menuBar()->sizeHint().height() + statusBar()->sizeHint().height() + 48);
-  central_->setMinimumSize(AreaSizeWithin(*this, chrome));
+  mCentral->setMinimumSize(AreaSizeWithin(*this, chrome));
   resize(sizeHint());
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildWidgets() {
-  central_ = new QWidget(this);
-  setCentralWidget(central_);
+  mCentral = new QWidget(this);
+  setCentralWidget(mCentral);
 
-  chkLogEnabled_ = new QCheckBox(QStringLiteral("Log To: "), central_);
+  mChkLogEnabled = new QCheckBox(QStringLiteral("Log To: "), mCentral);
   // The caption grows with the log file's path; the window never grows with it.
-  chkLogEnabled_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-  cmdClearDisplay_ = new QPushButton(QStringLiteral("Clear Display"), central_);
+  mChkLogEnabled->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  mCmdClearDisplay = new QPushButton(QStringLiteral("Clear Display"), mCentral);
 
-  display_ = new DisplayView(model_, central_);
-  display_->setAccessibleName(QStringLiteral("Received data"));
+  mDisplay = new DisplayView(mModel, mCentral);
+  mDisplay->setAccessibleName(QStringLiteral("Received data"));
   QFont courier(QStringLiteral("Courier"));
   courier.setStyleHint(QFont::Monospace);
   courier.setFamilies({QStringLiteral("Courier"), QStringLiteral("Courier New"),
@@ -108,71 +108,61 @@ void MainWindow::BuildWidgets() {
   // ligatures or kerning to apply: drawing the glyphs unshaped looks the same
   // and spares a shaping pass for every line a stream brings.
   courier.setStyleStrategy(QFont::PreferNoShaping);
-  display_->setFont(courier);
-  display_->setMinimumSize(Px(2400), Px(1200));
+  mDisplay->setFont(courier);
+  mDisplay->setMinimumSize(Px(2400), Px(1200));
 
-  chkAutoClear_ = new QCheckBox(QStringLiteral("Automatically Clear Display"), central_);
-  txtSize_ = new QLineEdit(QStringLiteral("0"), central_);
-  txtSize_->setAccessibleName(QStringLiteral("Automatic clearing limit in characters"));
-  txtSize_->setFixedWidth(Px(1095));
-  lbl_ = new QLabel(QStringLiteral("Characters"), central_);
-  lbl_->setBuddy(txtSize_);
-  cmdOpenPort_ = new QPushButton(QStringLiteral("OpenPort"), central_);
-  for (QAbstractButton *b : {static_cast<QAbstractButton *>(chkLogEnabled_),
-                             static_cast<QAbstractButton *>(cmdClearDisplay_),
-                             static_cast<QAbstractButton *>(chkAutoClear_),
-                             static_cast<QAbstractButton *>(cmdOpenPort_)})
+  mChkAutoClear = new QCheckBox(QStringLiteral("Automatically Clear Display"), mCentral);
+  mTxtSize = new QLineEdit(QStringLiteral("0"), mCentral);
+  mTxtSize->setAccessibleName(QStringLiteral("Automatic clearing limit in characters"));
+  mTxtSize->setFixedWidth(Px(1095));
+  mLbl = new QLabel(QStringLiteral("Characters"), mCentral);
+  mLbl->setBuddy(mTxtSize);
+  mCmdOpenPort = new QPushButton(QStringLiteral("OpenPort"), mCentral);
+  for (QAbstractButton *b : {static_cast<QAbstractButton *>(mChkLogEnabled),
+                             static_cast<QAbstractButton *>(mCmdClearDisplay),
+                             static_cast<QAbstractButton *>(mChkAutoClear),
+                             static_cast<QAbstractButton *>(mCmdOpenPort)})
     b->setAccessibleName(b->text());
   // Both buttons share one width: the laid-out one, or more where the font needs it.
   const int buttonWidth = std::max(
-      {Px(kButtonWidth), cmdClearDisplay_->sizeHint().width(), cmdOpenPort_->sizeHint().width()});
-  for (QPushButton *b : {cmdClearDisplay_, cmdOpenPort_})
+      {Px(kButtonWidth), mCmdClearDisplay->sizeHint().width(), mCmdOpenPort->sizeHint().width()});
+  for (QPushButton *b : {mCmdClearDisplay, mCmdOpenPort})
     b->setMinimumWidth(buttonWidth);
 
   // The display takes all the room the window gains; the log switch and
   // Clear Display stay above its corners, the clearing controls and the port
   // button below them.
-  auto *grid = new QGridLayout(central_);
+  auto *grid = new QGridLayout(mCentral);
   grid->setContentsMargins(Px(120), Px(120), Px(120), Px(120));
-  grid->addWidget(chkLogEnabled_, 0, 0, 1, 4);
-  grid->addWidget(cmdClearDisplay_, 0, 4);
-  grid->addWidget(display_, 1, 0, 1, 5);
-  grid->addWidget(chkAutoClear_, 2, 0);
-  grid->addWidget(txtSize_, 2, 1);
-  grid->addWidget(lbl_, 2, 2);
-  grid->addWidget(cmdOpenPort_, 2, 4);
+  grid->addWidget(mChkLogEnabled, 0, 0, 1, 4);
+  grid->addWidget(mCmdClearDisplay, 0, 4);
+  grid->addWidget(mDisplay, 1, 0, 1, 5);
+  grid->addWidget(mChkAutoClear, 2, 0);
+  grid->addWidget(mTxtSize, 2, 1);
+  grid->addWidget(mLbl, 2, 2);
+  grid->addWidget(mCmdOpenPort, 2, 4);
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(1, 1);
 
-  setTabOrder(cmdOpenPort_, display_);
-  setTabOrder(display_, chkLogEnabled_);
-  setTabOrder(chkLogEnabled_, cmdClearDisplay_);
-  setTabOrder(cmdClearDisplay_, chkAutoClear_);
-  setTabOrder(chkAutoClear_, txtSize_);
+  setTabOrder(mCmdOpenPort, mDisplay);
+  setTabOrder(mDisplay, mChkLogEnabled);
+  setTabOrder(mChkLogEnabled, mCmdClearDisplay);
+  setTabOrder(mCmdClearDisplay, mChkAutoClear);
+  setTabOrder(mChkAutoClear, mTxtSize);
   // The keyboard starts where the tab order does.
-  cmdOpenPort_->setFocus(Qt::OtherFocusReason);
+  mCmdOpenPort->setFocus(Qt::OtherFocusReason);
 
-  aLog_ = std::make_unique<QtCheckBox>(chkLogEnabled_);
-  aClear_ = std::make_unique<QtButton>(cmdClearDisplay_);
-  aAutoClear_ = std::make_unique<QtCheckBox>(chkAutoClear_);
-  aSize_ = std::make_unique<QtTextBox>(txtSize_);
-  aOpen_ = std::make_unique<QtButton>(cmdOpenPort_);
+  mLogAdapter = std::make_unique<QtCheckBox>(mChkLogEnabled);
+  mClearAdapter = std::make_unique<QtButton>(mCmdClearDisplay);
+  mAutoClearAdapter = std::make_unique<QtCheckBox>(mChkAutoClear);
+  mSizeAdapter = std::make_unique<QtTextBox>(mTxtSize);
+  mOpenAdapter = std::make_unique<QtButton>(mCmdOpenPort);
 }
 
-// Qt flips a checkable action's mark before its handler runs; the logic
-// flips it itself, so the handler first puts the mark back.
 QAction *MainWindow::AddToggle(QMenu *menu, const QString &caption, bool checked,
                                void (frmTop::*handler)()) {
-  QAction *action = menu->addAction(caption);
-  action->setCheckable(true);
+  QAction *action = AddCheckItem(menu, caption, [this, handler] { ((*mFrm).*handler)(); });
   action->setChecked(checked);
-  connect(action, &QAction::triggered, this, [this, action, handler] {
-    {
-      QSignalBlocker block(action);
-      action->setChecked(!action->isChecked());
-    }
-    ((*frm_).*handler)();
-  });
   return action;
 }
 
@@ -186,34 +176,34 @@ void MainWindow::BuildMenus() {
   file->setSeparatorsCollapsible(false);
   file->addSeparator();
   connect(file->addAction(QStringLiteral("Log File")), &QAction::triggered, this,
-          [this] { frm_->mnuFileLogFile_Click(); });
+          [this] { mFrm->mnuFileLogFile_Click(); });
   file->addSeparator();
   connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
-          [this] { frm_->mnuFileEnd_Click(); });
+          [this] { mFrm->mnuFileEnd_Click(); });
 
   QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
   connect(options->addAction(QStringLiteral("Serial Port ...")), &QAction::triggered, this,
-          [this] { frm_->mnuOptionSerialPort_Click(); });
+          [this] { mFrm->mnuOptionSerialPort_Click(); });
   options->addSeparator();
-  mnuOptionAddTime_ = AddToggle(options, QStringLiteral("Prefix Time To Receive Data"), false,
+  mMnuOptionAddTime = AddToggle(options, QStringLiteral("Prefix Time To Receive Data"), false,
                                 &frmTop::mnuOptionAddTime_Click);
-  mnuOptionIgnorePinStatus_ = AddToggle(options, QStringLiteral("Ignore Pin Status Messages"), true,
+  mMnuOptionIgnorePinStatus = AddToggle(options, QStringLiteral("Ignore Pin Status Messages"), true,
                                         &frmTop::mnuOptionIgnorePinStatus_Click);
-  mnuRTSLevel_ = AddToggle(options, QStringLiteral("RTS High"), false, &frmTop::mnuRTSLevel_Click);
-  mnuDTRLevel_ = AddToggle(options, QStringLiteral("DTR High"), false, &frmTop::mnuDTRLevel_Click);
+  mMnuRTSLevel = AddToggle(options, QStringLiteral("RTS High"), false, &frmTop::mnuRTSLevel_Click);
+  mMnuDTRLevel = AddToggle(options, QStringLiteral("DTR High"), false, &frmTop::mnuDTRLevel_Click);
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
   connect(help->addAction(QStringLiteral("About")), &QAction::triggered, this,
-          [this] { frm_->mnuHelpAbout_Click(); });
+          [this] { mFrm->mnuHelpAbout_Click(); });
 
-  aAddTime_ = std::make_unique<QtMenuItem>(mnuOptionAddTime_);
-  aIgnorePin_ = std::make_unique<QtMenuItem>(mnuOptionIgnorePinStatus_);
-  aRts_ = std::make_unique<QtMenuItem>(mnuRTSLevel_);
-  aDtr_ = std::make_unique<QtMenuItem>(mnuDTRLevel_);
+  mAddTimeAdapter = std::make_unique<QtMenuItem>(mMnuOptionAddTime);
+  mIgnorePinAdapter = std::make_unique<QtMenuItem>(mMnuOptionIgnorePinStatus);
+  mRtsAdapter = std::make_unique<QtMenuItem>(mMnuRTSLevel);
+  mDtrAdapter = std::make_unique<QtMenuItem>(mMnuDTRLevel);
 }
 
 void MainWindow::DeviceClosed() {
-  tools_->Logic().MSComm1_Closed();
+  mTools->Logic().MSComm1_Closed();
 }
 
 // Enter presses the focused button, as in the dialogs.
@@ -223,9 +213,9 @@ void MainWindow::keyPressEvent(QKeyEvent *event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
-  if (!terminated_) {
-    terminated_ = true;
-    frm_->Form_Terminate();
+  if (!mTerminated) {
+    mTerminated = true;
+    mFrm->Form_Terminate();
   }
   event->accept();
   QApplication::quit();

@@ -6,6 +6,7 @@
 #include "CommControl.h"
 #include "DisplayView.h"
 #include "QtControls.h"
+#include "QtRuntime.h"
 #include "QtToolsMenu.h"
 #include "TextDisplay.h"
 #include "WindowHost.h"
@@ -27,10 +28,10 @@ public:
   MainWindow(ICommControl &comm, IWindowHost &host);
   ~MainWindow() override;
 
-  frmTop &Logic() { return *frm_; }
-  DisplayView &Display() { return *display_; }
-  QtToolsMenu &Tools() { return *tools_; }
-  const TextDisplay &Model() const { return model_; }
+  frmTop &Logic() { return *mFrm; }
+  DisplayView &Display() { return *mDisplay; }
+  QtToolsMenu &Tools() { return *mTools; }
+  const TextDisplay &Model() const { return mModel; }
   // The device went away while open; the port has closed itself.
   void DeviceClosed();
 
@@ -43,34 +44,34 @@ private:
   void BuildWidgets();
   void BuildMenus();
 
-  TextDisplay model_;
-  QWidget *central_ = nullptr;
-  QCheckBox *chkLogEnabled_ = nullptr;
-  QPushButton *cmdClearDisplay_ = nullptr;
-  DisplayView *display_ = nullptr;
-  QCheckBox *chkAutoClear_ = nullptr;
-  QLineEdit *txtSize_ = nullptr;
-  QLabel *lbl_ = nullptr;
-  QPushButton *cmdOpenPort_ = nullptr;
-  QAction *mnuOptionAddTime_ = nullptr;
-  QAction *mnuOptionIgnorePinStatus_ = nullptr;
-  QAction *mnuRTSLevel_ = nullptr;
-  QAction *mnuDTRLevel_ = nullptr;
+  TextDisplay mModel;
+  QWidget *mCentral = nullptr;
+  QCheckBox *mChkLogEnabled = nullptr;
+  QPushButton *mCmdClearDisplay = nullptr;
+  DisplayView *mDisplay = nullptr;
+  QCheckBox *mChkAutoClear = nullptr;
+  QLineEdit *mTxtSize = nullptr;
+  QLabel *mLbl = nullptr;
+  QPushButton *mCmdOpenPort = nullptr;
+  QAction *mMnuOptionAddTime = nullptr;
+  QAction *mMnuOptionIgnorePinStatus = nullptr;
+  QAction *mMnuRTSLevel = nullptr;
+  QAction *mMnuDTRLevel = nullptr;
 
-  std::unique_ptr<QtCheckBox> aLog_;
-  std::unique_ptr<QtButton> aClear_;
-  std::unique_ptr<QtCheckBox> aAutoClear_;
-  std::unique_ptr<QtTextBox> aSize_;
-  std::unique_ptr<QtButton> aOpen_;
-  std::unique_ptr<QtStatusBar> aStatus_;
-  std::unique_ptr<QtFileChooser> aChooser_;
-  std::unique_ptr<QtMenuItem> aAddTime_, aIgnorePin_, aRts_, aDtr_;
-  std::unique_ptr<QtMessageBox> aMessage_;
-  QtClock clock_;
-  QtAppInfo appInfo_;
-  std::unique_ptr<frmTop> frm_;
-  std::unique_ptr<QtToolsMenu> tools_;
-  bool terminated_ = false;
+  std::unique_ptr<QtCheckBox> mLogAdapter;
+  std::unique_ptr<QtButton> mClearAdapter;
+  std::unique_ptr<QtCheckBox> mAutoClearAdapter;
+  std::unique_ptr<QtTextBox> mSizeAdapter;
+  std::unique_ptr<QtButton> mOpenAdapter;
+  std::unique_ptr<QtStatusBar> mStatusAdapter;
+  std::unique_ptr<QtFileChooser> mChooserAdapter;
+  std::unique_ptr<QtMenuItem> mAddTimeAdapter, mIgnorePinAdapter, mRtsAdapter, mDtrAdapter;
+  std::unique_ptr<QtMessageBox> mMessageAdapter;
+  QtClock mClock;
+  QtAppInfo mAppInfo;
+  std::unique_ptr<frmTop> mFrm;
+  std::unique_ptr<QtToolsMenu> mTools;
+  bool mTerminated = false;
 };
 
 } // namespace kestrel::qt

@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 #include "PosixCommControl.h"
 #include "QtControls.h"
+#include "QtRuntime.h"
 #include "QtWindowHost.h"
 #include "SystemRoutines.h"
 

@@ -43,8 +43,8 @@ protected:
 };
 
 QtAboutWindow::QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell, QWidget *over)
-    : window_(std::make_unique<Window>()), over_(over) {
-  Window *w = window_.get();
+    : mWindow(std::make_unique<Window>()), mOver(over) {
+  Window *w = mWindow.get();
   w->setWindowTitle(QString::fromUtf8(frmAbout::Caption));
   w->setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                     Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -91,50 +91,50 @@ QtAboutWindow::QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell, QW
   ok->setGeometry(Px(5280), Px(3840), Px(1335), 26);
   ok->setAutoDefault(false);
 
-  aTimer_ = std::make_unique<QtTimer>(w);
-  aVersion_ = std::make_unique<QtLabel>(version);
+  mTimerAdapter = std::make_unique<QtTimer>(w);
+  mVersionAdapter = std::make_unique<QtLabel>(version);
   // Unloading closes the window; closing it, by the logic or from the title
   // bar, marks the box unloaded.
-  aForm_ = std::make_unique<QtForm>([this] { window_->close(); });
-  frm_ = std::make_unique<frmAbout>(
-      frmAboutControls{*aTimer_, *aVersion_, clock, appInfo, shell, *aForm_});
-  aTimer_->OnTimer([this] { frm_->tmrClose_Timer(); });
+  mFormAdapter = std::make_unique<QtForm>([this] { mWindow->close(); });
+  mFrm = std::make_unique<frmAbout>(
+      frmAboutControls{*mTimerAdapter, *mVersionAdapter, clock, appInfo, shell, *mFormAdapter});
+  mTimerAdapter->OnTimer([this] { mFrm->tmrClose_Timer(); });
   w->activated = [this] {
-    if (loaded_)
-      frm_->Form_Activate();
+    if (mLoaded)
+      mFrm->Form_Activate();
   };
-  w->doubleClicked = [this] { frm_->Form_DblClick(); };
+  w->doubleClicked = [this] { mFrm->Form_DblClick(); };
   w->closed = [this] {
-    loaded_ = false;
-    aTimer_->Interval(0);
+    mLoaded = false;
+    mTimerAdapter->Interval(0);
   };
-  QObject::connect(website, &QPushButton::clicked, w, [this] { frm_->cmdWebsite_Click(); });
-  QObject::connect(ok, &QPushButton::clicked, w, [this] { frm_->cmdOK_Click(0); });
+  QObject::connect(website, &QPushButton::clicked, w, [this] { mFrm->cmdWebsite_Click(); });
+  QObject::connect(ok, &QPushButton::clicked, w, [this] { mFrm->cmdOK_Click(0); });
 
-  frm_->Form_Load();
+  mFrm->Form_Load();
   // The load step's layout: the icon and title below the banner, then the
   // maker's line, the version line and, after a gap, the description.
-  w->setFixedSize(Px(frm_->Width()), Px(4860));
-  image1->setGeometry(Px(120), Px(frm_->Image1Top()), 32, 32);
-  title->setGeometry(Px(720), Px(frm_->lblTitleTop()), Px(4440), Px(200) + 2);
-  copyright->setGeometry(Px(720), Px(frm_->lblCopyrightTop()), Px(4440), Px(200) + 2);
-  version->setGeometry(Px(720), Px(frm_->lblVersionTop()), Px(4440), Px(200) + 2);
-  description->setGeometry(Px(720), Px(frm_->lblDescriptionTop()), Px(4440), Px(600));
+  w->setFixedSize(Px(mFrm->Width()), Px(4860));
+  image1->setGeometry(Px(120), Px(mFrm->Image1Top()), 32, 32);
+  title->setGeometry(Px(720), Px(mFrm->lblTitleTop()), Px(4440), Px(200) + 2);
+  copyright->setGeometry(Px(720), Px(mFrm->lblCopyrightTop()), Px(4440), Px(200) + 2);
+  version->setGeometry(Px(720), Px(mFrm->lblVersionTop()), Px(4440), Px(200) + 2);
+  description->setGeometry(Px(720), Px(mFrm->lblDescriptionTop()), Px(4440), Px(600));
 }
 
 QtAboutWindow::~QtAboutWindow() = default;
 
 QWidget &QtAboutWindow::Widget() {
-  return *window_;
+  return *mWindow;
 }
 
 void QtAboutWindow::ShowModeless() {
   // No owner, but it opens over the window it was called from.
-  if (over_)
-    window_->move(over_->frameGeometry().center() - window_->rect().center());
-  window_->show();
-  window_->raise();
-  window_->activateWindow();
+  if (mOver)
+    mWindow->move(mOver->frameGeometry().center() - mWindow->rect().center());
+  mWindow->show();
+  mWindow->raise();
+  mWindow->activateWindow();
 }
 
 } // namespace kestrel::qt

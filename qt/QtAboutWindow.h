@@ -21,20 +21,20 @@ public:
   QtAboutWindow(IClock &clock, IAppInfo &appInfo, IShell &shell, QWidget *over = nullptr);
   ~QtAboutWindow() override;
 
-  frmAbout &Form() override { return *frm_; }
+  frmAbout &Form() override { return *mFrm; }
   void ShowModeless() override;
-  bool Loaded() const { return loaded_; }
+  bool Loaded() const { return mLoaded; }
   QWidget &Widget();
 
 private:
   class Window;
-  std::unique_ptr<Window> window_;
-  QPointer<QWidget> over_;
-  std::unique_ptr<QtTimer> aTimer_;
-  std::unique_ptr<QtLabel> aVersion_;
-  std::unique_ptr<QtForm> aForm_;
-  std::unique_ptr<frmAbout> frm_;
-  bool loaded_ = true;
+  std::unique_ptr<Window> mWindow;
+  QPointer<QWidget> mOver;
+  std::unique_ptr<QtTimer> mTimerAdapter;
+  std::unique_ptr<QtLabel> mVersionAdapter;
+  std::unique_ptr<QtForm> mFormAdapter;
+  std::unique_ptr<frmAbout> mFrm;
+  bool mLoaded = true;
 };
 
 } // namespace kestrel::qt

@@ -36,41 +36,42 @@ protected:
 class DeviceLine : public ILabel {
 public:
   DeviceLine(QDialog *dialog, QGridLayout *rows, QLabel *label, int row)
-      : d_(dialog), rows_(rows), l_(label), row_(row) {
-    l_->setTextFormat(Qt::PlainText);
-    l_->setWordWrap(true);
+      : mDialog(dialog), mRows(rows), mLabel(label), mRow(row) {
+    mLabel->setTextFormat(Qt::PlainText);
+    mLabel->setWordWrap(true);
   }
-  std::string Caption() const override { return FromQt(QString(l_->text()).remove(kBreak)); }
+  std::string Caption() const override { return FromQt(QString(mLabel->text()).remove(kBreak)); }
   void Caption(const std::string &text) override {
     const QString caption = ToQt(text);
-    l_->setText(QString(caption).replace(QLatin1Char('/'), QString(QLatin1Char('/')) + kBreak));
-    l_->setAccessibleName(caption);
+    mLabel->setText(QString(caption).replace(QLatin1Char('/'), QString(QLatin1Char('/')) + kBreak));
+    mLabel->setAccessibleName(caption);
     // The lists' column: what the dialog's width leaves beside the labels.
-    const QMargins m = rows_->contentsMargins();
-    const int room = d_->width() - m.left() - m.right() - rows_->columnMinimumWidth(0) -
-                     rows_->horizontalSpacing();
-    const bool fits = l_->fontMetrics().horizontalAdvance(caption) <= room;
-    rows_->removeWidget(l_);
+    const QMargins m = mRows->contentsMargins();
+    const int room = mDialog->width() - m.left() - m.right() - mRows->columnMinimumWidth(0) -
+                     mRows->horizontalSpacing();
+    const bool fits = mLabel->fontMetrics().horizontalAdvance(caption) <= room;
+    mRows->removeWidget(mLabel);
     if (fits)
-      rows_->addWidget(l_, row_, 1);
+      mRows->addWidget(mLabel, mRow, 1);
     else
-      rows_->addWidget(l_, row_, 0, 1, 2);
-    const int width = d_->width();
-    d_->setMinimumSize(0, 0);
-    d_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    d_->layout()->invalidate();
-    const int height = d_->layout()->hasHeightForWidth() ? d_->layout()->totalHeightForWidth(width)
-                                                         : d_->layout()->totalSizeHint().height();
-    d_->setFixedSize(width, std::max(height, Px(4125)));
-    d_->layout()->activate();
+      mRows->addWidget(mLabel, mRow, 0, 1, 2);
+    const int width = mDialog->width();
+    mDialog->setMinimumSize(0, 0);
+    mDialog->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    mDialog->layout()->invalidate();
+    const int height = mDialog->layout()->hasHeightForWidth()
+                           ? mDialog->layout()->totalHeightForWidth(width)
+                           : mDialog->layout()->totalSizeHint().height();
+    mDialog->setFixedSize(width, std::max(height, Px(4125)));
+    mDialog->layout()->activate();
   }
 
 private:
   static constexpr QChar kBreak{0x200B};
-  QDialog *d_;
-  QGridLayout *rows_;
-  QLabel *l_;
-  const int row_;
+  QDialog *mDialog;
+  QGridLayout *mRows;
+  QLabel *mLabel;
+  const int mRow;
 };
 
 QPushButton *Button(QWidget *parent, const QString &caption) {
@@ -85,8 +86,8 @@ QPushButton *Button(QWidget *parent, const QString &caption) {
 
 QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
                                            std::function<std::string(std::int16_t)> describePort)
-    : dialog_(std::make_unique<ConfigDialog>(owner)) {
-  QDialog *d = dialog_.get();
+    : mDialog(std::make_unique<ConfigDialog>(owner)) {
+  QDialog *d = mDialog.get();
   d->setWindowTitle(QStringLiteral("Serial Port Configuration"));
   d->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                     Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -145,8 +146,8 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
       deviceRow = row;
       rows->addWidget(device, row++, 1);
     }
-    lists_[static_cast<std::size_t>(i)] = list;
-    aLists_[static_cast<std::size_t>(i)] = std::make_unique<QtComboBox>(list);
+    mLists[static_cast<std::size_t>(i)] = list;
+    mListsAdapter[static_cast<std::size_t>(i)] = std::make_unique<QtComboBox>(list);
   }
 
   auto *line = new QFrame(d);
@@ -176,42 +177,43 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
   d->setFixedSize(d->sizeHint().expandedTo(QSize(Px(5520), Px(4125))));
 
   QWidget::setTabOrder(ok, cancel);
-  QWidget::setTabOrder(cancel, lists_[0]);
+  QWidget::setTabOrder(cancel, mLists[0]);
   for (int i = 0; i < 4; ++i)
-    QWidget::setTabOrder(lists_[static_cast<std::size_t>(i)],
-                         lists_[static_cast<std::size_t>(i + 1)]);
-  QWidget::setTabOrder(lists_[4], defaults);
+    QWidget::setTabOrder(mLists[static_cast<std::size_t>(i)],
+                         mLists[static_cast<std::size_t>(i + 1)]);
+  QWidget::setTabOrder(mLists[4], defaults);
   ok->setFocus(Qt::OtherFocusReason);
 
-  aDevice_ = std::make_unique<DeviceLine>(d, rows, device, deviceRow);
-  aMessage_ = std::make_unique<QtMessageBox>(d);
-  aForm_ = std::make_unique<QtForm>([d] { d->done(QDialog::Accepted); });
-  frm_ = std::make_unique<frmConfigSerial>(frmConfigSerialControls{
-      {aLists_[0].get(), aLists_[1].get(), aLists_[2].get(), aLists_[3].get(), aLists_[4].get()},
-      *aDevice_,
-      *aMessage_,
-      *aForm_,
+  mDeviceAdapter = std::make_unique<DeviceLine>(d, rows, device, deviceRow);
+  mMessageAdapter = std::make_unique<QtMessageBox>(d);
+  mFormAdapter = std::make_unique<QtForm>([d] { d->done(QDialog::Accepted); });
+  mFrm = std::make_unique<frmConfigSerial>(frmConfigSerialControls{
+      {mListsAdapter[0].get(), mListsAdapter[1].get(), mListsAdapter[2].get(),
+       mListsAdapter[3].get(), mListsAdapter[4].get()},
+      *mDeviceAdapter,
+      *mMessageAdapter,
+      *mFormAdapter,
       std::move(describePort)});
 
-  QObject::connect(ok, &QPushButton::clicked, d, [this] { frm_->cmdOK_Click(0); });
-  QObject::connect(cancel, &QPushButton::clicked, d, [this] { frm_->cmdOK_Click(1); });
-  QObject::connect(defaults, &QPushButton::clicked, d, [this] { frm_->cmdDefaults_Click(); });
+  QObject::connect(ok, &QPushButton::clicked, d, [this] { mFrm->cmdOK_Click(0); });
+  QObject::connect(cancel, &QPushButton::clicked, d, [this] { mFrm->cmdOK_Click(1); });
+  QObject::connect(defaults, &QPushButton::clicked, d, [this] { mFrm->cmdDefaults_Click(); });
   for (int i = 0; i < 5; ++i)
-    QObject::connect(lists_[static_cast<std::size_t>(i)], &QComboBox::activated, d,
-                     [this, i] { frm_->cmbPort_Click(static_cast<std::int16_t>(i)); });
+    QObject::connect(mLists[static_cast<std::size_t>(i)], &QComboBox::activated, d,
+                     [this, i] { mFrm->cmbPort_Click(static_cast<std::int16_t>(i)); });
 }
 
 QtConfigSerialWindow::~QtConfigSerialWindow() {
-  if (frm_)
-    frm_->Form_Terminate();
+  if (mFrm)
+    mFrm->Form_Terminate();
 }
 
 void QtConfigSerialWindow::ShowModal() {
   if (QScreen *screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
-    dialog_->move(area.center() - QPoint(dialog_->width() / 2, dialog_->height() / 2));
+    mDialog->move(area.center() - QPoint(mDialog->width() / 2, mDialog->height() / 2));
   }
-  dialog_->exec();
+  mDialog->exec();
 }
 
 } // namespace kestrel::qt

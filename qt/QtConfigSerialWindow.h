@@ -23,18 +23,18 @@ public:
   QtConfigSerialWindow(QWidget *owner, std::function<std::string(std::int16_t)> describePort);
   ~QtConfigSerialWindow() override;
 
-  frmConfigSerial &Form() override { return *frm_; }
+  frmConfigSerial &Form() override { return *mFrm; }
   void ShowModal() override;
-  QDialog &Dialog() { return *dialog_; }
+  QDialog &Dialog() { return *mDialog; }
 
 private:
-  std::unique_ptr<QDialog> dialog_;
-  std::array<QComboBox *, 5> lists_{};
-  std::array<std::unique_ptr<QtComboBox>, 5> aLists_;
-  std::unique_ptr<ILabel> aDevice_;
-  std::unique_ptr<QtMessageBox> aMessage_;
-  std::unique_ptr<QtForm> aForm_;
-  std::unique_ptr<frmConfigSerial> frm_;
+  std::unique_ptr<QDialog> mDialog;
+  std::array<QComboBox *, 5> mLists{};
+  std::array<std::unique_ptr<QtComboBox>, 5> mListsAdapter;
+  std::unique_ptr<ILabel> mDeviceAdapter;
+  std::unique_ptr<QtMessageBox> mMessageAdapter;
+  std::unique_ptr<QtForm> mFormAdapter;
+  std::unique_ptr<frmConfigSerial> mFrm;
 };
 
 } // namespace kestrel::qt

@@ -1,19 +1,11 @@
 #include "QtControls.h"
 
-#include "Version.h"
-
 #include <QApplication>
-#include <QDate>
-#include <QDateTime>
-#include <QDesktopServices>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QStringList>
-#include <QUrl>
 
 namespace kestrel::qt {
 
@@ -40,12 +32,6 @@ std::string FromQt(const QString &text) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-void SetApplicationIdentity() {
-  QApplication::setApplicationName(QStringLiteral("kestrel-terminal"));
-  QApplication::setDesktopFileName(QStringLiteral("io.github.kestrel_terminal.kestrel_terminal"));
-  QApplication::setWindowIcon(ProgramIcon());
-}
-
 bool PressFocusedButton(QWidget &window, const QKeyEvent &event) {
   if (event.key() != Qt::Key_Return && event.key() != Qt::Key_Enter)
     return false;
@@ -56,38 +42,51 @@ bool PressFocusedButton(QWidget &window, const QKeyEvent &event) {
   return true;
 }
 
+QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler) {
+  QAction *action = menu->addAction(caption);
+  action->setCheckable(true);
+  QObject::connect(action, &QAction::triggered, menu, [action, handler = std::move(handler)] {
+    {
+      QSignalBlocker block(action);
+      action->setChecked(!action->isChecked());
+    }
+    handler();
+  });
+  return action;
+}
+
 void PostToUi(std::function<void()> fn) {
   QMetaObject::invokeMethod(qApp, std::move(fn), Qt::QueuedConnection);
 }
 
 void QtButton::Caption(const std::string &text) {
-  b_->setText(ToQt(text));
-  b_->setAccessibleName(QString(b_->text()).remove(QLatin1Char('&')));
+  mButton->setText(ToQt(text));
+  mButton->setAccessibleName(QString(mButton->text()).remove(QLatin1Char('&')));
 }
 
 // The captions the logic sets carry outside text (the log file's path), so an
 // "&" in them shows as itself instead of marking a shortcut key.
 void QtCheckBox::Caption(const std::string &text) {
   const QString caption = ToQt(text);
-  b_->setText(QString(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
-  b_->setAccessibleName(caption);
+  mButton->setText(QString(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+  mButton->setAccessibleName(caption);
 }
 
 std::string QtCheckBox::Caption() const {
-  return FromQt(QString(b_->text()).replace(QStringLiteral("&&"), QStringLiteral("&")));
+  return FromQt(QString(mButton->text()).replace(QStringLiteral("&&"), QStringLiteral("&")));
 }
 
 void QtCheckBox::Value(bool ticked) {
-  QSignalBlocker block(b_);
-  b_->setChecked(ticked);
+  QSignalBlocker block(mButton);
+  mButton->setChecked(ticked);
 }
 
-QtTextBox::QtTextBox(QLineEdit *edit) : e_(edit), text_(FromQt(edit->text())) {
-  QObject::connect(e_, &QLineEdit::textChanged, e_,
-                   [this](const QString &text) { text_ = FromQt(text); });
+QtTextBox::QtTextBox(QLineEdit *edit) : mEdit(edit), mText(FromQt(edit->text())) {
+  QObject::connect(mEdit, &QLineEdit::textChanged, mEdit,
+                   [this](const QString &text) { mText = FromQt(text); });
 }
 
-QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : bar_(bar), clock_(new QTimer(bar)) {
+QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : mBar(bar), mClock(new QTimer(bar)) {
   for (int i = 1; i <= panels; ++i) {
     auto *label = new QLabel(bar);
     label->setFrameShape(QFrame::Panel);
@@ -99,19 +98,19 @@ QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : bar_(bar), clock_(new QT
                                                 : QStringLiteral("Status panel %1").arg(i));
     // The first panel is the widest, the last the narrowest.
     bar->addWidget(label, i == 1 ? 3 : (i == panels ? 0 : 2));
-    labels_.push_back(label);
+    mLabels.push_back(label);
   }
-  QLabel *time = labels_.back();
+  QLabel *time = mLabels.back();
   auto tick = [time] {
     time->setText(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
   };
   tick();
-  QObject::connect(clock_, &QTimer::timeout, bar, tick);
-  clock_->start(1000);
+  QObject::connect(mClock, &QTimer::timeout, bar, tick);
+  mClock->start(1000);
 }
 
 QLabel *QtStatusBar::Panel(int panel) const {
-  return (panel >= 1 && panel <= static_cast<int>(labels_.size())) ? labels_[panel - 1] : nullptr;
+  return (panel >= 1 && panel <= static_cast<int>(mLabels.size())) ? mLabels[panel - 1] : nullptr;
 }
 
 std::string QtStatusBar::PanelText(int panel) const {
@@ -135,31 +134,31 @@ void QtStatusBar::PanelEnabled(int panel, bool enabled) {
 }
 
 void QtStatusBar::Refresh() {
-  bar_->repaint();
+  mBar->repaint();
 }
 
 std::string QtComboBox::Text() const {
-  return c_->currentIndex() >= 0 ? FromQt(c_->currentText()) : std::string();
+  return mBox->currentIndex() >= 0 ? FromQt(mBox->currentText()) : std::string();
 }
 
-QtTimer::QtTimer(QObject *parent) : t_(new QTimer(parent)) {
-  QObject::connect(t_, &QTimer::timeout, t_, [this] {
-    if (handler_)
-      handler_();
+QtTimer::QtTimer(QObject *parent) : mTimer(new QTimer(parent)) {
+  QObject::connect(mTimer, &QTimer::timeout, mTimer, [this] {
+    if (mHandler)
+      mHandler();
   });
 }
 
 void QtTimer::Interval(int milliseconds) {
-  interval_ = milliseconds;
+  mInterval = milliseconds;
   if (milliseconds > 0)
-    t_->start(milliseconds);
+    mTimer->start(milliseconds);
   else
-    t_->stop();
+    mTimer->stop();
 }
 
 void QtMessageBox::Show(const std::string &text, const std::string &title, MessageIcon icon,
                         const std::string &detail) {
-  QMessageBox box(parent_);
+  QMessageBox box(mParent);
   box.setWindowTitle(ToQt(title));
   box.setTextFormat(Qt::PlainText);
   box.setText(ToQt(text));
@@ -189,129 +188,26 @@ static QString QtFilter(const std::string &filter) {
 }
 
 ChooserResult QtFileChooser::Show() {
-  QFileDialog dialog(parent_, ToQt(title_), QString::fromLocal8Bit(initDir_.c_str()),
-                     QtFilter(filter_));
+  QFileDialog dialog(mParent, ToQt(mTitle), QString::fromLocal8Bit(mInitDir.c_str()),
+                     QtFilter(mFilter));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // The log is appended to, never overwritten: choosing an existing file is
   // no overwrite.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  std::string ext = defaultExt_;
+  std::string ext = mDefaultExt;
   while (!ext.empty() && (ext[0] == '*' || ext[0] == '.'))
     ext.erase(0, 1);
   dialog.setDefaultSuffix(QString::fromLocal8Bit(ext.c_str()));
-  if (!fileName_.empty())
-    dialog.selectFile(QString::fromLocal8Bit(fileName_.c_str()));
+  if (!mFileName.empty())
+    dialog.selectFile(QString::fromLocal8Bit(mFileName.c_str()));
   if (dialog.exec() != QDialog::Accepted)
     return ChooserResult::Cancelled;
   QStringList files = dialog.selectedFiles();
   if (files.isEmpty())
     return ChooserResult::Failed;
-  fileName_ = files.first().toLocal8Bit().toStdString();
+  mFileName = files.first().toLocal8Bit().toStdString();
   return ChooserResult::Chosen;
-}
-
-// Qt's long time format carries the zone's name ("t"); the platform's long
-// time, hours to seconds, has none. The zone goes with what only set it off:
-// the blanks, commas and brackets around it ("HH:mm:ss (t)", "Bh:mm:ss [t]",
-// "HH:mm:ss, t"). Some locales also bring a day period ("B") that this Qt
-// does not know and would print as the letter itself; the morning and
-// afternoon text stands in for it.
-static bool ZoneDebris(QChar ch) {
-  return ch.isSpace() || QStringView(u",([)]\uFF08\uFF09\u3010\u3011").contains(ch);
-}
-
-static QString LongTimeWithoutZone(const QLocale &locale) {
-  const QString format = locale.timeFormat(QLocale::LongFormat);
-  const bool knowsDayPeriod = locale.toString(QTime(3, 0), QStringLiteral("B")) != u"B";
-  QString kept;
-  bool quoted = false;
-  for (qsizetype i = 0; i < format.size();) {
-    const QChar ch = format.at(i);
-    if (ch == u'\'')
-      quoted = !quoted;
-    if (quoted || (ch != u't' && (ch != u'B' || knowsDayPeriod))) {
-      kept += ch;
-      ++i;
-      continue;
-    }
-    while (i < format.size() && format.at(i) == ch)
-      ++i;
-    if (ch == u'B') {
-      kept += QStringLiteral("AP");
-      continue;
-    }
-    while (!kept.isEmpty() && ZoneDebris(kept.back()))
-      kept.chop(1);
-    while (i < format.size() && ZoneDebris(format.at(i)))
-      ++i;
-    // A zone between two fields leaves them one blank apart.
-    if (!kept.isEmpty() && i < format.size())
-      kept += u' ';
-  }
-  return kept;
-}
-
-LocalTime QtClock::Now() const {
-  const std::time_t now = std::time(nullptr);
-  if (now != readAt_) {
-    // Qt's local time reads the zone file on every call; the C library's
-    // reads it again only when told, here once a minute, so that a change of
-    // the machine's zone is seen soon.
-    if (readAt_ < 0 || now / 60 != readAt_ / 60)
-      ::tzset();
-    std::tm tm{};
-    ::localtime_r(&now, &tm);
-    read_ = LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-                      tm.tm_min,         tm.tm_sec,     tm.tm_wday};
-    readAt_ = now;
-  }
-  return read_;
-}
-
-std::string QtClock::DefaultDateTimeText(const LocalTime &t) const {
-  QDateTime when(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
-  QLocale locale;
-  return FromQt(locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                locale.toString(when.time(), LongTimeWithoutZone(locale)));
-}
-
-std::string QtClock::DayName(int weekday) const {
-  // Qt counts Monday 1 to Sunday 7.
-  return FromQt(QLocale().dayName(weekday == 0 ? 7 : weekday, QLocale::LongFormat));
-}
-
-std::string QtClock::MonthShortName(int month) const {
-  return FromQt(QLocale().monthName(month, QLocale::ShortFormat));
-}
-
-std::string QtAppInfo::ExeFolder() const {
-  return QCoreApplication::applicationDirPath().toLocal8Bit().toStdString();
-}
-
-std::string QtAppInfo::ExeName() const {
-  return QFileInfo(QCoreApplication::applicationFilePath())
-      .completeBaseName()
-      .toLocal8Bit()
-      .toStdString();
-}
-
-std::string QtAppInfo::ExePath() const {
-  return QCoreApplication::applicationFilePath().toLocal8Bit().toStdString();
-}
-
-int QtAppInfo::VersionMajor() const {
-  return KESTREL_VERSION_MAJOR;
-}
-int QtAppInfo::VersionMinor() const {
-  return KESTREL_VERSION_MINOR;
-}
-int QtAppInfo::VersionRevision() const {
-  return KESTREL_VERSION_PATCH;
-}
-
-bool QtShell::Open(const std::string &target) {
-  return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromLocal8Bit(target.c_str())));
 }
 
 } // namespace kestrel::qt

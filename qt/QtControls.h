@@ -20,13 +20,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
-#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -43,81 +43,82 @@ std::string FromQt(const QString &text);
 // built into the program (PNG: Qt needs no extra plugin for them).
 QIcon ProgramIcon();
 QIcon ConfigIcon();
-// Names the program to the desktop. No display name is set: the desktop
-// would see it appended to every window's title.
-void SetApplicationIdentity();
 // Enter presses the button that has the keyboard focus, as the platform
 // does; no button is any window's default. True when it pressed one.
 bool PressFocusedButton(QWidget &window, const QKeyEvent &event);
+// Adds a checkable item to menu whose handler finds the mark as it was
+// before the click: Qt flips a checkable action's mark before its handler
+// runs, and the logic flips it itself.
+QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler);
 // Runs fn on the user-interface thread at its next turn; safe from any thread.
 void PostToUi(std::function<void()> fn);
 
 class QtButton : public IButton {
 public:
-  explicit QtButton(QPushButton *button) : b_(button) {}
-  std::string Caption() const override { return FromQt(b_->text()); }
+  explicit QtButton(QPushButton *button) : mButton(button) {}
+  std::string Caption() const override { return FromQt(mButton->text()); }
   void Caption(const std::string &text) override;
 
 private:
-  QPushButton *b_;
+  QPushButton *mButton;
 };
 
 class QtCheckBox : public ICheckBox {
 public:
-  explicit QtCheckBox(QCheckBox *box) : b_(box) {}
+  explicit QtCheckBox(QCheckBox *box) : mButton(box) {}
   std::string Caption() const override;
   void Caption(const std::string &text) override;
-  bool Value() const override { return b_->isChecked(); }
+  bool Value() const override { return mButton->isChecked(); }
   // Changes the box without raising its click handler.
   void Value(bool ticked) override;
 
 private:
-  QCheckBox *b_;
+  QCheckBox *mButton;
 };
 
 class QtLabel : public ILabel {
 public:
-  explicit QtLabel(QLabel *label) : l_(label) { l_->setTextFormat(Qt::PlainText); }
-  std::string Caption() const override { return FromQt(l_->text()); }
-  void Caption(const std::string &text) override { l_->setText(ToQt(text)); }
+  explicit QtLabel(QLabel *label) : mLabel(label) { mLabel->setTextFormat(Qt::PlainText); }
+  std::string Caption() const override { return FromQt(mLabel->text()); }
+  void Caption(const std::string &text) override { mLabel->setText(ToQt(text)); }
 
 private:
-  QLabel *l_;
+  QLabel *mLabel;
 };
 
 // Unloading a window is the window's own business; it says how.
 class QtForm : public IForm {
 public:
-  explicit QtForm(std::function<void()> unload) : unload_(std::move(unload)) {}
+  explicit QtForm(std::function<void()> unload) : mUnload(std::move(unload)) {}
   void Unload() override {
-    if (unload_)
-      unload_();
+    if (mUnload)
+      mUnload();
   }
 
 private:
-  std::function<void()> unload_;
+  std::function<void()> mUnload;
 };
 
 class QtTextBox : public ITextBox {
 public:
   explicit QtTextBox(QLineEdit *edit);
   // Cached: the terminal reads it for every received character.
-  std::string Text() const override { return text_; }
-  void Text(const std::string &text) override { e_->setText(ToQt(text)); }
+  std::string Text() const override { return mText; }
+  void Text(const std::string &text) override { mEdit->setText(ToQt(text)); }
 
 private:
-  QLineEdit *e_;
-  std::string text_;
+  QLineEdit *mEdit;
+  std::string mText;
 };
 
 class QtMenuItem : public IMenuItem {
 public:
-  explicit QtMenuItem(QAction *action) : a_(action) {}
-  bool Checked() const override { return a_->isChecked(); }
-  void Checked(bool checked) override { a_->setChecked(checked); }
+  explicit QtMenuItem(QAction *action) : mAction(action) {}
+  bool Checked() const override { return mAction->isChecked(); }
+  void Checked(bool checked) override { mAction->setChecked(checked); }
 
 private:
-  QAction *a_;
+  QAction *mAction;
 };
 
 // Panels 1 and 2 are labels in the bar; the last panel shows the time of day
@@ -133,97 +134,68 @@ public:
   QLabel *Panel(int panel) const;
 
 private:
-  QStatusBar *bar_;
-  std::vector<QLabel *> labels_;
-  QTimer *clock_;
+  QStatusBar *mBar;
+  std::vector<QLabel *> mLabels;
+  QTimer *mClock;
 };
 
 class QtComboBox : public IComboBox {
 public:
-  explicit QtComboBox(QComboBox *box) : c_(box) {}
-  void Clear() override { c_->clear(); }
-  void AddItem(const std::string &text) override { c_->addItem(ToQt(text)); }
-  int ListCount() const override { return c_->count(); }
-  std::string List(int index) const override { return FromQt(c_->itemText(index)); }
-  int ListIndex() const override { return c_->currentIndex(); }
-  void ListIndex(int index) override { c_->setCurrentIndex(index); }
+  explicit QtComboBox(QComboBox *box) : mBox(box) {}
+  void Clear() override { mBox->clear(); }
+  void AddItem(const std::string &text) override { mBox->addItem(ToQt(text)); }
+  int ListCount() const override { return mBox->count(); }
+  std::string List(int index) const override { return FromQt(mBox->itemText(index)); }
+  int ListIndex() const override { return mBox->currentIndex(); }
+  void ListIndex(int index) override { mBox->setCurrentIndex(index); }
   std::string Text() const override;
-  void SetFocus() override { c_->setFocus(Qt::OtherFocusReason); }
+  void SetFocus() override { mBox->setFocus(Qt::OtherFocusReason); }
 
 private:
-  QComboBox *c_;
+  QComboBox *mBox;
 };
 
 class QtTimer : public ITimer {
 public:
   explicit QtTimer(QObject *parent);
-  int Interval() const override { return interval_; }
+  int Interval() const override { return mInterval; }
   void Interval(int milliseconds) override;
-  void OnTimer(std::function<void()> handler) override { handler_ = std::move(handler); }
+  void OnTimer(std::function<void()> handler) override { mHandler = std::move(handler); }
 
 private:
-  QTimer *t_;
-  int interval_ = 0;
-  std::function<void()> handler_;
+  QTimer *mTimer;
+  int mInterval = 0;
+  std::function<void()> mHandler;
 };
 
 class QtMessageBox : public IMessageBox {
 public:
-  explicit QtMessageBox(QWidget *parent) : parent_(parent) {}
+  explicit QtMessageBox(QWidget *parent) : mParent(parent) {}
   void Show(const std::string &text, const std::string &title, MessageIcon icon,
             const std::string &detail) override;
 
 private:
-  QWidget *parent_;
+  QWidget *mParent;
 };
 
 class QtFileChooser : public IFileChooser {
 public:
-  explicit QtFileChooser(QWidget *parent) : parent_(parent) {}
-  std::string DefaultExt() const override { return defaultExt_; }
-  void DefaultExt(const std::string &ext) override { defaultExt_ = ext; }
-  std::string DialogTitle() const override { return title_; }
-  void DialogTitle(const std::string &title) override { title_ = title; }
-  std::string Filter() const override { return filter_; }
-  void Filter(const std::string &filter) override { filter_ = filter; }
-  std::string InitDir() const override { return initDir_; }
-  void InitDir(const std::string &folder) override { initDir_ = folder; }
-  std::string FileName() const override { return fileName_; }
-  void FileName(const std::string &path) override { fileName_ = path; }
+  explicit QtFileChooser(QWidget *parent) : mParent(parent) {}
+  std::string DefaultExt() const override { return mDefaultExt; }
+  void DefaultExt(const std::string &ext) override { mDefaultExt = ext; }
+  std::string DialogTitle() const override { return mTitle; }
+  void DialogTitle(const std::string &title) override { mTitle = title; }
+  std::string Filter() const override { return mFilter; }
+  void Filter(const std::string &filter) override { mFilter = filter; }
+  std::string InitDir() const override { return mInitDir; }
+  void InitDir(const std::string &folder) override { mInitDir = folder; }
+  std::string FileName() const override { return mFileName; }
+  void FileName(const std::string &path) override { mFileName = path; }
   ChooserResult Show() override;
 
 private:
-  QWidget *parent_;
-  std::string defaultExt_, title_, filter_, initDir_, fileName_;
-};
-
-// The time prefix and the log ask for the time for every line, so the clock
-// reads the system's once a second and answers from that in between.
-class QtClock : public IClock {
-public:
-  LocalTime Now() const override;
-  std::string DefaultDateTimeText(const LocalTime &t) const override;
-  std::string DayName(int weekday) const override;
-  std::string MonthShortName(int month) const override;
-
-private:
-  mutable std::time_t readAt_ = -1;
-  mutable LocalTime read_;
-};
-
-class QtAppInfo : public IAppInfo {
-public:
-  std::string ExeFolder() const override;
-  std::string ExeName() const override;
-  std::string ExePath() const override;
-  int VersionMajor() const override;
-  int VersionMinor() const override;
-  int VersionRevision() const override;
-};
-
-class QtShell : public IShell {
-public:
-  bool Open(const std::string &target) override;
+  QWidget *mParent;
+  std::string mDefaultExt, mTitle, mFilter, mInitDir, mFileName;
 };
 
 } // namespace kestrel::qt

@@ -5,28 +5,12 @@
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QSignalBlocker>
 
 #include <chrono>
 
 namespace kestrel::qt {
 
 namespace {
-// Qt flips a checkable action's mark before its handler runs; the logic
-// flips it itself, so the mark is put back first.
-QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler) {
-  QAction *action = menu->addAction(caption);
-  action->setCheckable(true);
-  QObject::connect(action, &QAction::triggered, menu, [action, handler = std::move(handler)] {
-    {
-      QSignalBlocker block(action);
-      action->setChecked(!action->isChecked());
-    }
-    handler();
-  });
-  return action;
-}
-
 std::int64_t SteadyMilliseconds() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -34,71 +18,71 @@ std::int64_t SteadyMilliseconds() {
 }
 } // namespace
 
-QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : p_(parts) {
-  QMenuBar *bar = p_.window->menuBar();
-  menu_ = new QMenu(QStringLiteral("Tools"), bar);
+QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
+  QMenuBar *bar = mParts.window->menuBar();
+  mMenu = new QMenu(QStringLiteral("Tools"), bar);
   const QList<QAction *> menus = bar->actions();
-  bar->insertMenu(menus.isEmpty() ? nullptr : menus.last(), menu_);
+  bar->insertMenu(menus.isEmpty() ? nullptr : menus.last(), mMenu);
 
-  reconnect_ = AddCheckItem(menu_, QStringLiteral("Reconnect Automatically"),
-                            [this] { logic_->mnuToolsReconnect_Click(); });
-  menu_->addSeparator();
-  paste_ = menu_->addAction(QStringLiteral("Paste to Port"));
-  paste_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Insert));
-  connect(paste_, &QAction::triggered, this, [this] { Paste(QClipboard::Clipboard); });
+  mReconnect = AddCheckItem(mMenu, QStringLiteral("Reconnect Automatically"),
+                            [this] { mLogic->mnuToolsReconnect_Click(); });
+  mMenu->addSeparator();
+  mPaste = mMenu->addAction(QStringLiteral("Paste to Port"));
+  mPaste->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Insert));
+  connect(mPaste, &QAction::triggered, this, [this] { Paste(QClipboard::Clipboard); });
   // A wheel pressed by accident would send whatever is selected on the
   // desktop; only a user who asks for it gets middle-click paste.
-  middlePaste_ = menu_->addAction(QStringLiteral("Paste on Middle Click"));
-  middlePaste_->setCheckable(true);
-  connect(menu_->addAction(QStringLiteral("Send File...")), &QAction::triggered, this,
-          [this] { logic_->mnuToolsSendFile_Click(); });
-  connect(menu_->addAction(QStringLiteral("Send Break")), &QAction::triggered, this,
-          [this] { logic_->mnuToolsSendBreak_Click(); });
-  menu_->addSeparator();
-  QAction *find = menu_->addAction(QStringLiteral("Find..."));
+  mMiddlePaste = mMenu->addAction(QStringLiteral("Paste on Middle Click"));
+  mMiddlePaste->setCheckable(true);
+  connect(mMenu->addAction(QStringLiteral("Send File...")), &QAction::triggered, this,
+          [this] { mLogic->mnuToolsSendFile_Click(); });
+  connect(mMenu->addAction(QStringLiteral("Send Break")), &QAction::triggered, this,
+          [this] { mLogic->mnuToolsSendBreak_Click(); });
+  mMenu->addSeparator();
+  QAction *find = mMenu->addAction(QStringLiteral("Find..."));
   find->setShortcut(QKeySequence(Qt::Key_F3));
   connect(find, &QAction::triggered, this, [this] {
-    find_->show();
-    find_->raise();
-    find_->activateWindow();
+    mFind->show();
+    mFind->raise();
+    mFind->activateWindow();
   });
-  levelsItem_ = AddCheckItem(menu_, QStringLiteral("Line Levels"),
-                             [this] { logic_->mnuToolsLineLevels_Click(); });
+  mLevelsItem = AddCheckItem(mMenu, QStringLiteral("Line Levels"),
+                             [this] { mLogic->mnuToolsLineLevels_Click(); });
   // The shortcuts work wherever the focus is in the main window.
-  p_.window->addAction(paste_);
-  p_.window->addAction(find);
+  mParts.window->addAction(mPaste);
+  mParts.window->addAction(find);
 
-  aReconnect_ = std::make_unique<QtMenuItem>(reconnect_);
-  aLevels_ = std::make_unique<QtMenuItem>(levelsItem_);
-  tmrReconnect_ = std::make_unique<QtTimer>(this);
-  tmrBreak_ = std::make_unique<QtTimer>(this);
-  tmrSendFile_ = std::make_unique<QtTimer>(this);
-  tmrLineLevels_ = std::make_unique<QtTimer>(this);
-  chooser_ = std::make_unique<QtOpenFileChooser>(p_.window);
-  question_ = std::make_unique<QtQuestionBox>(p_.window);
-  progress_ = new SendProgressDialog(p_.window);
-  levels_ = new LineLevelsWindow(p_.window);
-  find_ = new FindDialog(p_.display, p_.window);
+  mReconnectAdapter = std::make_unique<QtMenuItem>(mReconnect);
+  mLevelsAdapter = std::make_unique<QtMenuItem>(mLevelsItem);
+  mTmrReconnect = std::make_unique<QtTimer>(this);
+  mTmrBreak = std::make_unique<QtTimer>(this);
+  mTmrSendFile = std::make_unique<QtTimer>(this);
+  mTmrLineLevels = std::make_unique<QtTimer>(this);
+  mChooser = std::make_unique<QtOpenFileChooser>(mParts.window);
+  mQuestion = std::make_unique<QtQuestionBox>(mParts.window);
+  mProgress = new SendProgressDialog(mParts.window);
+  mLevels = new LineLevelsWindow(mParts.window);
+  mFind = new FindDialog(mParts.display, mParts.window);
 
-  logic_ = std::make_unique<ToolsMenu>(ToolsMenuControls{
-      p_.top, p_.rtfData, p_.comm, p_.sbTop, p_.cmdOpenPort, *aReconnect_, *aLevels_,
-      *tmrReconnect_, *tmrBreak_, *tmrSendFile_, *tmrLineLevels_, *chooser_, *progress_, *levels_,
-      *question_, p_.messageBox, p_.appInfo, SteadyMilliseconds});
-  progress_->OnCancel([this] { logic_->cmdSendCancel_Click(); });
-  levels_->OnClosed([this] { logic_->LineLevels_Closed(); });
+  mLogic = std::make_unique<ToolsMenu>(ToolsMenuControls{
+      mParts.top, mParts.rtfData, mParts.comm, *mReconnectAdapter, *mLevelsAdapter, *mTmrReconnect,
+      *mTmrBreak, *mTmrSendFile, *mTmrLineLevels, *mChooser, *mProgress, *mLevels, *mQuestion,
+      mParts.messageBox, mParts.appInfo, SteadyMilliseconds});
+  mProgress->OnCancel([this] { mLogic->cmdSendCancel_Click(); });
+  mLevels->OnClosed([this] { mLogic->LineLevels_Closed(); });
 
-  p_.display->viewport()->installEventFilter(this);
+  mParts.display->viewport()->installEventFilter(this);
 }
 
 QtToolsMenu::~QtToolsMenu() {
-  p_.display->viewport()->removeEventFilter(this);
-  logic_.reset();
+  mParts.display->viewport()->removeEventFilter(this);
+  mLogic.reset();
 }
 
 // When asked for, a middle click pastes the primary selection, as elsewhere
 // on the desktop; otherwise the read-only display ignores it.
 bool QtToolsMenu::eventFilter(QObject *watched, QEvent *event) {
-  if (middlePaste_->isChecked() && event->type() == QEvent::MouseButtonRelease &&
+  if (mMiddlePaste->isChecked() && event->type() == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton) {
     QClipboard *clipboard = QGuiApplication::clipboard();
     Paste(clipboard->supportsSelection() ? QClipboard::Selection : QClipboard::Clipboard);
@@ -108,7 +92,7 @@ bool QtToolsMenu::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void QtToolsMenu::Paste(QClipboard::Mode mode) {
-  logic_->mnuToolsPaste_Click(QGuiApplication::clipboard()->text(mode).toStdU32String());
+  mLogic->mnuToolsPaste_Click(QGuiApplication::clipboard()->text(mode).toStdU32String());
 }
 
 } // namespace kestrel::qt

@@ -29,8 +29,6 @@ struct QtToolsMenuParts {
   frmTop &top;
   TextDisplay &rtfData;
   ICommControl &comm;
-  IStatusBar &sbTop;
-  IButton &cmdOpenPort;
   IMessageBox &messageBox;
   IAppInfo &appInfo;
 };
@@ -41,13 +39,13 @@ public:
   explicit QtToolsMenu(QtToolsMenuParts parts);
   ~QtToolsMenu() override;
 
-  ToolsMenu &Logic() { return *logic_; }
-  QMenu *Menu() { return menu_; }
+  ToolsMenu &Logic() { return *mLogic; }
+  QMenu *Menu() { return mMenu; }
   // "Paste to Port", for the display's context menu.
-  QAction *PasteAction() { return paste_; }
-  SendProgressDialog &Progress() { return *progress_; }
-  LineLevelsWindow &Levels() { return *levels_; }
-  FindDialog &Find() { return *find_; }
+  QAction *PasteAction() { return mPaste; }
+  // The Find window, for the tests that drive it.
+  FindDialog &Find() { return *mFind; }
+  LineLevelsWindow &Levels() { return *mLevels; }
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
@@ -55,20 +53,20 @@ protected:
 private:
   void Paste(QClipboard::Mode mode);
 
-  QtToolsMenuParts p_;
-  QMenu *menu_ = nullptr;
-  QAction *reconnect_ = nullptr;
-  QAction *paste_ = nullptr;
-  QAction *middlePaste_ = nullptr; // its check mark is the whole of its state
-  QAction *levelsItem_ = nullptr;
-  std::unique_ptr<QtMenuItem> aReconnect_, aLevels_;
-  std::unique_ptr<QtTimer> tmrReconnect_, tmrBreak_, tmrSendFile_, tmrLineLevels_;
-  std::unique_ptr<QtOpenFileChooser> chooser_;
-  std::unique_ptr<QtQuestionBox> question_;
-  SendProgressDialog *progress_ = nullptr;
-  LineLevelsWindow *levels_ = nullptr;
-  FindDialog *find_ = nullptr;
-  std::unique_ptr<ToolsMenu> logic_;
+  QtToolsMenuParts mParts;
+  QMenu *mMenu = nullptr;
+  QAction *mReconnect = nullptr;
+  QAction *mPaste = nullptr;
+  QAction *mMiddlePaste = nullptr; // its check mark is the whole of its state
+  QAction *mLevelsItem = nullptr;
+  std::unique_ptr<QtMenuItem> mReconnectAdapter, mLevelsAdapter;
+  std::unique_ptr<QtTimer> mTmrReconnect, mTmrBreak, mTmrSendFile, mTmrLineLevels;
+  std::unique_ptr<QtOpenFileChooser> mChooser;
+  std::unique_ptr<QtQuestionBox> mQuestion;
+  SendProgressDialog *mProgress = nullptr;
+  LineLevelsWindow *mLevels = nullptr;
+  FindDialog *mFind = nullptr;
+  std::unique_ptr<ToolsMenu> mLogic;
 };
 
 } // namespace kestrel::qt

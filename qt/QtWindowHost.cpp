@@ -10,24 +10,24 @@ namespace kestrel::qt {
 
 QtWindowHost::QtWindowHost(ICommControl &comm,
                            std::function<std::string(std::int16_t)> describePort)
-    : comm_(comm), describePort_(std::move(describePort)) {}
+    : mComm(comm), mDescribePort(std::move(describePort)) {}
 
 QtWindowHost::~QtWindowHost() = default;
 
 std::unique_ptr<IConfigSerialWindow> QtWindowHost::LoadConfigSerial() {
-  return std::make_unique<QtConfigSerialWindow>(owner_.data(), describePort_);
+  return std::make_unique<QtConfigSerialWindow>(mOwner.data(), mDescribePort);
 }
 
 IAboutWindow &QtWindowHost::LoadAbout() {
   // An About box that unloaded itself is replaced, so its load step runs
   // again; it is never deleted from inside its own handlers.
-  if (!about_ || !about_->Loaded())
-    about_ = std::make_unique<QtAboutWindow>(clock_, appInfo_, shell_, owner_.data());
-  return *about_;
+  if (!mAbout || !mAbout->Loaded())
+    mAbout = std::make_unique<QtAboutWindow>(mClock, mAppInfo, mShell, mOwner.data());
+  return *mAbout;
 }
 
 void QtWindowHost::End() {
-  comm_.PortOpen(false);
+  mComm.PortOpen(false);
   std::fflush(nullptr);
   _exit(0);
 }

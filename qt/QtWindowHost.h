@@ -3,6 +3,7 @@
 
 #include "CommControl.h"
 #include "QtControls.h"
+#include "QtRuntime.h"
 #include "WindowHost.h"
 
 #include <QPointer>
@@ -23,7 +24,7 @@ public:
   ~QtWindowHost() override;
 
   // The window the configuration dialog is modal to and the About box opens over.
-  void Owner(QWidget *owner) { owner_ = owner; }
+  void Owner(QWidget *owner) { mOwner = owner; }
 
   std::unique_ptr<IConfigSerialWindow> LoadConfigSerial() override;
   IAboutWindow &LoadAbout() override;
@@ -32,13 +33,13 @@ public:
   [[noreturn]] void End() override;
 
 private:
-  ICommControl &comm_;
-  std::function<std::string(std::int16_t)> describePort_;
-  QPointer<QWidget> owner_;
-  QtClock clock_;
-  QtAppInfo appInfo_;
-  QtShell shell_;
-  std::unique_ptr<QtAboutWindow> about_;
+  ICommControl &mComm;
+  std::function<std::string(std::int16_t)> mDescribePort;
+  QPointer<QWidget> mOwner;
+  QtClock mClock;
+  QtAppInfo mAppInfo;
+  QtShell mShell;
+  std::unique_ptr<QtAboutWindow> mAbout;
 };
 
 } // namespace kestrel::qt

@@ -34,7 +34,7 @@ LineLevelsWindow::LineLevelsWindow(QWidget *owner)
     lamp->setFrameShadow(QFrame::Sunken);
     lamp->setAutoFillBackground(true);
     lamp->setText(QString::fromLatin1(kLineNames[i]));
-    lamps_[static_cast<std::size_t>(i)] = lamp;
+    mLamps[static_cast<std::size_t>(i)] = lamp;
     grid->addWidget(lamp, i / 4 * 2, i % 4);
   }
   auto *inputs = new QLabel(QStringLiteral("Inputs as read; RTS and DTR as set"), this);
@@ -46,8 +46,8 @@ LineLevelsWindow::LineLevelsWindow(QWidget *owner)
 void LineLevelsWindow::Visible(bool shown) {
   if (shown) {
     // First shown beside the main window, where it hides none of it.
-    if (!placed_ && parentWidget()) {
-      placed_ = true;
+    if (!mPlaced && parentWidget()) {
+      mPlaced = true;
       adjustSize();
       const QRect owner = parentWidget()->frameGeometry();
       QPoint at = owner.topRight() + QPoint(8, 0);
@@ -61,16 +61,16 @@ void LineLevelsWindow::Visible(bool shown) {
     show();
     raise();
   } else {
-    closingByLogic_ = true;
+    mClosingByLogic = true;
     close();
-    closingByLogic_ = false;
+    mClosingByLogic = false;
   }
 }
 
 void LineLevelsWindow::Levels(const ModemLines &levels, bool enabled) {
   const bool on[6] = {levels.cts, levels.dsr, levels.cd, levels.ri, levels.rts, levels.dtr};
   for (std::size_t i = 0; i < 6; ++i) {
-    QLabel *lamp = lamps_[i];
+    QLabel *lamp = mLamps[i];
     // A lit line takes the palette's highlight, a dark one its shadow tone,
     // so the lamps read in light and dark themes; closed, both are greyed.
     const bool lit = enabled && on[i];
@@ -86,39 +86,39 @@ void LineLevelsWindow::Levels(const ModemLines &levels, bool enabled) {
 
 void LineLevelsWindow::closeEvent(QCloseEvent *event) {
   event->accept();
-  if (!closingByLogic_ && onClosed_)
-    onClosed_();
+  if (!mClosingByLogic && mOnClosed)
+    mOnClosed();
 }
 
 SendProgressDialog::SendProgressDialog(QWidget *owner) : QDialog(owner) {
   setWindowTitle(QStringLiteral("Send File"));
   setModal(false);
   auto *box = new QVBoxLayout(this);
-  file_ = new QLabel(this);
-  file_->setTextFormat(Qt::PlainText);
-  bar_ = new QProgressBar(this);
-  bar_->setRange(0, 1000);
-  bar_->setTextVisible(false);
-  text_ = new QLabel(this);
-  text_->setTextFormat(Qt::PlainText);
-  text_->setMinimumWidth(380);
+  mFile = new QLabel(this);
+  mFile->setTextFormat(Qt::PlainText);
+  mBar = new QProgressBar(this);
+  mBar->setRange(0, 1000);
+  mBar->setTextVisible(false);
+  mText = new QLabel(this);
+  mText->setTextFormat(Qt::PlainText);
+  mText->setMinimumWidth(380);
   auto *buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::rejected, this, &SendProgressDialog::reject);
-  for (QWidget *w : {static_cast<QWidget *>(file_), static_cast<QWidget *>(bar_),
-                     static_cast<QWidget *>(text_), static_cast<QWidget *>(buttons)})
+  for (QWidget *w : {static_cast<QWidget *>(mFile), static_cast<QWidget *>(mBar),
+                     static_cast<QWidget *>(mText), static_cast<QWidget *>(buttons)})
     box->addWidget(w);
 }
 
 void SendProgressDialog::Show(const std::string &fileName) {
-  file_->setText(QStringLiteral("Sending ") + QString::fromLocal8Bit(fileName.c_str()));
-  bar_->setValue(0);
+  mFile->setText(QStringLiteral("Sending ") + QString::fromLocal8Bit(fileName.c_str()));
+  mBar->setValue(0);
   show();
 }
 
 void SendProgressDialog::Progress(int perMille, const std::string &text) {
-  bar_->setValue(perMille);
-  text_->setText(ToQt(text));
-  bar_->setAccessibleName(text_->text());
+  mBar->setValue(perMille);
+  mText->setText(ToQt(text));
+  mBar->setAccessibleName(mText->text());
 }
 
 void SendProgressDialog::Close() {
@@ -127,27 +127,27 @@ void SendProgressDialog::Close() {
 
 void SendProgressDialog::reject() {
   hide();
-  if (onCancel_)
-    onCancel_();
+  if (mOnCancel)
+    mOnCancel();
 }
 
 FindDialog::FindDialog(QPlainTextEdit *display, QWidget *owner)
-    : QDialog(owner), display_(display) {
+    : QDialog(owner), mDisplay(display) {
   setWindowTitle(QStringLiteral("Find"));
   setModal(false);
   auto *box = new QVBoxLayout(this);
   auto *row = new QHBoxLayout;
   auto *label = new QLabel(QStringLiteral("Find what:"), this);
-  what_ = new QLineEdit(this);
-  label->setBuddy(what_);
+  mWhat = new QLineEdit(this);
+  label->setBuddy(mWhat);
   row->addWidget(label);
-  row->addWidget(what_);
+  row->addWidget(mWhat);
   box->addLayout(row);
-  matchCase_ = new QCheckBox(QStringLiteral("Match case"), this);
-  box->addWidget(matchCase_);
-  result_ = new QLabel(this);
-  result_->setTextFormat(Qt::PlainText);
-  box->addWidget(result_);
+  mMatchCase = new QCheckBox(QStringLiteral("Match case"), this);
+  box->addWidget(mMatchCase);
+  mResult = new QLabel(this);
+  mResult->setTextFormat(Qt::PlainText);
+  box->addWidget(mResult);
   auto *buttons = new QDialogButtonBox(this);
   QPushButton *next = buttons->addButton(QStringLiteral("Find Next"), QDialogButtonBox::ActionRole);
   QPushButton *previous =
@@ -164,36 +164,36 @@ FindDialog::FindDialog(QPlainTextEdit *display, QWidget *owner)
 // are positions in the widget. A search that runs off one end goes on from
 // the other.
 void FindDialog::Find(bool forward) {
-  const std::string text = display_->toPlainText().toLatin1().toStdString();
-  const std::string needle = what_->text().toLatin1().toStdString();
-  QTextCursor cursor = display_->textCursor();
-  const bool matchCase = matchCase_->isChecked();
+  const std::string text = mDisplay->toPlainText().toLatin1().toStdString();
+  const std::string needle = mWhat->text().toLatin1().toStdString();
+  QTextCursor cursor = mDisplay->textCursor();
+  const bool matchCase = mMatchCase->isChecked();
   std::size_t from =
       static_cast<std::size_t>(forward ? cursor.selectionEnd() : cursor.selectionStart());
   std::size_t at = FindInText(text, needle, from, forward, matchCase);
   if (at == std::string::npos)
     at = FindInText(text, needle, forward ? 0 : text.size(), forward, matchCase);
   if (at == std::string::npos) {
-    result_->setText(needle.empty() ? QString() : QStringLiteral("Not found"));
+    mResult->setText(needle.empty() ? QString() : QStringLiteral("Not found"));
     return;
   }
-  result_->clear();
+  mResult->clear();
   cursor.setPosition(static_cast<int>(at));
   cursor.setPosition(static_cast<int>(at + needle.size()), QTextCursor::KeepAnchor);
-  display_->setTextCursor(cursor);
-  display_->ensureCursorVisible();
+  mDisplay->setTextCursor(cursor);
+  mDisplay->ensureCursorVisible();
 }
 
 bool QtQuestionBox::Ask(const std::string &text, const std::string &title) {
   QMessageBox box(QMessageBox::Question, ToQt(title), ToQt(text),
-                  QMessageBox::Yes | QMessageBox::No, parent_);
+                  QMessageBox::Yes | QMessageBox::No, mParent);
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
 
 bool QtOpenFileChooser::Choose(const std::string &title, std::string &path) {
-  QString chosen = QFileDialog::getOpenFileName(parent_, ToQt(title));
+  QString chosen = QFileDialog::getOpenFileName(mParent, ToQt(title));
   if (chosen.isEmpty())
     return false;
   path = chosen.toLocal8Bit().toStdString();

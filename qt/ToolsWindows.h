@@ -25,16 +25,16 @@ public:
   void Visible(bool shown) override;
   void Levels(const ModemLines &levels, bool enabled) override;
   // Told when the user closes the window from its title bar.
-  void OnClosed(std::function<void()> handler) { onClosed_ = std::move(handler); }
+  void OnClosed(std::function<void()> handler) { mOnClosed = std::move(handler); }
 
 protected:
   void closeEvent(QCloseEvent *event) override;
 
 private:
-  std::array<QLabel *, 6> lamps_{};
-  std::function<void()> onClosed_;
-  bool closingByLogic_ = false;
-  bool placed_ = false;
+  std::array<QLabel *, 6> mLamps{};
+  std::function<void()> mOnClosed;
+  bool mClosingByLogic = false;
+  bool mPlaced = false;
 };
 
 // Bytes sent, rate, time left and Cancel; it does not hold the main window.
@@ -44,16 +44,16 @@ public:
   void Show(const std::string &fileName) override;
   void Progress(int perMille, const std::string &text) override;
   void Close() override;
-  void OnCancel(std::function<void()> handler) { onCancel_ = std::move(handler); }
+  void OnCancel(std::function<void()> handler) { mOnCancel = std::move(handler); }
 
 protected:
   void reject() override;
 
 private:
-  QLabel *file_;
-  QProgressBar *bar_;
-  QLabel *text_;
-  std::function<void()> onCancel_;
+  QLabel *mFile;
+  QProgressBar *mBar;
+  QLabel *mText;
+  std::function<void()> mOnCancel;
 };
 
 // Finds text in the display; typing into the display still goes to the port.
@@ -63,28 +63,28 @@ public:
   void Find(bool forward);
 
 private:
-  QPlainTextEdit *display_;
-  QLineEdit *what_;
-  QCheckBox *matchCase_;
-  QLabel *result_;
+  QPlainTextEdit *mDisplay;
+  QLineEdit *mWhat;
+  QCheckBox *mMatchCase;
+  QLabel *mResult;
 };
 
 class QtQuestionBox : public IQuestionBox {
 public:
-  explicit QtQuestionBox(QWidget *parent) : parent_(parent) {}
+  explicit QtQuestionBox(QWidget *parent) : mParent(parent) {}
   bool Ask(const std::string &text, const std::string &title) override;
 
 private:
-  QWidget *parent_;
+  QWidget *mParent;
 };
 
 class QtOpenFileChooser : public IOpenFileChooser {
 public:
-  explicit QtOpenFileChooser(QWidget *parent) : parent_(parent) {}
+  explicit QtOpenFileChooser(QWidget *parent) : mParent(parent) {}
   bool Choose(const std::string &title, std::string &path) override;
 
 private:
-  QWidget *parent_;
+  QWidget *mParent;
 };
 
 } // namespace kestrel::qt

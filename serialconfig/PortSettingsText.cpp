@@ -4,6 +4,7 @@
 // word, in any case.
 #include "PortSettingsText.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace kestrel {
@@ -12,13 +13,13 @@ namespace {
 
 constexpr const char *kPortPrefix = "COM";
 
+} // namespace
+
 std::string Upper(std::string text) {
   for (char &ch : text)
     ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   return text;
 }
-
-} // namespace
 
 std::string SettingsToken(std::int16_t n, const std::string &text) {
   std::size_t p = 0;
@@ -84,6 +85,18 @@ std::string PortNameFromText(const std::string &portText) {
 std::string PortTextFromName(const std::string &name) {
   const std::size_t prefix = std::char_traits<char>::length(kPortPrefix);
   return name.size() > prefix ? name.substr(prefix) : std::string();
+}
+
+std::int16_t PortNumberFromName(const std::string &name) {
+  const std::size_t prefix = std::char_traits<char>::length(kPortPrefix);
+  if (name.size() <= prefix || Upper(name.substr(0, prefix)) != kPortPrefix)
+    return 0;
+  const std::string digits = PortTextFromName(name);
+  if (digits.size() > 5 ||
+      !std::all_of(digits.begin(), digits.end(), [](unsigned char ch) { return std::isdigit(ch); }))
+    return 0;
+  const long n = std::stol(digits);
+  return n > 0 && n <= 32767 ? static_cast<std::int16_t>(n) : 0;
 }
 
 } // namespace kestrel

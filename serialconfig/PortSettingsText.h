@@ -33,5 +33,16 @@ std::string PortNameFromNumber(std::int16_t port);
 std::string PortNameFromText(const std::string &portText);
 // The name less its first three characters ("COM12" gives "12").
 std::string PortTextFromName(const std::string &name);
+// The port number a name such as "COM12" or "com12" stands for: "COM" in any
+// case and 1 to 5 digits of a value from 1 to 32767; 0 for anything else.
+std::int16_t PortNumberFromName(const std::string &name);
+
+// How a user who may not open a serial device gets the right to: the end of
+// the advice both the open's refusal and the configuration dialog give.
+inline constexpr const char *kDialoutAdvice =
+    "the dialout group (sudo adduser $USER dialout) and log in again.";
+
+// The text with its ASCII letters in upper case.
+std::string Upper(std::string text);
 
 } // namespace kestrel

@@ -12,14 +12,10 @@ namespace {
 constexpr const char *kTitle = "QuillonD - Port Configuration";
 constexpr const char *kNoPort = "NONE";
 
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
 } // namespace
 
-frmConfigSerial::frmConfigSerial(frmConfigSerialControls controls) : c(std::move(controls)) {}
+frmConfigSerial::frmConfigSerial(frmConfigSerialControls controls)
+    : mControls(std::move(controls)) {}
 
 void frmConfigSerial::InitForm() {
   InitComboBoxes();
@@ -69,7 +65,7 @@ bool frmConfigSerial::PortInfoSave() {
     // The stand-in entry for "no port found" is no port to save.
     const bool none = i == ListPort && List(i).ListIndex() >= 0 && List(i).Text() == kNoPort;
     if (List(i).ListIndex() == -1 || none) {
-      c.messageBox.Show("Please select valid Port Data", kTitle, MessageIcon::Stop);
+      mControls.messageBox.Show("Please select valid Port Data", kTitle, MessageIcon::Stop);
       List(i).SetFocus();
       return false;
     }
@@ -84,9 +80,9 @@ bool frmConfigSerial::PortInfoSave() {
     return true;
   const std::string reason = clsSerialPortConfig->LastSaveError();
   if (!reason.empty())
-    c.messageBox.Show("The settings could not be saved to " +
-                          clsSerialPortConfig->SettingsFilePath() + ".",
-                      kTitle, MessageIcon::Exclamation, reason);
+    mControls.messageBox.Show("The settings could not be saved to " +
+                                  clsSerialPortConfig->SettingsFilePath() + ".",
+                              kTitle, MessageIcon::Exclamation, reason);
   return false;
 }
 
@@ -112,9 +108,9 @@ void frmConfigSerial::FindComboItem(IComboBox &objControl, const std::string &sT
 void frmConfigSerial::cmdOK_Click(std::int16_t Index) {
   if (Index == 0) {
     if (PortInfoSave())
-      c.form.Unload();
+      mControls.form.Unload();
   } else if (Index == 1) {
-    c.form.Unload();
+    mControls.form.Unload();
   }
 }
 
@@ -139,24 +135,19 @@ void frmConfigSerial::DeviceLineUpdate() {
     const auto &denied = clsSerialPortConfig->PortsDenied();
     line = "Found ";
     for (std::size_t i = 0; i < denied.size(); ++i) {
-      const std::string device = c.describePort ? c.describePort(denied[i]) : std::string();
+      const std::string device =
+          mControls.describePort ? mControls.describePort(denied[i]) : std::string();
       line += (i ? ", " : "") + PortNameFromNumber(denied[i]) +
               (device.empty() ? std::string() : " (" + device + ")");
     }
     line += denied.size() == 1 ? ", but you may not open it" : ", but you may not open them";
-    line += ": add yourself to the dialout group (sudo adduser $USER dialout) and log in again.";
+    line += std::string(": add yourself to ") + kDialoutAdvice;
   }
-  if (c.describePort && name.size() > 3 && name != kNoPort && name.compare(0, 3, "COM") == 0) {
-    const std::string digits = PortTextFromName(name);
-    if (!digits.empty() && digits.size() <= 5 &&
-        std::all_of(digits.begin(), digits.end(),
-                    [](unsigned char ch) { return std::isdigit(ch); })) {
-      const long n = std::stol(digits);
-      if (n > 0 && n <= 32767)
-        line = c.describePort(static_cast<std::int16_t>(n));
-    }
+  if (mControls.describePort) {
+    if (const std::int16_t port = PortNumberFromName(name))
+      line = mControls.describePort(port);
   }
-  c.lblDevice.Caption(line);
+  mControls.lblDevice.Caption(line);
 }
 
 } // namespace kestrel

@@ -67,9 +67,9 @@ public:
 
 private:
   void DeviceLineUpdate();
-  IComboBox &List(int index) { return *c.cmbPort[static_cast<std::size_t>(index)]; }
+  IComboBox &List(int index) { return *mControls.cmbPort[static_cast<std::size_t>(index)]; }
 
-  frmConfigSerialControls c;
+  frmConfigSerialControls mControls;
 };
 
 } // namespace kestrel

@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "PosixFile.h"
 #include "SystemRoutines.h"
 
 #include <cerrno>
@@ -100,18 +101,6 @@ bool UsableNames(std::string_view section, std::string_view key) {
          key.front() != ';' && key.front() != '#' && key.front() != '[';
 }
 
-std::string Folder(const std::string &path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string &path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 IniResult Failed(int err, const std::string &what) {
   return {false, what + ": " + SystemErrorText(err)};
 }
@@ -126,14 +115,14 @@ constexpr int kLockWaitMs = 3000;
 class SaveLock {
 public:
   explicit SaveLock(const std::string &target)
-      : fd_(::open((Folder(target) + "/." + BaseName(target) + ".lock").c_str(),
+      : mFd(::open((FolderOf(target) + "/." + SplitPath(target).name + ".lock").c_str(),
                    O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644)) {
-    if (fd_ < 0) {
-      error_ = errno;
+    if (mFd < 0) {
+      mError = errno;
       return;
     }
     for (int waited = 0;; waited += 10) {
-      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+      if (::flock(mFd, LOCK_EX | LOCK_NB) == 0)
         return;
       if (errno != EWOULDBLOCK && errno != EINTR)
         break;
@@ -143,31 +132,31 @@ public:
       }
       ::usleep(10000);
     }
-    error_ = errno;
-    ::close(fd_);
-    fd_ = -1;
+    mError = errno;
+    ::close(mFd);
+    mFd = -1;
   }
   ~SaveLock() {
-    if (fd_ >= 0)
-      ::close(fd_);
+    if (mFd >= 0)
+      ::close(mFd);
   }
   SaveLock(const SaveLock &) = delete;
   SaveLock &operator=(const SaveLock &) = delete;
-  int Error() const { return fd_ >= 0 ? 0 : error_; }
+  int Error() const { return mFd >= 0 ? 0 : mError; }
 
 private:
-  int fd_;
-  int error_ = 0;
+  int mFd;
+  int mError = 0;
 };
 
 std::string TempPrefix(const std::string &target) {
-  return "." + BaseName(target) + ".tmp-";
+  return "." + SplitPath(target).name + ".tmp-";
 }
 
 // Every save holds the lock while its temporary file exists, so one found
 // while holding it was left by a save that was killed: it is removed.
 void RemoveStaleTemporaries(const std::string &target, const std::string &prefix) {
-  DIR *dir = ::opendir(Folder(target).c_str());
+  DIR *dir = ::opendir(FolderOf(target).c_str());
   if (!dir)
     return;
   while (dirent *e = ::readdir(dir))
@@ -224,31 +213,21 @@ std::string WithEntry(const std::string &text, std::string_view section, std::st
 IniResult Replace(const std::string &path, const std::string &target, const std::string &out,
                   const struct stat *old) {
   std::string temp =
-      Folder(target) + "/" + TempPrefix(target) + std::to_string(::getpid()) + "-XXXXXX";
+      FolderOf(target) + "/" + TempPrefix(target) + std::to_string(::getpid()) + "-XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0)
-    return Failed(errno, "cannot write in " + Folder(target));
+    return Failed(errno, "cannot write in " + FolderOf(target));
   auto abandon = [&](int err, const std::string &what) {
     ::close(fd);
     ::unlink(temp.c_str());
     return Failed(err, what);
   };
-  const char *p = out.data();
-  std::size_t left = out.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return abandon(n < 0 ? errno : EIO, "cannot write " + path);
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  if (int err = WriteAll(fd, out))
+    return abandon(err, "cannot write " + path);
   if (old) {
     // Only root may hand the new file to the old one's owner; for anyone else
     // this fails and the file becomes their own, as when they create it.
-    if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
-    }
+    (void)!::fchown(fd, old->st_uid, old->st_gid);
   }
   // mkstemp makes the file 0600; a new settings file gets the usual 0644.
   if (::fchmod(fd, old ? (old->st_mode & 07777) : 0644) != 0 || ::fsync(fd) != 0)
@@ -264,7 +243,7 @@ IniResult Replace(const std::string &path, const std::string &target, const std:
     return Failed(err, "cannot replace " + path);
   }
   // The rename itself reaches the disk only with the folder flushed.
-  int dir = ::open(Folder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     (void)::fsync(dir);
     ::close(dir);
@@ -282,25 +261,12 @@ bool IniLoadFile(const std::string &path, std::string &content, std::string *err
       *error = why;
     return false;
   };
-  // Looked at before opening: opening a serial device would already move its
-  // modem lines.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0)
-    return fail(SystemErrorText(errno));
-  if (!S_ISREG(st.st_mode))
-    return fail(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0)
-    return fail(SystemErrorText(errno));
-  if (::fstat(fd, &st) != 0) {
-    int err = errno;
-    ::close(fd);
-    return fail(SystemErrorText(err));
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return fail(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
-  }
+  const OpenedFile file = OpenRegularFile(path, O_RDONLY);
+  if (file.error)
+    return fail(SystemErrorText(file.error));
+  if (file.type != FileType::Regular)
+    return fail(file.type == FileType::Folder ? "it is a folder" : "it is not a regular file");
+  const int fd = file.fd;
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);

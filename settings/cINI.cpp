@@ -1,6 +1,7 @@
 #include "cINI.h"
 
 #include "IniFile.h"
+#include "PosixFile.h"
 #include "SystemRoutines.h"
 
 #include <cerrno>
@@ -184,13 +185,11 @@ void cINI::FileCreate(const std::string &path) {
 }
 
 std::string cINI::PathPart(const std::string &path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+  return SplitPath(path).folder;
 }
 
 std::string cINI::FileNamePart(const std::string &path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return SplitPath(path).name;
 }
 
 std::string cINI::NullTrim(const std::string &text) {

@@ -1,5 +1,4 @@
-// What received bytes do to the display and the log line: the rules, then the
-// fast formatter against the plain model on random streams and settings.
+// What received bytes do to the display and the log line.
 #include "SystemRoutines.h"
 #include "TerminalFixture.h"
 namespace kestrel::test {

@@ -11,11 +11,27 @@
 #include <unistd.h>
 namespace kestrel::test {
 const std::string kStarted = "2026/12/05 03:46:54\t*** Logging Started ***\r\n";
+// The log box's tick and caption, whether logging is on, and the file chosen.
+struct LogView {
+  bool ticked = false;
+  std::string caption;
+  bool logging = false;
+  std::string file;
+  bool operator==(const LogView &) const = default;
+};
+std::ostream &operator<<(std::ostream &out, const LogView &v) {
+  return out << "{" << (v.ticked ? "ticked" : "clear") << ", caption \"" << v.caption << "\", "
+             << (v.logging ? "logging" : "not logging") << ", file \"" << v.file << "\"}";
+}
 class LogTest : public TerminalTest {
 protected:
-  std::string State() const { // the box's tick and caption, logging on, the file
-    return std::to_string(t->chkLogEnabled.Value()) + t->chkLogEnabled.Caption() + "|" +
-           std::to_string(t->frm.LogEnabled()) + "|" + t->frm.LogFilePath();
+  LogView Log() const {
+    return {t->chkLogEnabled.Value(), t->chkLogEnabled.Caption(), t->frm.LogEnabled(),
+            t->frm.LogFilePath()};
+  }
+  std::vector<Box> LogFailure(const std::string &path, const std::string &detail) const {
+    return {{"Unable to write to the log file " + path + ". Logging has been switched off.",
+             "kestrel-terminal - Log File", MessageIcon::Exclamation, detail}};
   }
 };
 // A cancel changes nothing; with no file chosen clearing the box asks too. Each
@@ -27,25 +43,36 @@ TEST_F(LogTest, ChoosingTheFileAndSwitchingLogging) {
   const std::string a = dir.File("a.txt"), b = dir.File("b.txt"), at58 = "2026/12/05 03:46:58\t";
   const FakeFileChooser &c = t->cdlgTop;
   ClickLog(true); // the chooser, given no answer, is cancelled
-  EXPECT_EQ(c.defaultExt + "|" + c.title + "|" + c.filter + "|" + c.initDir,
-            "txt|Log Files|Log Files (*.txt)|*.txt|All File (*.*)|*.*|" + dir.Path());
-  EXPECT_EQ(State(), "1Log To: |0|");
+  EXPECT_EQ(c.defaultExt, "txt");
+  EXPECT_EQ(c.title, "Log Files");
+  EXPECT_EQ(c.filter, "Log Files (*.txt)|*.txt|All File (*.*)|*.*");
+  EXPECT_EQ(c.initDir, dir.Path());
+  EXPECT_EQ(Log(), (LogView{true, "Log To: ", false, ""}));
   ClickLog(false);
   t->frm.UpdateLogCheckCaption();
-  EXPECT_EQ(State() + std::to_string(c.shows), "0Log Disabled: |0|2");
-  t->cdlgTop.WillChoose(a), t->frm.mnuFileLogFile_Click(), t->frm.UpdateLogCheckCaption();
-  EXPECT_EQ(State(), "0Log Enabled: " + a + "|1|" + a);
+  EXPECT_EQ(Log(), (LogView{false, "Log Disabled: ", false, ""}));
+  EXPECT_EQ(c.shows, 2);
+  t->cdlgTop.WillChoose(a);
+  t->frm.mnuFileLogFile_Click();
+  t->frm.UpdateLogCheckCaption();
+  EXPECT_EQ(Log(), (LogView{false, "Log Enabled: " + a, true, a}));
   Receive("XY\x01");
-  t->clock.now.second = 58, Receive("Z\nab\x01");
+  t->clock.now.second = 58;
+  Receive("Z\nab\x01");
   ClickLog(false);
-  EXPECT_EQ(State(), "0Log Disabled: " + a + "|0|" + a);
+  EXPECT_EQ(Log(), (LogView{false, "Log Disabled: " + a, false, a}));
   Receive("unlogged\ncd\x02");
-  ClickLog(true), Receive("ef\n");
-  t->cdlgTop.WillChoose(b), t->frm.mnuFileLogFile_Click();
+  ClickLog(true);
+  Receive("ef\n");
+  t->cdlgTop.WillChoose(b);
+  t->frm.mnuFileLogFile_Click();
   Receive("one\n");
-  t->cdlgTop.WillCancel(), t->frm.mnuFileLogFile_Click();
-  EXPECT_EQ(State() + std::to_string(c.shows), "1Log Enabled: " + a + "|1|" + b + "5");
-  t->frm.LogFileWrite("", "nothing", true), t->frm.LogFileWrite(b, "plain", false);
+  t->cdlgTop.WillCancel();
+  t->frm.mnuFileLogFile_Click();
+  EXPECT_EQ(Log(), (LogView{true, "Log Enabled: " + a, true, b}));
+  EXPECT_EQ(c.shows, 5);
+  t->frm.LogFileWrite("", "nothing", true);
+  t->frm.LogFileWrite(b, "plain", false);
   EXPECT_EQ(ReadFile(a), kStarted + at58 + "XY <0x1>Z\r\n" + at58 + "*** Logging Started ***\r\n" +
                              at58 + "ab <0x1> <0x2>ef\r\n");
   EXPECT_EQ(ReadFile(b), at58 + "one\r\n\t\tplain\r\n");
@@ -55,11 +82,18 @@ TEST_F(LogTest, ChoosingTheFileAndSwitchingLogging) {
 // off before the message shows, so nothing while it is open reports again.
 TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
   ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
-  for (const auto &[path, detail] :
-       {std::pair{dir.File("gone/log.txt"), "No such file or directory"},
-        {dir.File("fifo"), "it is a FIFO or device, not a file"},
-        {"/dev/full", "it is a FIFO or device, not a file"},
-        {"/", "Is a directory"}}) {
+  const struct {
+    const char *name;
+    std::string path;
+    const char *detail;
+  } rows[] = {
+      {"folder removed while logging", dir.File("gone/log.txt"), "No such file or directory"},
+      {"a FIFO", dir.File("fifo"), "it is a FIFO or device, not a file"},
+      {"a device", "/dev/full", "it is a FIFO or device, not a file"},
+      {"a folder", "/", "Is a directory"},
+  };
+  for (const auto &[name, path, detail] : rows) {
+    SCOPED_TRACE(name);
     t = std::make_unique<Terminal>();
     t->messageBox.onShow = [&, path = path] {
       t->frm.LogFileWrite(path, "again", true);
@@ -75,10 +109,8 @@ TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
     EXPECT_EQ(t->messageBox.shown.empty(), gone);
     std::filesystem::remove_all(dir.File("gone"));
     Receive("one\ntwo\nthree\n" + std::string(700, 'x'));
-    EXPECT_EQ(Boxes(), "Unable to write to the log file " + path +
-                           ". Logging has been switched off.|kestrel-terminal - Log File|0|" +
-                           detail + "\n");
-    EXPECT_EQ(State(), "0Log Disabled: " + path + "|0|" + path);
+    EXPECT_EQ(Boxes(), LogFailure(path, detail));
+    EXPECT_EQ(Log(), (LogView{false, "Log Disabled: " + path, false, path}));
     EXPECT_EQ(Shown(), std::string(gone ? "one\r\nduring\r\n" : "during\r\none\r\n") +
                            "two\r\nthree\r\n" + std::string(700, 'x'));
     EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
@@ -89,13 +121,18 @@ TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
 TEST_F(LogTest, ALineThatDoesNotFitIsCutOffAndTheFileStaysWhole) {
   Load();
   const std::string path = LogTo("full.txt"), before = ReadFile(path);
+  // The child's exit code: 0 when logging went off and the box named the
+  // error, 1 when logging stayed on, 2 when the box was wrong or missing.
   EXPECT_EQ(InChild([&] {
               ::signal(SIGXFSZ, SIG_IGN);
               const rlimit limit{before.size() + 30, before.size() + 30};
               ::setrlimit(RLIMIT_FSIZE, &limit);
               Receive(std::string(100, 'y') + "\n");
-              return int(State() + t->messageBox.shown.at(0).detail !=
-                         "0Log Disabled: " + path + "|0|" + path + SystemErrorText(EFBIG));
+              if (!(Log() == LogView{false, "Log Disabled: " + path, false, path}))
+                return 1;
+              if (!(Boxes() == LogFailure(path, SystemErrorText(EFBIG))))
+                return 2;
+              return 0;
             }),
             0);
   EXPECT_EQ(ReadFile(path), before);

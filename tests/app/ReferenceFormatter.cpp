@@ -3,7 +3,7 @@
 #include <cstdio>
 namespace kestrel::test {
 std::string ReferenceFormatter::TimeText() const {
-  LocalTime t = clock_.Now();
+  LocalTime t = mClock.Now();
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day,
                 t.hour, t.minute, t.second);

@@ -8,7 +8,7 @@
 namespace kestrel::test {
 class ReferenceFormatter {
 public:
-  explicit ReferenceFormatter(const IClock &clock) : clock_(clock) {}
+  explicit ReferenceFormatter(const IClock &clock) : mClock(clock) {}
   // The user's settings, read at every use as the window reads its controls.
   bool addTime = false, ignorePinStatus = true, autoClear = false;
   std::string size = "0", display, logLine, logFilePath;
@@ -21,7 +21,7 @@ public:
   }
   void SetText(const std::string &text); // and the change event
   void Start(const std::string &exeName) {
-    SetText(exeName + " Started " + clock_.DefaultDateTimeText(clock_.Now()) + "\r\n");
+    SetText(exeName + " Started " + mClock.DefaultDateTimeText(mClock.Now()) + "\r\n");
   }
   // Ticking the log box with a file chosen: logging on, the start line written.
   void StartLogging(const std::string &path) {
@@ -34,6 +34,6 @@ private:
   void RichTextAppend(const std::string &text);
   void LogFileWrite(const std::string &sText);
   std::string TimeText() const;
-  const IClock &clock_;
+  const IClock &mClock;
 };
 } // namespace kestrel::test

@@ -9,6 +9,8 @@
 #include "frmTop.h"
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
+#include <vector>
 namespace kestrel::test {
 // The window's controls around the given communications control, which is
 // built from the constructor's arguments (a fake, or the real serial layer).
@@ -41,22 +43,52 @@ using Terminal = TerminalOn<FakeCommControl>;
 inline std::string Ini(const std::string &port, const std::string &settings = "9600,N,8,1") {
   return "[SerialPort]\r\nPort=" + port + "\r\nSettings=" + settings + "\r\n";
 }
+// What the status bar, the port button and the port show.
+struct PortView {
+  std::string panel1;
+  std::string panel2;
+  bool panel2Enabled = false;
+  std::string button;
+  bool portOpen = false;
+  bool operator==(const PortView &) const = default;
+};
+inline std::ostream &operator<<(std::ostream &out, const PortView &v) {
+  return out << "{panel 1 \"" << v.panel1 << "\", panel 2 \"" << v.panel2 << "\""
+             << (v.panel2Enabled ? "" : " greyed") << ", button \"" << v.button << "\", port "
+             << (v.portOpen ? "open" : "closed") << "}";
+}
+using Box = FakeMessageBox::Shown;
+inline std::ostream &operator<<(std::ostream &out, const Box &b) {
+  return out << "{\"" << b.text << "\", title \"" << b.title << "\", icon "
+             << static_cast<int>(b.icon) << ", detail \"" << b.detail << "\"}";
+}
 class TerminalTest : public testing::Test {
 protected:
   TerminalTest() {
-    ApplicationFolder(dir.Path()), t = std::make_unique<Terminal>(), t->appInfo.folder = dir.Path();
+    ApplicationFolder(dir.Path());
+    t = std::make_unique<Terminal>();
+    t->appInfo.folder = dir.Path();
   }
-  ~TerminalTest() override { t.reset(), ApplicationFolder(""); }
+  ~TerminalTest() override {
+    t.reset();
+    ApplicationFolder("");
+  }
   // Form_Load, with Serial.ini written first when port is not empty.
   void Load(const std::string &port = {}, const std::string &settings = {}) {
     if (!port.empty())
       WriteFile(dir.File("Serial.ini"), Ini(port, settings));
-    t->frm.Form_Load(), startLine = Display();
+    t->frm.Form_Load();
+    startLine = Display();
   }
   // Ticks or clears the log box as the user does; the chooser is asked when no file is set.
-  void ClickLog(bool ticked) { t->chkLogEnabled.Value(ticked), t->frm.chkLogEnabled_Click(); }
-  std::string LogTo(const std::string &name) { // chooses that file in dir, ticks the box
-    t->cdlgTop.WillChoose(dir.File(name)), ClickLog(true);
+  void ClickLog(bool ticked) {
+    t->chkLogEnabled.Value(ticked);
+    t->frm.chkLogEnabled_Click();
+  }
+  // Chooses that file in dir and ticks the box.
+  std::string LogTo(const std::string &name) {
+    t->cdlgTop.WillChoose(dir.File(name));
+    ClickLog(true);
     return dir.File(name);
   }
   void Receive(const std::string &bytes) { t->MSComm1.Receive(bytes); }
@@ -64,20 +96,11 @@ protected:
   std::string Shown() const { // the display without the start line
     return Display().rfind(startLine, 0) == 0 ? Display().substr(startLine.size()) : Display();
   }
-  // "panel 1|panel 2|panel 2 enabled|port button|port open", flags as 0 or 1.
-  std::string Panels() const {
-    return t->sbTop.PanelText(1) + "|" + t->sbTop.PanelText(2) + "|" +
-           std::to_string(t->sbTop.PanelEnabled(2)) + "|" + t->cmdOpenPort.Caption() + "|" +
-           std::to_string(t->MSComm1.PortOpen());
+  PortView Port() const {
+    return {t->sbTop.PanelText(1), t->sbTop.PanelText(2), t->sbTop.PanelEnabled(2),
+            t->cmdOpenPort.Caption(), t->MSComm1.PortOpen()};
   }
-  // The messages shown, "text|title|icon number|detail" and a line feed each.
-  std::string Boxes() const {
-    std::string text;
-    for (const auto &box : t->messageBox.shown)
-      text += box.text + "|" + box.title + "|" + std::to_string(int(box.icon)) + "|" + box.detail +
-              "\n";
-    return text;
-  }
+  const std::vector<Box> &Boxes() const { return t->messageBox.shown; }
   TempDir dir;
   std::unique_ptr<Terminal> t;
   std::string startLine;

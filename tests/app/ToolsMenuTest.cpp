@@ -40,10 +40,10 @@ TEST(ToolsText, SendProgressSaysAmountRateAndTimeLeft) {
 struct Tools {
   template <class Window>
   explicit Tools(Window &t)
-      : menu(ToolsMenuControls{t.frm, t.rtfData, t.MSComm1, t.sbTop, t.cmdOpenPort,
-                               mnuToolsReconnect, mnuToolsLineLevels, tmrReconnect, tmrBreak,
-                               tmrSendFile, tmrLineLevels, chooser, progress, levels, question,
-                               t.messageBox, t.appInfo, [this] { return now; }}) {}
+      : menu(ToolsMenuControls{t.frm, t.rtfData, t.MSComm1, mnuToolsReconnect, mnuToolsLineLevels,
+                               tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels, chooser,
+                               progress, levels, question, t.messageBox, t.appInfo,
+                               [this] { return now; }}) {}
   void Advance(int ms) {
     for (; ms > 0; --ms, ++now)
       for (FakeTimer *timer : {&tmrReconnect, &tmrBreak, &tmrSendFile, &tmrLineLevels})
@@ -140,43 +140,79 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
   m.mnuToolsPaste_Click(big);
   EXPECT_EQ(c.sent.size(), big.size());
 }
-TEST_F(ToolsTest, SendFileIsPacedArrivesWholeIsCancelledOrSaysWhyNot) {
-  const Text title = "|kestrel-terminal - Send File|0|", unable = "Unable to read the file ";
-  Open(), SendFile(Text(1 << 20, 'p'));
+const Text kSendTitle = "kestrel-terminal - Send File";
+TEST_F(ToolsTest, SendFileIsPacedAndArrivesWhole) {
+  Open();
+  SendFile(Text(1 << 20, 'p'));
   EXPECT_EQ(x.progress.fileName, "image.bin");
-  for (int tick = 0; tick < 1000 && x.progress.shown; ++tick, x.Advance(ToolsMenu::kSendTickMs)) {
+  for (int tick = 0; tick < 1000 && x.progress.shown; ++tick) {
     EXPECT_LE(c.pending, FileSender::kHighWater + FileSender::kChunk);
     c.Drain(30000);
+    x.Advance(ToolsMenu::kSendTickMs);
   }
-  EXPECT_FALSE(x.progress.shown || x.tmrSendFile.Interval() || !t->messageBox.shown.empty());
-  EXPECT_TRUE(c.sent == Text(1 << 20, 'p') && m.Sender().Status() == FileSender::State::Done);
-  c.sent.clear(), SendFile(Text(2 << 20, 'z'));
+  EXPECT_FALSE(x.progress.shown);
+  EXPECT_EQ(x.tmrSendFile.Interval(), 0);
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(c.sent, Text(1 << 20, 'p'));
+  EXPECT_EQ(m.Sender().Status(), FileSender::State::Done);
+}
+// Cancel throws away what is queued: nothing more reaches the line.
+TEST_F(ToolsTest, SendFileCancelledStopsAtOnce) {
+  Open();
+  SendFile(Text(2 << 20, 'z'));
   c.Drain(100000);
   x.Advance(200);
-  EXPECT_TRUE(x.progress.text.find(" of 2.0 MB sent") != Text::npos && x.progress.permille > 0);
+  EXPECT_NE(x.progress.text.find(" of 2.0 MB sent"), Text::npos) << x.progress.text;
+  EXPECT_GT(x.progress.permille, 0);
   m.cmdSendCancel_Click();
-  EXPECT_FALSE(x.progress.shown || c.OutBufferCount() || c.discarded == 0);
+  EXPECT_FALSE(x.progress.shown);
+  EXPECT_EQ(c.OutBufferCount(), 0);
+  EXPECT_GT(c.discarded, 0u);
   x.Advance(100);
-  EXPECT_TRUE(c.sent == Text(100000, 'z'));
-  m.cmdOpenPort_Click();
-  for (const auto &[open, path, text] : std::vector<std::tuple<bool, Text, Text>>{
-           {false, dir.File("x"), "Open the port before sending a file." + title},
-           {true, dir.File("none"),
-            unable + dir.File("none") + "." + title + "No such file or directory"},
-           {true, dir.Path(), unable + dir.Path() + "." + title + "Invalid argument"},
-           {true, "", ""}}) {
-    if (open != c.PortOpen())
+  EXPECT_EQ(c.sent, Text(100000, 'z'));
+}
+TEST_F(ToolsTest, SendFileSaysWhyNot) {
+  const Text unable = "Unable to read the file ";
+  const struct {
+    const char *name;
+    bool open;
+    Text path;
+    std::vector<Box> boxes;
+  } rows[] = {
+      {"port closed",
+       false,
+       dir.File("x"),
+       {{"Open the port before sending a file.", kSendTitle, MessageIcon::Exclamation, ""}}},
+      {"no such file",
+       true,
+       dir.File("none"),
+       {{unable + dir.File("none") + ".", kSendTitle, MessageIcon::Exclamation,
+         "No such file or directory"}}},
+      {"a folder",
+       true,
+       dir.Path(),
+       {{unable + dir.Path() + ".", kSendTitle, MessageIcon::Exclamation, "Invalid argument"}}},
+      {"chooser cancelled", true, "", {}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.open != c.PortOpen())
       m.cmdOpenPort_Click();
     t->messageBox.shown.clear();
-    x.chooser.path = path;
+    x.chooser.path = row.path;
     m.mnuToolsSendFile_Click();
-    EXPECT_EQ(Boxes(), text.empty() ? "" : text + "\n");
+    EXPECT_EQ(Boxes(), row.boxes);
     EXPECT_FALSE(x.progress.shown);
   }
+}
+TEST_F(ToolsTest, SendFileSaysSoWhenThePortCloses) {
+  Open();
   SendFile(Text(2 << 20, 'z'));
-  DeviceGoes(), x.Advance(ToolsMenu::kSendTickMs);
+  DeviceGoes();
+  x.Advance(ToolsMenu::kSendTickMs);
   EXPECT_FALSE(x.progress.shown);
-  EXPECT_EQ(Boxes(), "The port closed before all of image.bin was sent." + title + "\n");
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"The port closed before all of image.bin was sent.",
+                                        kSendTitle, MessageIcon::Exclamation, ""}}));
 }
 // What each lamp reads is pinned by the Qt window's test; here, the timers.
 TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChange) {

@@ -5,6 +5,7 @@
 #include "MainWindow.h"
 #include "QtAboutWindow.h"
 #include "QtConfigSerialWindow.h"
+#include "QtRuntime.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
 #include "clsSerialPortConfigINI.h"

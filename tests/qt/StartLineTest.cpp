@@ -1,7 +1,7 @@
 // The start line's date and time in every locale Qt knows: the short date, a blank and the long
 // time, with the zone's name gone and nothing left of what set it off.
 #include "FakeControls.h"
-#include "QtControls.h"
+#include "QtRuntime.h"
 #include <QLocale>
 #include <QRegularExpression>
 #include <gtest/gtest.h>

@@ -5,29 +5,41 @@
 #include <cstdio>
 #include <deque>
 #include <map>
-#include <type_traits>
 #include <vector>
 namespace kestrel::test {
-template <class T> using Arg = std::conditional_t<std::is_scalar_v<T>, T, const T &>;
-// clang-format off
-// A property of the interface kept in a plain field of that name.
-#define KT_FAKE_PROPERTY(T, Name, field) T Name() const override { return field; } \
-  void Name(Arg<T> to) override { field = to; } T field
-// A control whose one property is given at construction, and any further members.
-#define KT_FAKE_CONTROL(Fake, Base, T, Name, field, ...) struct Fake : Base { \
-  explicit Fake(T initial = {}) : field(std::move(initial)) {} \
-  KT_FAKE_PROPERTY(T, Name, field); __VA_ARGS__ }
-// A property whose setter fails with the error its check gives, or else stores the value.
-#define KT_COMM_PROPERTY(T, Name, field, check) T Name() const override { return field; } \
-  int Name(Arg<T> value) override { \
-    const int error = check; return error ? error : Set(field, value); }
-// clang-format on
-KT_FAKE_CONTROL(FakeButton, IButton, std::string, Caption, caption);
-KT_FAKE_CONTROL(FakeLabel, ILabel, std::string, Caption, caption);
-KT_FAKE_CONTROL(FakeTextBox, ITextBox, std::string, Text, text);
-KT_FAKE_CONTROL(FakeMenuItem, IMenuItem, bool, Checked, checked);
-KT_FAKE_CONTROL(FakeCheckBox, ICheckBox, std::string, Caption, caption,
-                KT_FAKE_PROPERTY(bool, Value, value) = false;);
+struct FakeButton : IButton {
+  explicit FakeButton(std::string initial = {}) : caption(std::move(initial)) {}
+  std::string Caption() const override { return caption; }
+  void Caption(const std::string &text) override { caption = text; }
+  std::string caption;
+};
+struct FakeLabel : ILabel {
+  explicit FakeLabel(std::string initial = {}) : caption(std::move(initial)) {}
+  std::string Caption() const override { return caption; }
+  void Caption(const std::string &text) override { caption = text; }
+  std::string caption;
+};
+struct FakeTextBox : ITextBox {
+  explicit FakeTextBox(std::string initial = {}) : text(std::move(initial)) {}
+  std::string Text() const override { return text; }
+  void Text(const std::string &to) override { text = to; }
+  std::string text;
+};
+struct FakeMenuItem : IMenuItem {
+  explicit FakeMenuItem(bool initial = false) : checked(initial) {}
+  bool Checked() const override { return checked; }
+  void Checked(bool to) override { checked = to; }
+  bool checked;
+};
+struct FakeCheckBox : ICheckBox {
+  explicit FakeCheckBox(std::string initial = {}) : caption(std::move(initial)) {}
+  std::string Caption() const override { return caption; }
+  void Caption(const std::string &text) override { caption = text; }
+  bool Value() const override { return value; }
+  void Value(bool ticked) override { value = ticked; }
+  std::string caption;
+  bool value = false;
+};
 struct FakeForm : IForm {
   void Unload() override { ++unloads; }
   int unloads = 0;
@@ -43,7 +55,10 @@ struct FakeStatusBar : IStatusBar {
   int refreshes = 0;
 };
 struct FakeComboBox : IComboBox {
-  void Clear() override { items.clear(), index = -1; }
+  void Clear() override {
+    items.clear();
+    index = -1;
+  }
   void AddItem(const std::string &text) override { items.push_back(text); }
   int ListCount() const override { return static_cast<int>(items.size()); }
   std::string List(int i) const override { return i >= 0 && i < ListCount() ? items[i] : ""; }
@@ -51,56 +66,88 @@ struct FakeComboBox : IComboBox {
   void ListIndex(int i) override { index = i >= 0 && i < ListCount() ? i : -1; }
   std::string Text() const override { return List(index); }
   void SetFocus() override { ++focused; }
+  // Selects the item as the user does; false when there is none of that text.
   bool Choose(const std::string &text) {
-    const auto at = std::find(items.begin(), items.end(), text) - items.begin();
-    return at < ListCount() && (index = static_cast<int>(at), true);
+    const auto at = std::find(items.begin(), items.end(), text);
+    if (at == items.end())
+      return false;
+    index = static_cast<int>(at - items.begin());
+    return true;
   }
   std::vector<std::string> items;
-  int index = -1, focused = 0;
+  int index = -1;
+  int focused = 0;
 };
 // A timer driven by the test: Advance moves its own clock on.
 struct FakeTimer : ITimer {
   int Interval() const override { return interval; }
-  void Interval(int milliseconds) override { interval = milliseconds, elapsed = 0; }
+  void Interval(int milliseconds) override {
+    interval = milliseconds;
+    elapsed = 0;
+  }
   void OnTimer(std::function<void()> handler) override { onTimer = std::move(handler); }
   void Advance(int milliseconds) {
-    for (int step; milliseconds > 0 && interval > 0; milliseconds -= step) {
-      step = std::min(milliseconds, interval - elapsed);
-      if ((elapsed += step) >= interval && (elapsed = 0, ++fired, onTimer))
+    while (milliseconds > 0 && interval > 0) {
+      const int step = std::min(milliseconds, interval - elapsed);
+      milliseconds -= step;
+      elapsed += step;
+      if (elapsed < interval)
+        continue;
+      elapsed = 0;
+      ++fired;
+      if (onTimer)
         onTimer();
     }
   }
-  int interval = 0, elapsed = 0, fired = 0;
+  int interval = 0;
+  int elapsed = 0;
+  int fired = 0;
   std::function<void()> onTimer;
 };
 struct FakeMessageBox : IMessageBox {
   struct Shown {
-    std::string text, title;
+    std::string text;
+    std::string title;
     MessageIcon icon;
     std::string detail;
+    bool operator==(const Shown &) const = default;
   };
   void Show(const std::string &text, const std::string &title, MessageIcon icon,
             const std::string &detail) override {
-    shown.push_back({text, title, icon, detail}), onShow ? onShow() : void();
+    shown.push_back({text, title, icon, detail});
+    if (onShow)
+      onShow();
   }
   std::vector<Shown> shown;
   std::function<void()> onShow; // runs while the box is "open"
 };
 // A file chooser that answers from a script: WillChoose or WillCancel queue what Show answers.
 struct FakeFileChooser : IFileChooser {
-  KT_FAKE_PROPERTY(std::string, DefaultExt, defaultExt);
-  KT_FAKE_PROPERTY(std::string, DialogTitle, title);
-  KT_FAKE_PROPERTY(std::string, Filter, filter);
-  KT_FAKE_PROPERTY(std::string, InitDir, initDir);
-  KT_FAKE_PROPERTY(std::string, FileName, fileName);
+  std::string DefaultExt() const override { return defaultExt; }
+  void DefaultExt(const std::string &to) override { defaultExt = to; }
+  std::string DialogTitle() const override { return title; }
+  void DialogTitle(const std::string &to) override { title = to; }
+  std::string Filter() const override { return filter; }
+  void Filter(const std::string &to) override { filter = to; }
+  std::string InitDir() const override { return initDir; }
+  void InitDir(const std::string &to) override { initDir = to; }
+  std::string FileName() const override { return fileName; }
+  void FileName(const std::string &to) override { fileName = to; }
   ChooserResult Show() override {
-    if (++shows, answers.empty())
+    ++shows;
+    if (answers.empty())
       return ChooserResult::Cancelled;
     const auto [result, path] = answers.front();
     answers.pop_front();
-    fileName = result == ChooserResult::Chosen ? path : fileName;
+    if (result == ChooserResult::Chosen)
+      fileName = path;
     return result;
   }
+  std::string defaultExt;
+  std::string title;
+  std::string filter;
+  std::string initDir;
+  std::string fileName;
   void WillChoose(const std::string &path) { answers.push_back({ChooserResult::Chosen, path}); }
   void WillCancel() { answers.push_back({ChooserResult::Cancelled, {}}); }
   int shows = 0;
@@ -130,10 +177,14 @@ struct FakeAppInfo : IAppInfo {
   int VersionMajor() const override { return 1; }
   int VersionMinor() const override { return 3; }
   int VersionRevision() const override { return 0; }
-  std::string folder = "/tmp", name = "kestrel-terminal";
+  std::string folder = "/tmp";
+  std::string name = "kestrel-terminal";
 };
 struct FakeShell : IShell {
-  bool Open(const std::string &target) override { return opened.push_back(target), result; }
+  bool Open(const std::string &target) override {
+    opened.push_back(target);
+    return result;
+  }
   std::vector<std::string> opened;
   bool result = true;
 };

@@ -9,8 +9,8 @@
 #include <unistd.h>
 namespace kestrel::test {
 class Pty {
-  int master_ = -1;
-  std::string slave_;
+  int mMaster = -1;
+  std::string mSlave;
 
 public:
   Pty() {
@@ -24,19 +24,19 @@ public:
     ::close(slave);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    master_ = master, slave_ = name;
+    mMaster = master, mSlave = name;
   }
   ~Pty() { Close(); }
   Pty(const Pty &) = delete;
   Pty &operator=(const Pty &) = delete;
-  bool Ok() const { return master_ >= 0; }
-  int Master() const { return master_; }
-  const std::string &SlavePath() const { return slave_; }
+  bool Ok() const { return mMaster >= 0; }
+  int Master() const { return mMaster; }
+  const std::string &SlavePath() const { return mSlave; }
   // Writes all of bytes, waiting up to 5 s at a time for room.
   bool Write(const std::string &bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
-      const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-      pollfd p{master_, POLLOUT, 0};
+      const ssize_t n = ::write(mMaster, bytes.data() + done, bytes.size() - done);
+      pollfd p{mMaster, POLLOUT, 0};
       if (n > 0)
         done += static_cast<std::size_t>(n);
       else if (n == 0 || (errno != EAGAIN && errno != EINTR) || ::poll(&p, 1, 5000) <= 0)
@@ -51,16 +51,16 @@ public:
     char buf[65536];
     for (const auto until = steady_clock::now() + within; out.size() < n;) {
       const auto left = duration_cast<milliseconds>(until - steady_clock::now()).count();
-      pollfd p{master_, POLLIN, 0};
+      pollfd p{mMaster, POLLIN, 0};
       if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
         break;
-      const ssize_t got = ::read(master_, buf, std::min(sizeof buf, n - out.size()));
+      const ssize_t got = ::read(mMaster, buf, std::min(sizeof buf, n - out.size()));
       if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR))
         break;
       out.append(buf, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
     }
     return out;
   }
-  void Close() { master_ >= 0 ? ::close(master_) : 0, master_ = -1; } // the far end hangs up
+  void Close() { mMaster >= 0 ? ::close(mMaster) : 0, mMaster = -1; } // the far end hangs up
 };
 } // namespace kestrel::test

@@ -6,27 +6,27 @@
 #include <sys/stat.h>
 namespace kestrel::test {
 class TempDir {
-  std::string path_;
+  std::string mPath;
 
 public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+    mPath = ::mkdtemp(pattern.data()) ? pattern : "";
   }
   ~TempDir() {
     namespace fs = std::filesystem;
     std::error_code ec;
     // Tests make folders read-only; give the rights back so the tree can go.
-    for (auto it = fs::recursive_directory_iterator(path_, ec);
+    for (auto it = fs::recursive_directory_iterator(mPath, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
       ::chmod(it->path().c_str(), 0700);
-    ::chmod(path_.c_str(), 0700);
-    fs::remove_all(path_, ec);
+    ::chmod(mPath.c_str(), 0700);
+    fs::remove_all(mPath, ec);
   }
   TempDir(const TempDir &) = delete;
   TempDir &operator=(const TempDir &) = delete;
-  const std::string &Path() const { return path_; }
-  std::string File(const std::string &name) const { return path_ + "/" + name; }
+  const std::string &Path() const { return mPath; }
+  std::string File(const std::string &name) const { return mPath + "/" + name; }
 };
 inline std::string ReadFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);

@@ -10,9 +10,9 @@ class UiQueue {
 public:
   using Clock = std::chrono::steady_clock;
   void Post(std::function<void()> task) {
-    std::lock_guard lock(m_);
-    q_.push_back(std::move(task));
-    cv_.notify_one();
+    std::lock_guard lock(mMutex);
+    mTasks.push_back(std::move(task));
+    mWoken.notify_one();
   }
   std::function<void(std::function<void()>)> Poster() {
     return [this](std::function<void()> task) { Post(std::move(task)); };
@@ -32,16 +32,16 @@ public:
 
 private:
   void RunOne(Clock::time_point until) {
-    std::unique_lock lock(m_);
-    if (cv_.wait_until(lock, until, [&] { return !q_.empty(); })) {
-      auto task = std::move(q_.front());
-      q_.pop_front();
+    std::unique_lock lock(mMutex);
+    if (mWoken.wait_until(lock, until, [&] { return !mTasks.empty(); })) {
+      auto task = std::move(mTasks.front());
+      mTasks.pop_front();
       lock.unlock();
       task();
     }
   }
-  std::mutex m_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> q_;
+  std::mutex mMutex;
+  std::condition_variable mWoken;
+  std::deque<std::function<void()>> mTasks;
 };
 } // namespace kestrel::test

@@ -1,0 +1,56 @@
+#include "LogFile.h"
+
+#include "PosixFile.h"
+#include "SystemRoutines.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+std::string AppendToFile(const std::string &path, std::string_view bytes) {
+  constexpr const char *kNotAFile = "it is a FIFO or device, not a file";
+  const OpenedFile file = OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT);
+  if (file.type == FileType::Folder)
+    return SystemErrorText(EISDIR);
+  if (file.type == FileType::Special || file.error == ENXIO)
+    return kNotAFile;
+  if (file.fd < 0)
+    return SystemErrorText(file.error);
+  // Where this line's bytes begin and end in the file, once some are written.
+  // Each write lands at the end of the file as it is then, so a line written
+  // in parts is one piece only while nobody appends between the parts; and
+  // it is cut off again only while it is still the end of the file, so that a
+  // line another program appended meanwhile is never cut away with it.
+  off_t ownStart = -1, ownEnd = -1;
+  bool onePiece = true;
+  std::string error;
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(file.fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR)
+        continue;
+      error = SystemErrorText(errno);
+      break;
+    }
+    const off_t end = ::lseek(file.fd, 0, SEEK_CUR);
+    const off_t begin = end - static_cast<off_t>(written);
+    onePiece = onePiece && (ownEnd < 0 || ownEnd == begin);
+    ownStart = ownEnd == begin ? ownStart : begin;
+    ownEnd = end;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  struct stat st {};
+  if (!error.empty() && ownEnd >= 0) {
+    const bool stillLast = ::fstat(file.fd, &st) == 0 && st.st_size == ownEnd;
+    if (!stillLast || !onePiece || ::ftruncate(file.fd, ownStart) != 0)
+      error += "; the part of the line already written could not be removed";
+  }
+  if (::close(file.fd) != 0 && error.empty() && errno != EINTR)
+    error = SystemErrorText(errno);
+  return error;
+}
+
+} // namespace kestrel

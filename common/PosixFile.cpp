@@ -1,0 +1,96 @@
+#include "PosixFile.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel {
+
+namespace {
+FileType TypeOf(const struct stat &st) {
+  if (S_ISREG(st.st_mode))
+    return FileType::Regular;
+  return S_ISDIR(st.st_mode) ? FileType::Folder : FileType::Special;
+}
+} // namespace
+
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return n < 0 ? errno : EIO;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+OpenedFile OpenRegularFile(const std::string &path, int flags, mode_t mode) {
+  OpenedFile file;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    file.type = TypeOf(st);
+    return file;
+  }
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, mode);
+  if (fd < 0) {
+    file.error = errno;
+    return file;
+  }
+  const bool known = ::fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    file.error = known ? 0 : errno;
+    file.type = known ? TypeOf(st) : FileType::Special;
+    ::close(fd);
+    return file;
+  }
+  file.fd = fd;
+  file.size = static_cast<std::uint64_t>(st.st_size);
+  return file;
+}
+
+PathParts SplitPath(std::string_view path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos)
+    return {std::string(), std::string(path)};
+  return {std::string(path.substr(0, slash)), std::string(path.substr(slash + 1))};
+}
+
+std::string FolderOf(std::string_view path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos)
+    return ".";
+  return slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+}
+
+WakeEvent::WakeEvent() : mFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (mFd < 0)
+    mError = errno;
+}
+
+WakeEvent::~WakeEvent() {
+  if (mFd >= 0)
+    ::close(mFd);
+}
+
+void WakeEvent::Signal() {
+  const std::uint64_t one = 1;
+  ssize_t n;
+  do
+    n = ::write(mFd, &one, sizeof one);
+  while (n < 0 && errno == EINTR);
+}
+
+void WakeEvent::Drain() {
+  std::uint64_t count;
+  ssize_t n;
+  do
+    n = ::read(mFd, &count, sizeof count);
+  while (n < 0 && errno == EINTR);
+}
+
+} // namespace kestrel

@@ -1,0 +1,74 @@
+// Small POSIX file routines the program needs in several places, written once.
+//
+// Every routine here keeps the window responsive and the user's devices
+// untouched: nothing waits on a FIFO or a device, and a path is looked at
+// before it is opened, so that a serial device named by mistake is never
+// opened (opening one raises its modem lines). Failures come back as errno
+// values, never as exceptions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace kestrel {
+
+// Writes all of bytes to fd, going on after an interrupted or partial write.
+// Returns 0, or the errno of the write that failed (EIO when one wrote
+// nothing).
+int WriteAll(int fd, std::string_view bytes);
+
+// What OpenRegularFile found when it did not open the path.
+enum class FileType { Regular, Folder, Special };
+
+struct OpenedFile {
+  // The open file, or -1.
+  int fd = -1;
+  // The errno of the failed open or fstat; 0 when the path was refused for
+  // its type or opened.
+  int error = 0;
+  // A folder or anything else that is no regular file (a FIFO, a device, a
+  // socket) is refused, before the open when stat sees it, else after it.
+  FileType type = FileType::Regular;
+  // The open file's size.
+  std::uint64_t size = 0;
+};
+
+// Opens path with flags and O_CLOEXEC | O_NOCTTY | O_NONBLOCK, keeping it
+// only when it is a regular file; mode is for O_CREAT.
+OpenedFile OpenRegularFile(const std::string &path, int flags, mode_t mode = 0644);
+
+// The text before a path's last '/' and the text after it; without a '/' the
+// folder is empty and the whole path is the name.
+struct PathParts {
+  std::string folder;
+  std::string name;
+};
+PathParts SplitPath(std::string_view path);
+
+// The folder holding path, as a path to open: "." for a bare name and "/"
+// for a name in the root.
+std::string FolderOf(std::string_view path);
+
+// An eventfd that wakes a thread blocked in poll(): Signal from any thread
+// makes Fd readable until Drain.
+class WakeEvent {
+public:
+  WakeEvent();
+  ~WakeEvent();
+  WakeEvent(const WakeEvent &) = delete;
+  WakeEvent &operator=(const WakeEvent &) = delete;
+
+  // -1 when the eventfd could not be made (Error says why).
+  int Fd() const { return mFd; }
+  int Error() const { return mError; }
+  void Signal();
+  void Drain();
+
+private:
+  int mFd = -1;
+  int mError = 0;
+};
+
+} // namespace kestrel
