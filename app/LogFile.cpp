@@ -29,16 +29,18 @@ std::string AppendToFile(const std::string &path, std::string_view bytes) {
   std::string error;
   while (!bytes.empty()) {
     const ssize_t written = ::write(file.fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      error = SystemErrorText(errno);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0) {
+      // A write that takes nothing would be tried for ever.
+      error = SystemErrorText(written < 0 ? errno : EIO);
       break;
     }
     const off_t end = ::lseek(file.fd, 0, SEEK_CUR);
     const off_t begin = end - static_cast<off_t>(written);
     onePiece = onePiece && (ownEnd < 0 || ownEnd == begin);
-    ownStart = ownEnd == begin ? ownStart : begin;
+    if (ownStart < 0)
+      ownStart = begin;
     ownEnd = end;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
