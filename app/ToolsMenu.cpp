@@ -13,6 +13,7 @@ ToolsMenu::ToolsMenu(ToolsMenuControls controls)
   mControls.tmrBreak.OnTimer([this] { tmrBreak_Timer(); });
   mControls.tmrSendFile.OnTimer([this] { tmrSendFile_Timer(); });
   mControls.tmrLineLevels.OnTimer([this] { tmrLineLevels_Timer(); });
+  mControls.mnuToolsReconnect.Checked(mControls.choices.Flag("Reconnect"));
 }
 
 ToolsMenu::~ToolsMenu() {
@@ -70,6 +71,16 @@ void ToolsMenu::mnuToolsReconnect_Click() {
   mControls.mnuToolsReconnect.Checked(!mControls.mnuToolsReconnect.Checked());
   if (!mControls.mnuToolsReconnect.Checked() && mWaiting)
     StopWaiting();
+  Remember(mControls.choices.Flag("Reconnect", mControls.mnuToolsReconnect.Checked()));
+}
+
+// The choice holds for this run either way; the user learns that the next
+// start will not have it.
+void ToolsMenu::Remember(const IniResult &saved) {
+  if (!saved.ok)
+    mControls.messageBox.Show("The choice could not be remembered for the next start: " +
+                                  saved.error,
+                              mControls.appInfo.ExeName() + " - Tools", MessageIcon::Exclamation);
 }
 
 // A line cut short by the loss is ended first, so the status line stands on

@@ -3,8 +3,9 @@
 //
 // Everything here is an addition to the window: with no tool used, the port
 // button and the device-loss report reach frmTop unchanged, and the window
-// behaves as it would without this class. None of the menu's options is
-// stored; all start off.
+// behaves as it would without this class. Its choices start off on a first
+// start; those kept in ToolsChoices ("Reconnect Automatically" among them)
+// start as the user last left them.
 //
 // Reconnecting: with "Reconnect Automatically" checked, losing the open
 // port's device leaves the window waiting ("Waiting for Device", the button
@@ -19,6 +20,7 @@
 #include "Controls.h"
 #include "FileSender.h"
 #include "TextDisplay.h"
+#include "ToolsChoices.h"
 #include "ToolsControls.h"
 #include "frmTop.h"
 
@@ -44,6 +46,7 @@ struct ToolsMenuControls {
   IQuestionBox &question;
   IMessageBox &messageBox;
   IAppInfo &appInfo;
+  ToolsChoices &choices;
   // Milliseconds of a steady clock, for the send rate.
   std::function<std::int64_t()> milliseconds;
 };
@@ -86,6 +89,7 @@ private:
   void StopWaiting();
   void StatusLine(const std::string &text);
   void SendFinished();
+  void Remember(const IniResult &saved);
 
   ToolsMenuControls mControls;
   bool mWaiting = false;

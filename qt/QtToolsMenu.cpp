@@ -1,5 +1,7 @@
 #include "QtToolsMenu.h"
 
+#include "SystemRoutines.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -63,11 +65,12 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
   mProgress = new SendProgressDialog(mParts.window);
   mLevels = new LineLevelsWindow(mParts.window);
   mFind = new FindDialog(mParts.display, mParts.window);
+  mChoices = ToolsChoices(ApplicationFolder() + "/Serial.ini");
 
   mLogic = std::make_unique<ToolsMenu>(ToolsMenuControls{
       mParts.top, mParts.rtfData, mParts.comm, *mReconnectAdapter, *mLevelsAdapter, *mTmrReconnect,
       *mTmrBreak, *mTmrSendFile, *mTmrLineLevels, *mChooser, *mProgress, *mLevels, *mQuestion,
-      mParts.messageBox, mParts.appInfo, SteadyMilliseconds});
+      mParts.messageBox, mParts.appInfo, mChoices, SteadyMilliseconds});
   mProgress->OnCancel([this] { mLogic->cmdSendCancel_Click(); });
   mLevels->OnClosed([this] { mLogic->LineLevels_Closed(); });
 

@@ -63,6 +63,7 @@ private:
   std::unique_ptr<QtTimer> mTmrReconnect, mTmrBreak, mTmrSendFile, mTmrLineLevels;
   std::unique_ptr<QtOpenFileChooser> mChooser;
   std::unique_ptr<QtQuestionBox> mQuestion;
+  ToolsChoices mChoices;
   SendProgressDialog *mProgress = nullptr;
   LineLevelsWindow *mLevels = nullptr;
   FindDialog *mFind = nullptr;

@@ -2,6 +2,7 @@
 // levels around the window on fake controls; a file sent whole to a pseudo-terminal.
 #include "ToolsMenu.h"
 #include "FakeToolsControls.h"
+#include "IniFile.h"
 #include "PosixCommControl.h"
 #include "Pty.h"
 #include "SystemRoutines.h"
@@ -42,7 +43,7 @@ struct Tools {
   explicit Tools(Window &t)
       : menu(ToolsMenuControls{t.frm, t.rtfData, t.MSComm1, mnuToolsReconnect, mnuToolsLineLevels,
                                tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels, chooser,
-                               progress, levels, question, t.messageBox, t.appInfo,
+                               progress, levels, question, t.messageBox, t.appInfo, choices,
                                [this] { return now; }}) {}
   void Advance(int ms) {
     for (; ms > 0; --ms, ++now)
@@ -56,6 +57,7 @@ struct Tools {
   FakeLineLevelsView levels;
   FakeQuestionBox question;
   std::int64_t now = 1000;
+  ToolsChoices choices{ApplicationFolder() + "/Serial.ini"};
   ToolsMenu menu;
 };
 class ToolsTest : public TerminalTest {
@@ -110,6 +112,17 @@ TEST_F(ToolsTest, ReconnectWaitsForTheDeviceReopensItAndStopsOnTheButtonOrTheOpt
     EXPECT_EQ(Seen(), "Serial Port Closed|grey|Open Port|closed|0|" + back) << byButton;
     Open();
   }
+}
+TEST_F(ToolsTest, ReconnectAutomaticallyStartsAsTheUserLastLeftIt) {
+  EXPECT_FALSE(x.mnuToolsReconnect.Checked());
+  m.mnuToolsReconnect_Click();
+  EXPECT_EQ(IniReadValue(dir.File("Serial.ini"), "Tools", "Reconnect"), "1");
+  EXPECT_EQ(IniReadValue(dir.File("Serial.ini"), "SerialPort", "Port"), "3");
+  Tools nextRun{*t};
+  EXPECT_TRUE(nextRun.mnuToolsReconnect.Checked());
+  nextRun.menu.mnuToolsReconnect_Click();
+  EXPECT_FALSE(Tools{*t}.mnuToolsReconnect.Checked());
+  EXPECT_EQ(t->messageBox.shown.size(), 0u);
 }
 // Lines end in CR as typed keys do; what is not Latin-1 is left out and told.
 TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
