@@ -15,10 +15,15 @@
 // changing call returns, as a rich-text box raises its Change event; a change
 // handler may itself change the text (the terminal's automatic clearing empties
 // it from inside an append), and the changing call then simply returns.
+//
+// The text carries a style (TextStyle, packed) as runs: each run holds from
+// its lifetime position to the next run's. Appended text takes the style set
+// last; a display that never sets one has no runs and is all plain text.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -49,6 +54,18 @@ public:
   // Grows by one with every change.
   std::uint64_t Generation() const { return mGeneration; }
 
+  // The style of text appended from now on (0: plain).
+  std::uint32_t Style() const { return mStyle; }
+  void Style(std::uint32_t style) { mStyle = style; }
+  struct StyleRun {
+    std::uint64_t from; // lifetime position
+    std::uint32_t style;
+  };
+  // In position order; the first may begin before Origin().
+  const std::deque<StyleRun> &StyleRuns() const { return mRuns; }
+  // The style of the character at lifetime position.
+  std::uint32_t StyleAt(std::uint64_t position) const;
+
   static constexpr std::size_t npos = std::string_view::npos;
 
 private:
@@ -59,6 +76,8 @@ private:
   std::size_t mHead = 0;
   std::uint64_t mOrigin = 0;
   std::uint64_t mGeneration = 0;
+  std::uint32_t mStyle = 0;
+  std::deque<StyleRun> mRuns;
   std::function<void()> mOnChange;
   std::function<void()> mOnDirty;
 };
