@@ -5,10 +5,7 @@
 #include "Child.h"
 #include "IniFile.h"
 #include "LogFile.h"
-#include "PosixCommControl.h"
-#include "Pty.h"
-#include "ToolsFixture.h"
-#include "UiQueue.h"
+#include "ToolsOnPty.h"
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -17,48 +14,9 @@ using namespace kestrel::test;
 using namespace std::chrono_literals;
 namespace {
 using Text = std::string;
-// The terminal on the serial layer; port 1 is a link to the pty of the moment.
-struct OnPty {
-  explicit OnPty(TempDir &d) : dir(d) {
-    ApplicationFolder(dir.Path());
-    WriteFile(dir.File("Serial.ini"), "[SerialPort]\r\nPort=1\r\nSettings=115200,N,8,1\r\n");
-    Relink();
-    DeviceMap map;
-    for (std::int16_t port = 1; port <= 20; ++port)
-      map.Map(port, port == 1 ? dir.File("dev1") : dir.File("none"));
-    t = std::make_unique<TerminalOn<PosixCommControl>>(map, ui.Poster());
-    t->MSComm1.OnClosedByDevice([this] { x->menu.MSComm1_Closed(); });
-    x = std::make_unique<ToolsOn>(*t);
-    t->frm.Form_Load();
-    x->menu.cmdOpenPort_Click();
-  }
-  ~OnPty() { x.reset(), t.reset(), ApplicationFolder(""); }
-  void Relink() {
-    (void)::unlink(dir.File("dev1").c_str());
-    (void)!::symlink(pty->SlavePath().c_str(), dir.File("dev1").c_str());
-  }
-  bool Send(const Text &bytes, const std::function<bool()> &arrived) {
-    return pty->Write(bytes) && ui.PumpUntil(arrived, 5s);
-  }
-  bool Unplug() {
-    pty->Close();
-    return ui.PumpUntil([&] { return x->menu.Waiting(); }, 5s);
-  }
-  bool PlugIn() {
-    pty = std::make_unique<Pty>();
-    Relink();
-    x->Advance(ToolsMenu::kReconnectMs);
-    return ui.PumpUntil([&] { return !x->menu.Waiting(); }, 5s);
-  }
-  TempDir &dir;
-  UiQueue ui;
-  std::unique_ptr<Pty> pty = std::make_unique<Pty>();
-  std::unique_ptr<TerminalOn<PosixCommControl>> t;
-  std::unique_ptr<ToolsOn> x;
-};
 void Interleaving() {
   TempDir dir;
-  OnPty p(dir);
+  ToolsOnPty p(dir);
   Text file(2u << 20, '\0');
   for (std::size_t i = 0, seed = 7; i < file.size(); ++i)
     file[i] = char(((seed = seed * 1103515245u + 12345u) >> 16) & 0x3F);
@@ -111,17 +69,10 @@ void SizeChange(const char *name, std::size_t newSize) {
   }
   ApplicationFolder("");
 }
-int Glued(const std::vector<Text> &texts, const Text &a, const Text &b) {
-  int glued = 0;
-  for (const Text &line : texts)
-    glued += line.find(a) != Text::npos && line.find(b) != Text::npos;
-  return glued;
-}
 void CutLines(bool statusShown) {
   TempDir dir;
-  OnPty p(dir);
-  p.t->cdlgTop.WillChoose(dir.File("board.log"));
-  p.t->chkLogEnabled.Value(true), p.t->frm.chkLogEnabled_Click();
+  ToolsOnPty p(dir);
+  p.LogToBoardLog();
   p.x->menu.mnuToolsReconnect_Click();
   p.t->mnuOptionIgnorePinStatus.Checked(!statusShown);
   Text lines;

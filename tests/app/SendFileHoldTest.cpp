@@ -1,9 +1,6 @@
 // Send File holds the port: typed keys and pastes never land inside the file's bytes, a file
 // that changes size stops with a word, and a paste to a closed port says why not.
-#include "PosixCommControl.h"
-#include "Pty.h"
-#include "ToolsFixture.h"
-#include "UiQueue.h"
+#include "ToolsOnPty.h"
 #include <algorithm>
 #include <thread>
 namespace kestrel::test {
@@ -19,20 +16,14 @@ Text Image() {
   return file;
 }
 TEST(SendFileOnPty, KeysAndPastesDuringASendAreRefusedAndTheFileArrivesByteExact) {
-  Pty pty;
-  if (!pty.Ok())
-    GTEST_SKIP() << "no pseudo-terminal to be had here";
   TempDir dir;
-  ApplicationFolder(dir.Path());
-  WriteFile(dir.File("Serial.ini"), "[SerialPort]\r\nPort=1\r\nSettings=115200,N,8,1\r\n");
-  DeviceMap map;
-  for (std::int16_t port = 1; port <= 20; ++port)
-    map.Map(port, port == 1 ? pty.SlavePath() : dir.File("none"));
-  UiQueue ui;
-  TerminalOn<PosixCommControl> t(map, ui.Poster());
-  ToolsOn x(t);
-  t.frm.Form_Load();
-  x.menu.cmdOpenPort_Click();
+  ToolsOnPty p(dir);
+  if (!p.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  auto &t = *p.t;
+  auto &x = *p.x;
+  Pty &pty = *p.pty;
+  UiQueue &ui = p.ui;
   ASSERT_TRUE(t.MSComm1.PortOpen());
   const Text file = Image();
   WriteFile(x.chooser.path = dir.File("image.bin"), file);
@@ -67,7 +58,6 @@ TEST(SendFileOnPty, KeysAndPastesDuringASendAreRefusedAndTheFileArrivesByteExact
              file.begin();
   EXPECT_EQ(arrived.substr(file.size()), "k");
   EXPECT_TRUE(t.messageBox.shown.empty());
-  ApplicationFolder("");
 }
 class SendFileChangeTest : public TerminalTest {
 protected:
