@@ -59,6 +59,11 @@ public:
   static constexpr int kLevelsTickMs = 25;
   // Pasted text longer than this asks first.
   static constexpr std::size_t kPasteAskBytes = 64 * 1024;
+  // Status panel 1 while a file is sending, for a key or a paste refused:
+  // waiting would send them at a moment the user cannot see coming (after a
+  // new image has started, say), so they are refused and the user told.
+  static constexpr const char *kTypingHeld = "Typed keys are not sent while a file is sending";
+  static constexpr const char *kPasteHeld = "Paste to Port: nothing sent while a file is sending";
 
   explicit ToolsMenu(ToolsMenuControls controls);
   ~ToolsMenu();

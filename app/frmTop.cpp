@@ -148,7 +148,22 @@ void frmTop::StatusNote(const std::string &text) {
   StatusPanelSet(1, text, true);
 }
 
+void frmTop::TypingHeld(const std::string &why) {
+  mTypingHeld = why;
+  if (why.empty() && mTypingNoteShown && mControls.MSComm1.PortOpen())
+    PortStatusShow(PortShown::Active);
+  mTypingNoteShown = false;
+}
+
+// Ended as a line feed would end it: shown, counted and logged, whether or
+// not status lines are shown, since the line is the device's own.
+void frmTop::EndCutLine() {
+  if (mLineOpen)
+    AddTextToDisplay("\n");
+}
+
 void frmTop::MSComm1_Closed() {
+  EndCutLine();
   PortStatusShow(PortShown::Closed);
   StatusBarUpdate();
 }
@@ -191,6 +206,11 @@ void frmTop::MSComm1_OnComm() {
 void frmTop::rtfData_KeyPress(std::int16_t &KeyAscii) {
   if (KeyAscii <= 0 || KeyAscii > 255 || !mControls.MSComm1.PortOpen())
     return;
+  if (!mTypingHeld.empty()) {
+    StatusNote(mTypingHeld);
+    mTypingNoteShown = true;
+    return;
+  }
   mControls.MSComm1.Output(std::string(1, static_cast<char>(KeyAscii)));
 }
 
@@ -223,8 +243,10 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
       mDisplay.ShowPrintable(run);
       if (mLogEnabled)
         mLogLine.append(run);
+      mLineOpen = true;
     } else if (ch == '\n') {
       ++p;
+      mLineOpen = false;
       mDisplay.RichTextAppend(kLineBreak);
       ++mLineCount;
       if (mLogEnabled) {
@@ -234,8 +256,10 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
       mLineStart = true;
     } else {
       ++p;
-      if (ch != 8 && ch != 13)
+      if (ch != 8 && ch != 13) {
         mLogLine.append(CodeToken(ch));
+        mLineOpen = true;
+      }
     }
   }
 
@@ -276,7 +300,9 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
       mControls.rtfData.AppendAtEnd(std::string_view(&byte, 1));
       if (mLogEnabled)
         mLogLine += byte;
+      mLineOpen = true;
     } else if (ch == '\n') {
+      mLineOpen = false;
       mControls.rtfData.AppendAtEnd(kLineBreak);
       ++mLineCount;
       if (mLogEnabled) {
@@ -293,6 +319,7 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
       std::string_view token = CodeToken(ch);
       mControls.rtfData.AppendAtEnd(token);
       mLogLine.append(token);
+      mLineOpen = true;
     }
   }
 

@@ -82,6 +82,14 @@ public:
   void PortStatusShow(PortShown state);
   // A note of the Tools menu in status panel 1.
   void StatusNote(const std::string &text);
+  // While why is not empty, typed keys are not sent and status panel 1 says
+  // why: a file going out would get them in the middle of its bytes. Empty
+  // lets them through again and puts back what panel 1 said of the port.
+  void TypingHeld(const std::string &why);
+  // Ends a display and log line that the loss of the device cut short, so
+  // that it stands as its own line before whatever comes next; a line
+  // already ended is left alone.
+  void EndCutLine();
 
   // Log switch and writer.
   void UpdateLogCheckCaption();
@@ -138,6 +146,11 @@ private:
   std::string mTimePrefix;
   std::string mLogBuffer;
   bool mReportingLogFailure = false;
+  // Something arrived since the last line feed: a line is open in the
+  // display or in mLogLine.
+  bool mLineOpen = false;
+  std::string mTypingHeld;
+  bool mTypingNoteShown = false;
 };
 
 } // namespace kestrel

@@ -1,5 +1,7 @@
 #include "clsSerialPortConfigINI.h"
 
+#include "IniFile.h"
+#include "PosixFile.h"
 #include "SystemRoutines.h"
 #include "Val.h"
 
@@ -167,7 +169,13 @@ bool clsSerialPortConfigINI::ComPortOpenClose(bool bOpen) {
     return true;
   std::string port, settings;
   if (!SettingsRetrieve(port, settings)) {
-    if (port.empty())
+    std::string text, unusable;
+    if (port.empty() && !mIni.FullPath().empty() &&
+        !IniLoadFile(mIni.FullPath(), text, &unusable) &&
+        (unusable == RefusedText(FileType::ForeignLink) ||
+         unusable == RefusedText(FileType::ForeignFile)))
+      mLastOpenError = "No port was opened: " + mIni.FullPath() + ": " + unusable + ".";
+    else if (port.empty())
       mLastOpenError = "No port was opened: no serial port is stored yet.";
     else if (!(Val(port) > 0))
       mLastOpenError = "No port was opened: the stored port \"" + port + "\" is not a port number.";
