@@ -12,6 +12,7 @@
 #include "TextDisplay.h"
 #include "ToolsMenu.h"
 #include "ToolsWindows.h"
+#include "TypingChoices.h"
 
 #include <QClipboard>
 #include <QMainWindow>
@@ -40,6 +41,7 @@ public:
   ~QtToolsMenu() override;
 
   ToolsMenu &Logic() { return *mLogic; }
+  TypingChoices &Typing() { return *mTyping; }
   QMenu *Menu() { return mMenu; }
   // "Paste to Port", for the display's context menu.
   QAction *PasteAction() { return mPaste; }
@@ -68,6 +70,8 @@ private:
   LineLevelsWindow *mLevels = nullptr;
   FindDialog *mFind = nullptr;
   std::unique_ptr<ToolsMenu> mLogic;
+  std::unique_ptr<QtMenuItem> mEnterCR, mEnterLF, mEnterCRLF, mLocalEcho;
+  std::unique_ptr<TypingChoices> mTyping;
 };
 
 } // namespace kestrel::qt
