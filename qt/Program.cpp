@@ -62,6 +62,7 @@ int RunTerminal(const CommandLine &line) {
 
   QtMessageBox messageBox(&window);
   QtAppInfo appInfo;
+  window.Tools().AddTypingItems();
   QMenu *tools = window.Tools().Menu();
   tools->addSeparator();
   QObject::connect(tools->addAction(QStringLiteral("Choose Device...")), &QAction::triggered,

@@ -51,8 +51,7 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
   });
   mLevelsItem = AddCheckItem(mMenu, QStringLiteral("Line Levels"),
                              [this] { mLogic->mnuToolsLineLevels_Click(); });
-  mMenu->addSeparator();
-  QMenu *enter = mMenu->addMenu(QStringLiteral("Enter Sends"));
+  QMenu *enter = mEnterMenu = new QMenu(QStringLiteral("Enter Sends"), mMenu);
   auto *endings = new QActionGroup(enter);
   QAction *ending[3];
   const QString names[3] = {QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")};
@@ -63,8 +62,9 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
     connect(ending[i], &QAction::triggered, this,
             [this, i] { mTyping->mnuToolsEnterSends_Click(static_cast<TypingChoices::Enter>(i)); });
   }
-  QAction *echo = AddCheckItem(mMenu, QStringLiteral("Local Echo"),
-                               [this] { mTyping->mnuToolsLocalEcho_Click(); });
+  QAction *echo = mEcho = AddCheckItem(enter, QStringLiteral("Local Echo"),
+                                       [this] { mTyping->mnuToolsLocalEcho_Click(); });
+  enter->removeAction(echo);
   // The shortcuts work wherever the focus is in the main window.
   mParts.window->addAction(mPaste);
   mParts.window->addAction(find);
@@ -98,6 +98,12 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
   mLevels->OnClosed([this] { mLogic->LineLevels_Closed(); });
 
   mParts.display->viewport()->installEventFilter(this);
+}
+
+void QtToolsMenu::AddTypingItems() {
+  mMenu->addSeparator();
+  mMenu->addMenu(mEnterMenu);
+  mMenu->addAction(mEcho);
 }
 
 QtToolsMenu::~QtToolsMenu() {

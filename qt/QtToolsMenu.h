@@ -40,6 +40,11 @@ public:
   explicit QtToolsMenu(QtToolsMenuParts parts);
   ~QtToolsMenu() override;
 
+  // Adds "Enter Sends" and "Local Echo" at the end of the menu. Their
+  // choices hold from the start either way; the program adds the items once
+  // the window is built, with the items of its own (Choose Device...).
+  void AddTypingItems();
+
   ToolsMenu &Logic() { return *mLogic; }
   TypingChoices &Typing() { return *mTyping; }
   QMenu *Menu() { return mMenu; }
@@ -71,6 +76,8 @@ private:
   FindDialog *mFind = nullptr;
   std::unique_ptr<ToolsMenu> mLogic;
   std::unique_ptr<QtMenuItem> mEnterCR, mEnterLF, mEnterCRLF, mLocalEcho;
+  QMenu *mEnterMenu = nullptr;
+  QAction *mEcho = nullptr;
   std::unique_ptr<TypingChoices> mTyping;
 };
 

@@ -66,9 +66,17 @@ bool MayOpen(const struct stat &node, const DeviceTree &tree) {
 // What sysfs tells of the tty named base: its driver and, for USB, the
 // maker, product and serial number of the USB device above it.
 void Describe(const DeviceTree &tree, const std::string &base, SerialDevice &device) {
-  const std::string entry = tree.sys + "/class/tty/" + base + "/device";
-  device.driver = BaseName(LinkTarget(entry + "/driver"));
-  std::string up = RealPath(entry);
+  const std::string entry = RealPath(tree.sys + "/class/tty/" + base + "/device");
+  // Newer kernels put a UART's tty under the generic "port" and "ctrl" of
+  // the serial-base bus; the driver that names the hardware sits above them.
+  std::string up = entry;
+  for (int level = 0; level < 4 && up.size() > tree.sys.size() && device.driver.empty(); ++level) {
+    const std::string driver = LinkTarget(up + "/driver");
+    if (!driver.empty() && driver.find("/serial-base/") == std::string::npos)
+      device.driver = BaseName(driver);
+    up = up.substr(0, up.rfind('/'));
+  }
+  up = entry;
   for (int level = 0; level < 4 && up.size() > tree.sys.size(); ++level) {
     struct stat s {};
     if (::stat((up + "/idVendor").c_str(), &s) == 0) {

@@ -31,7 +31,17 @@ protected:
     fs::create_symlink("ttyAMA0", tree.dev + "/serial0");
     fs::create_symlink("../../ttyUSB0",
                        tree.dev + "/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
-    Tty("ttyS0", "devices/platform/serial8250/tty/ttyS0", "serial8250");
+    // A UART under the serial-base bus's generic port and controller.
+    Tty("ttyS0", "devices/platform/serial8250/serial8250:0/serial8250:0.0", "port");
+    fs::remove(tree.sys + "/devices/platform/serial8250/serial8250:0/serial8250:0.0/driver");
+    for (const auto &[folder, driver] :
+         {std::pair{"serial8250:0/serial8250:0.0", "serial-base/drivers/port"},
+          std::pair{"serial8250:0", "serial-base/drivers/ctrl"},
+          std::pair{"", "platform/drivers/serial8250"}}) {
+      fs::create_directories(tree.sys + "/bus/" + driver);
+      fs::create_symlink(tree.sys + "/bus/" + driver,
+                         tree.sys + "/devices/platform/serial8250/" + folder + "/driver");
+    }
     WriteFile(tree.sys + "/class/tty/ttyS0/type", "4\n");
     Tty("ttyS1", "devices/platform/serial8250/tty/ttyS1", "serial8250");
     WriteFile(tree.sys + "/class/tty/ttyS1/type", "0\n");
