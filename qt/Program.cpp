@@ -33,7 +33,11 @@ RunPort PortForCommandLine(const std::string &given, DeviceMap &devices) {
   const std::string path = serial::DevicePathFromName(given);
   bool known = false;
   run.port = serial::PortForDevice(devices, path, known);
-  if (!known && run.port != 0) {
+  // With every number from 1 to 20 in use the device still opens, on the
+  // first number past them, though the dialog does not list it.
+  if (run.port == 0)
+    run.port = 21;
+  if (!known) {
     devices.Map(run.port, path);
     run.device = path;
   }

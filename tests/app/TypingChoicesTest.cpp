@@ -149,6 +149,22 @@ TEST_F(TypingTest, AChoiceThatCannotBeSavedHoldsForThisRunAndSaysSo) {
   EXPECT_EQ(Sent(), "\n");
 }
 
+// Not typing, but the same window: the dialog's port list is made afresh at every opening.
+TEST_F(TypingTest, APortPluggedInBetweenOpeningsOfTheDialogIsListedAtTheNext) {
+  std::vector<std::string> shown;
+  t->host.configWhileShown = [&](FakeConfigSerialWindow &w) {
+    std::string ports;
+    for (const std::string &item : w.lists[ListPort].items)
+      ports += item + " ";
+    shown.push_back(ports);
+  };
+  t->frm.mnuOptionSerialPort_Click();
+  t->MSComm1.Port(12, FakeCommControl::PortState::Free);
+  t->frm.mnuOptionSerialPort_Click();
+  EXPECT_EQ(shown, (std::vector<std::string>{"COM3 ", "COM3 COM12 "}));
+  EXPECT_TRUE(t->MSComm1.PortOpen()) << "the open port stays open";
+}
+
 TEST(TypingOnPty, LfAndCrLfArriveAtTheDeviceAsChosen) {
   Pty pty;
   if (!pty.Ok())
