@@ -115,7 +115,10 @@ void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
   // The question's event loop may have seen the port go, or a file start.
   if (!mControls.MSComm1.PortOpen() || mSender.Status() == FileSender::State::Sending)
     return;
-  mControls.MSComm1.Output(pasted.bytes);
+  if (mTyping)
+    mTyping->SendTyped(pasted.bytes);
+  else
+    mControls.MSComm1.Output(pasted.bytes);
   if (pasted.leftOut > 0)
     mControls.top.StatusNote("Paste to Port: " + std::to_string(pasted.leftOut) +
                              (pasted.leftOut == 1 ? " character" : " characters") +

@@ -22,6 +22,7 @@
 #include "TextDisplay.h"
 #include "ToolsChoices.h"
 #include "ToolsControls.h"
+#include "TypingChoices.h"
 #include "frmTop.h"
 
 #include <cstdint>
@@ -83,6 +84,9 @@ public:
   void mnuToolsLineLevels_Click();
   void LineLevels_Closed();
 
+  // Pasted text goes out through typing's line ending and echo when given.
+  void Typing(TypingChoices *typing) { mTyping = typing; }
+
   bool Waiting() const { return mWaiting; }
   const FileSender &Sender() const { return mSender; }
 
@@ -105,6 +109,7 @@ private:
   ModemLines mShownLevels;
   bool mShownEnabled = false;
   bool mLevelsShownOnce = false;
+  TypingChoices *mTyping = nullptr;
 };
 
 } // namespace kestrel

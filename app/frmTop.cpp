@@ -1,6 +1,7 @@
 #include "frmTop.h"
 
 #include "LogFile.h"
+#include "TextStyle.h"
 #include "clsSerialPortConfigINI.h"
 #include "frmAbout.h"
 #include "frmConfigSerial.h"
@@ -62,6 +63,10 @@ void frmTop::mnuOptionSerialPort_Click() {
   if (!window)
     return;
   window->Form().clsSerialPortConfig = mSerialConfig.get();
+  // Devices come and go while the program runs; the scan opens nothing, so
+  // the list is made afresh for every opening.
+  if (mSerialConfig)
+    (void)mSerialConfig->PortsFindAll(1, 20);
   window->Form().InitForm();
   window->ShowModal();
 }
@@ -279,6 +284,34 @@ void frmTop::EndOfCall() {
       LogFileWrite(mLogFilePath, mLogLine, true);
     mLogLine.clear();
   }
+}
+
+void frmTop::AddTypedToDisplay(const std::string &sData) {
+  const std::uint32_t previous = mControls.rtfData.Style();
+  TextStyle typed = TextStyle::Unpacked(previous);
+  typed.typed = true;
+  mControls.rtfData.Style(typed.Packed());
+  for (std::size_t i = 0; i < sData.size(); ++i) {
+    const auto ch = static_cast<unsigned char>(sData[i]);
+    if (IsPrintable(ch)) {
+      std::size_t end = i + 1;
+      while (end < sData.size() && IsPrintable(static_cast<unsigned char>(sData[end])))
+        ++end;
+      if (mLineStart && mControls.mnuOptionAddTime.Checked()) {
+        TimeText();
+        mDisplay.AppendTracked(mTimePrefix);
+        mLineStart = false;
+      }
+      mDisplay.ShowPrintable(std::string_view(sData).substr(i, end - i));
+      i = end - 1;
+    } else if (ch == '\n') {
+      mDisplay.RichTextAppend(kLineBreak);
+      ++mLineCount;
+      mLineStart = true;
+    }
+  }
+  mControls.rtfData.Style(previous);
+  EndOfCall();
 }
 
 void frmTop::AddStatusMessageToDisplay(const std::string &sData) {

@@ -72,6 +72,10 @@ public:
   void AddTextToDisplay(const std::string &sData);
   void AddStatusMessageToDisplay(const std::string &sData);
   void AddTextToDisplayA(const std::string &sData);
+  // What the user typed, shown as a local echo in the typed style: printable
+  // characters and line breaks, as received text shows them, but never
+  // logged, since the log copies what the board sent.
+  void AddTypedToDisplay(const std::string &sData);
 
   // Port control.
   bool PortStatusUpdate(bool UpdatePort = false, bool PortOpen = false);

@@ -12,6 +12,7 @@
 #include "TextDisplay.h"
 #include "ToolsMenu.h"
 #include "ToolsWindows.h"
+#include "TypingChoices.h"
 
 #include <QClipboard>
 #include <QMainWindow>
@@ -39,7 +40,13 @@ public:
   explicit QtToolsMenu(QtToolsMenuParts parts);
   ~QtToolsMenu() override;
 
+  // Adds "Enter Sends" and "Local Echo" at the end of the menu. Their
+  // choices hold from the start either way; the program adds the items once
+  // the window is built, with the items of its own (Choose Device...).
+  void AddTypingItems();
+
   ToolsMenu &Logic() { return *mLogic; }
+  TypingChoices &Typing() { return *mTyping; }
   QMenu *Menu() { return mMenu; }
   // "Paste to Port", for the display's context menu.
   QAction *PasteAction() { return mPaste; }
@@ -68,6 +75,10 @@ private:
   LineLevelsWindow *mLevels = nullptr;
   FindDialog *mFind = nullptr;
   std::unique_ptr<ToolsMenu> mLogic;
+  std::unique_ptr<QtMenuItem> mEnterCR, mEnterLF, mEnterCRLF, mLocalEcho;
+  QMenu *mEnterMenu = nullptr;
+  QAction *mEcho = nullptr;
+  std::unique_ptr<TypingChoices> mTyping;
 };
 
 } // namespace kestrel::qt

@@ -582,4 +582,12 @@ std::string PosixCommControl::DevicePath() const {
   return d->devices.DevicePath(d->commPort);
 }
 
+const DeviceMap &PosixCommControl::Devices() const {
+  return d->devices;
+}
+
+void PosixCommControl::Devices(DeviceMap devices) {
+  d->devices = std::move(devices);
+}
+
 } // namespace kestrel
