@@ -5,6 +5,8 @@
 // registers is read back through /dev/port. Outside that guest every case skips itself.
 #include "Child.h"
 #include "PosixCommControl.h"
+#include "TerminalFixture.h"
+#include "ToolsFixture.h"
 #include "UiQueue.h"
 #include "clsSerialPortConfigINI.h"
 #include <algorithm>
@@ -404,6 +406,47 @@ TEST_F(Port, AnAdapterUnpluggedWhileOpenClosesOnceAndReopensExactAfterReplug) {
   ASSERT_EQ(comm->Output(sent), comNoError);
   ui.PumpUntil([&] { return received.size() >= sent.size(); }, 20s);
   EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes back";
+}
+
+// The window with Reconnect Automatically checked: an unplug leaves it waiting, the replugged
+// adapter is opened again by itself at the stored settings, and what comes after shows exact.
+TEST(Reconnect, TheRepluggedAdapterIsReopenedByItselfAndWhatItSendsShowsExact) {
+  if (!TheHost().Ok())
+    GTEST_SKIP() << kNotGuest;
+  Replug replug;
+  test::TempDir dir;
+  ApplicationFolder(dir.Path());
+  test::WriteFile(dir.File("Serial.ini"), "[SerialPort]\r\nPort=" + std::to_string(kFtdi) +
+                                              "\r\nSettings=115200,N,8,1\r\n");
+  test::UiQueue ui;
+  auto t = std::make_unique<test::TerminalOn<PosixCommControl>>(DeviceMap(), ui.Poster());
+  auto x = std::make_unique<test::ToolsOn>(*t);
+  t->MSComm1.OnClosedByDevice([&] { x->menu.MSComm1_Closed(); });
+  x->menu.mnuToolsReconnect_Click();
+  t->frm.Form_Load();
+  x->menu.cmdOpenPort_Click();
+  ASSERT_TRUE(t->MSComm1.PortOpen()) << t->MSComm1.LastErrorText();
+
+  ASSERT_TRUE(TheHost().Ask("unplug"));
+  ASSERT_TRUE(ui.PumpUntil([&] { return x->menu.Waiting(); }, 10s));
+  EXPECT_EQ(t->sbTop.PanelText(1), "Waiting for Device");
+  ASSERT_TRUE(TheHost().Ask("plug"));
+  ASSERT_TRUE(ui.PumpUntil(
+      [&] {
+        x->Advance(ToolsMenu::kReconnectMs);
+        return !x->menu.Waiting();
+      },
+      20s));
+  EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Active");
+  EXPECT_EQ(t->MSComm1.Settings(), "115200,N,8,1");
+  const std::string line = "after the replug " + std::string(2000, 'x');
+  ASSERT_EQ(t->MSComm1.Output(line + "\r\n"), comNoError); // the far end sends it back
+  EXPECT_TRUE(ui.PumpUntil(
+      [&] { return t->rtfData.Text().find(line + "\r\n") != std::string_view::npos; }, 10s))
+      << t->rtfData.Text().size() << " characters shown";
+  x.reset();
+  t.reset();
+  ApplicationFolder("");
 }
 
 } // namespace
