@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Controls.h"
+#include "DisplayView.h"
 #include "QtControls.h"
 #include "TextDisplay.h"
 #include "ToolsMenu.h"
@@ -17,7 +18,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QObject>
-#include <QPlainTextEdit>
 
 #include <memory>
 
@@ -25,7 +25,7 @@ namespace kestrel::qt {
 
 struct QtToolsMenuParts {
   QMainWindow *window;
-  QPlainTextEdit *display;
+  DisplayView *display;
   frmTop &top;
   TextDisplay &rtfData;
   ICommControl &comm;
