@@ -83,6 +83,11 @@ public:
   // A note of the Tools menu in status panel 1.
   void StatusNote(const std::string &text);
 
+  // Whole lines the display keeps; 0 for its limit of about 10000
+  // characters and the clearing after 500 line feeds.
+  std::size_t HistoryLines() const { return mDisplay.HistoryLines(); }
+  void HistoryLines(std::size_t lines) { mDisplay.HistoryLines(lines); }
+
   // Log switch and writer.
   void UpdateLogCheckCaption();
   void LogFileWrite(const std::string &LogFileName, const std::string &sText, bool AddPrefixTime);

@@ -9,6 +9,7 @@
 
 #include "Controls.h"
 #include "DisplayView.h"
+#include "HistoryMenu.h"
 #include "QtControls.h"
 #include "TextDisplay.h"
 #include "ToolsMenu.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QObject>
 
+#include <array>
 #include <memory>
 
 namespace kestrel::qt {
@@ -40,6 +42,8 @@ public:
   ~QtToolsMenu() override;
 
   ToolsMenu &Logic() { return *mLogic; }
+  HistoryMenu &History() { return *mHistory; }
+  QMenu *HistoryItems() { return mHistoryMenu; }
   QMenu *Menu() { return mMenu; }
   // "Paste to Port", for the display's context menu.
   QAction *PasteAction() { return mPaste; }
@@ -68,6 +72,9 @@ private:
   LineLevelsWindow *mLevels = nullptr;
   FindDialog *mFind = nullptr;
   std::unique_ptr<ToolsMenu> mLogic;
+  QMenu *mHistoryMenu = nullptr;
+  std::array<std::unique_ptr<QtMenuItem>, kHistoryChoices.size()> mHistoryAdapters;
+  std::unique_ptr<HistoryMenu> mHistory;
 };
 
 } // namespace kestrel::qt
