@@ -60,7 +60,7 @@ void TextDisplay::Changed() {
 // kDeadFront for a long history, so the buffer stays within the text and a
 // few megabytes more and appends stay amortised O(1).
 void TextDisplay::Compact() {
-  constexpr std::size_t kDeadFront = 16u << 20;
+  constexpr std::size_t kDeadFront = 32u << 20;
   if (mHead == mBuffer.size()) {
     mBuffer.clear();
     mHead = 0;
