@@ -39,22 +39,38 @@ char Unfold(char ch) {
 class Candidates {
 public:
   Candidates(std::string_view text, char first, bool matchCase)
-      : mText(text), mLower(matchCase ? first : Fold(first)),
-        mUpper(matchCase ? first : Unfold(mLower)) {}
-  // The first candidate at or after from, or npos.
-  std::size_t Next(std::size_t from) const {
-    return std::min(Scan(mLower, from), mLower == mUpper ? npos : Scan(mUpper, from));
+      : mText(text), mChars{matchCase ? first : Fold(first),
+                            matchCase ? first : Unfold(Fold(first))} {}
+  // The first candidate at or after from, or npos. Calls go forward only.
+  std::size_t Next(std::size_t from) {
+    std::size_t best = npos;
+    for (int i = 0; i < Kinds(); ++i) {
+      // A place found before is still the next one until from passes it.
+      if (mFound[i] == kUnknown || (mFound[i] != npos && mFound[i] < from))
+        mFound[i] = Scan(mChars[i], from);
+      best = std::min(best, mFound[i]);
+    }
+    return best;
   }
-  // The last candidate before end, or npos.
-  std::size_t Previous(std::size_t end) const {
-    const std::size_t a = ScanBack(mLower, end);
-    const std::size_t b = mLower == mUpper ? npos : ScanBack(mUpper, end);
-    return a == npos ? b : b == npos ? a : std::max(a, b);
+  // The last candidate before end, or npos. Calls go backward only.
+  std::size_t Previous(std::size_t end) {
+    std::size_t best = npos;
+    for (int i = 0; i < Kinds(); ++i) {
+      if (mFound[i] == kUnknown || (mFound[i] != npos && mFound[i] >= end))
+        mFound[i] = ScanBack(mChars[i], end);
+      if (mFound[i] != npos)
+        best = best == npos ? mFound[i] : std::max(best, mFound[i]);
+    }
+    return best;
   }
 
 private:
   static constexpr std::size_t npos = std::string_view::npos;
+  static constexpr std::size_t kUnknown = npos - 1;
+  int Kinds() const { return mChars[0] == mChars[1] ? 1 : 2; }
   std::size_t Scan(char ch, std::size_t from) const {
+    if (from >= mText.size())
+      return npos;
     const void *at = std::memchr(mText.data() + from, ch, mText.size() - from);
     return at ? static_cast<std::size_t>(static_cast<const char *>(at) - mText.data()) : npos;
   }
@@ -63,8 +79,8 @@ private:
     return at ? static_cast<std::size_t>(static_cast<const char *>(at) - mText.data()) : npos;
   }
   std::string_view mText;
-  char mLower;
-  char mUpper;
+  char mChars[2];
+  std::size_t mFound[2] = {kUnknown, kUnknown};
 };
 } // namespace
 
@@ -79,7 +95,7 @@ std::size_t FindInText(std::string_view text, std::string_view needle, std::size
            std::equal(needle.begin(), needle.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
                       same);
   };
-  const Candidates candidates(text, needle.front(), matchCase);
+  Candidates candidates(text, needle.front(), matchCase);
   if (forward) {
     if (from > text.size())
       return npos;
