@@ -70,7 +70,9 @@ double CpuSeconds() {
 }
 
 // Milliseconds of processor time per catch-up and render.
-template <class View> double PerFrame(std::size_t history, int frames) {
+// With stream false, nothing arrives: what a render costs the widget's frame
+// and scroll bar alone.
+template <class View> double PerFrame(std::size_t history, int frames, bool stream = true) {
   Window w;
   w.frm.Form_Load();
   w.frm.HistoryLines(history);
@@ -85,11 +87,12 @@ template <class View> double PerFrame(std::size_t history, int frames) {
     w.frm.AddTextToDisplay(Stream(history * 80));
   view.Sync();
   (void)view.grab();
-  const std::string stream = Stream(kFrameBytes * static_cast<std::size_t>(frames) + 1);
+  const std::string input = Stream(kFrameBytes * static_cast<std::size_t>(frames) + 1);
   double spent = 0;
   for (int frame = 0; frame < frames; ++frame) {
-    w.frm.AddTextToDisplay(
-        stream.substr(static_cast<std::size_t>(frame) * kFrameBytes, kFrameBytes));
+    if (stream)
+      w.frm.AddTextToDisplay(
+          input.substr(static_cast<std::size_t>(frame) * kFrameBytes, kFrameBytes));
     const double start = CpuSeconds();
     view.Sync();
     (void)view.grab();
@@ -99,11 +102,13 @@ template <class View> double PerFrame(std::size_t history, int frames) {
 }
 
 int Run(int frames) {
+  const double idle = PerFrame<qt::DisplayView>(0, frames, false);
   const double editOwn = PerFrame<bench::TextEditView>(0, frames);
   const double editHeld = PerFrame<bench::TextEditView>(100000, frames);
   const double paintOwn = PerFrame<qt::DisplayView>(0, frames);
   const double paintHeld = PerFrame<qt::DisplayView>(1000000, frames);
   std::printf("per catch-up at 115200 baud (%zu bytes), processor ms:\n", kFrameBytes);
+  std::printf("  render of the painted view with nothing new: %.3f\n", idle);
   std::printf("  text edit,     display's own limit: %.3f\n", editOwn);
   std::printf("  text edit,     100,000 lines held:  %.3f\n", editHeld);
   std::printf("  painted view,  display's own limit: %.3f (%.2f of the text edit's)\n", paintOwn,

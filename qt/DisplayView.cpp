@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
@@ -139,6 +140,19 @@ void DisplayView::Measure() {
     mFonts[i] = font();
     mFonts[i].setBold(i & 1);
     mFonts[i].setItalic(i & 2);
+  }
+  QString bytes(256, QChar(' '));
+  for (int b = 32; b < 256; ++b)
+    bytes[b] = QChar::fromLatin1(static_cast<char>(b));
+  for (int i = 0; i < 4; ++i) {
+    mRawFonts[i] = QRawFont::fromFont(mFonts[i]);
+    mGlyphs[i].fill(0);
+    if (!mRawFonts[i].isValid())
+      continue;
+    const QList<quint32> glyphs = mRawFonts[i].glyphIndexesForString(bytes);
+    for (int b = 32; b < 256 && b < glyphs.size(); ++b)
+      mGlyphs[i][static_cast<std::size_t>(b)] = glyphs[b];
+    mGlyphs[i]['\r'] = mGlyphs[i][' '];
   }
   const QFontMetricsF metrics(font());
   mCell = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
@@ -315,16 +329,43 @@ void DisplayView::PaintRow(QPainter &painter, const WrappedLines::Row &row, int 
       if (shown.foreground == TextStyle::kDefaultColour)
         ink = DisplayPalette::TextOn(fill);
     }
-    QString piece =
-        QString::fromLatin1(text.data() + (at - origin), static_cast<qsizetype>(next - at));
-    piece.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    painter.setFont(mFonts[(shown.bold ? 1 : 0) | (shown.typed ? 2 : 0)]);
+    const int variant = (shown.bold ? 1 : 0) | (shown.typed ? 2 : 0);
+    const std::string_view piece =
+        text.substr(static_cast<std::size_t>(at - origin), static_cast<std::size_t>(next - at));
     painter.setPen(ink);
-    painter.drawText(QPointF(x, y + mAscent), piece);
+    DrawPiece(painter, variant, piece, QPointF(x, y + mAscent));
     at = next;
     while (run != runs.end() && run->from <= at)
       style = (run++)->style;
   }
+}
+
+// Glyphs at their cells where the font has every one; otherwise as text,
+// which finds the missing ones in other fonts.
+void DisplayView::DrawPiece(QPainter &painter, int variant, std::string_view piece,
+                            const QPointF &at) {
+  const auto &glyphs = mGlyphs[variant];
+  mRunGlyphs.resize(static_cast<qsizetype>(piece.size()));
+  mRunPositions.resize(static_cast<qsizetype>(piece.size()));
+  bool whole = mRawFonts[variant].isValid();
+  for (std::size_t i = 0; i < piece.size() && whole; ++i) {
+    const quint32 glyph = glyphs[static_cast<unsigned char>(piece[i])];
+    whole = glyph != 0;
+    mRunGlyphs[static_cast<qsizetype>(i)] = glyph;
+    mRunPositions[static_cast<qsizetype>(i)] = QPointF(static_cast<qreal>(i) * mCell, 0);
+  }
+  if (whole) {
+    QGlyphRun run;
+    run.setRawFont(mRawFonts[variant]);
+    run.setGlyphIndexes(mRunGlyphs);
+    run.setPositions(mRunPositions);
+    painter.drawGlyphRun(at, run);
+    return;
+  }
+  QString shown = QString::fromLatin1(piece.data(), static_cast<qsizetype>(piece.size()));
+  shown.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  painter.setFont(mFonts[variant]);
+  painter.drawText(at, shown);
 }
 
 void DisplayView::mousePressEvent(QMouseEvent *event) {

@@ -24,11 +24,15 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QList>
+#include <QRawFont>
 #include <QTimer>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QPainter;
@@ -99,6 +103,7 @@ private:
   void MoveCaret(QKeyEvent &event);
   void ShowRow(std::uint64_t row);
   void PaintRow(QPainter &painter, const WrappedLines::Row &row, int y);
+  void DrawPiece(QPainter &painter, int variant, std::string_view piece, const QPointF &at);
   QString Shown(std::uint64_t from, std::uint64_t to) const;
   std::uint64_t Clamp(std::uint64_t position) const;
 
@@ -118,6 +123,12 @@ private:
   Document mDocument{this};
   DisplayPalette mPalette;
   QFont mFonts[4]; // plain, bold, italic, bold italic
+  // Each font's glyph for each byte (0: none, drawn as text instead), so a
+  // row is drawn as glyphs at their cells without laying out its text.
+  QRawFont mRawFonts[4];
+  std::array<quint32, 256> mGlyphs[4]{};
+  QList<quint32> mRunGlyphs;
+  QList<QPointF> mRunPositions;
   qreal mCell = 8;
   int mLineHeight = 16;
   int mAscent = 12;
