@@ -53,6 +53,11 @@ DisplayWriter::DisplayWriter(TextDisplay &rtfData, ICheckBox &chkAutoClear, ITex
 // first line break at least about 100 characters in, or else its first
 // character alone.
 void DisplayWriter::RichTextAppend(std::string_view text) {
+  if (mHistoryLines > 0) {
+    AppendTracked(text);
+    DropPastHistory();
+    return;
+  }
   if (mDisplay.Length() + text.size() > kDisplayLimit) {
     std::size_t from = text.size() + kTrimSearchStart;
     std::size_t cut = 1;
@@ -77,9 +82,9 @@ void DisplayWriter::ShowPrintable(std::string_view run) {
     std::size_t length = mDisplay.Length();
     std::size_t room = AutoClearRoom();
     std::size_t take = 0;
-    if (length < kDisplayLimit) {
+    if (length < Limit()) {
       if (room > length)
-        take = std::min({run.size(), kDisplayLimit - length, room - length});
+        take = std::min({run.size(), Limit() - length, room - length});
       if (take > 0) {
         AppendTracked(run.substr(0, take));
         run.remove_prefix(take);
@@ -123,6 +128,23 @@ double DisplayWriter::AutoClearLimit() {
     mSizeText = std::move(text);
   }
   return mSizeValue;
+}
+
+void DisplayWriter::HistoryLines(std::size_t lines) {
+  mHistoryLines = lines;
+  DropPastHistory();
+}
+
+std::size_t DisplayWriter::Limit() const {
+  return mHistoryLines > 0 ? std::numeric_limits<std::size_t>::max() : kDisplayLimit;
+}
+
+void DisplayWriter::DropPastHistory() {
+  const LineIndex &lines = mDisplay.Lines();
+  if (mHistoryLines == 0 || lines.Breaks() <= mHistoryLines)
+    return;
+  DropFrontTracked(
+      static_cast<std::size_t>(lines.Start(lines.Breaks() - mHistoryLines) - lines.Origin()));
 }
 
 void DisplayWriter::DropFrontTracked(std::size_t count) {

@@ -9,6 +9,10 @@
 // the run could have trimmed or cleared the display differently, and the
 // position of the display's last line break is kept instead of searched for.
 //
+// With a history of n lines chosen (HistoryLines), the display instead keeps
+// its last n whole lines and the one being received, and drops the oldest
+// line as each new one ends; the 10000-character limit does not apply.
+//
 // Also here: which received codes are shown, and the token a code that is not
 // shown stands as in the log (" <0x1B>").
 #pragma once
@@ -45,8 +49,14 @@ public:
   void AppendTracked(std::string_view text);
   // The number typed into txtSize, read again only when its text changes.
   double AutoClearLimit();
+  // Whole lines the display keeps; 0 for the 10000-character limit. A
+  // smaller count drops the lines past it at once.
+  std::size_t HistoryLines() const { return mHistoryLines; }
+  void HistoryLines(std::size_t lines);
 
 private:
+  std::size_t Limit() const;
+  void DropPastHistory();
   void DropFrontTracked(std::size_t count);
   std::size_t LastLineBreak();
   std::size_t AutoClearRoom();
@@ -60,6 +70,7 @@ private:
   std::uint64_t mBreakGeneration = ~std::uint64_t{0};
   std::string mSizeText;
   double mSizeValue = 0;
+  std::size_t mHistoryLines = 0;
 };
 
 } // namespace kestrel

@@ -275,7 +275,7 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
 // the display is emptied past 500 line breaks, and a log line that grew past
 // 500 characters without one goes out (or is dropped with logging off).
 void frmTop::EndOfCall() {
-  if (mLineCount > kLineClearCount) {
+  if (mLineCount > kLineClearCount && mDisplay.HistoryLines() == 0) {
     mControls.rtfData.Text("");
     mLineCount = 0;
   }

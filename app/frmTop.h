@@ -95,6 +95,11 @@ public:
   // already ended is left alone.
   void EndCutLine();
 
+  // Whole lines the display keeps; 0 for its limit of about 10000
+  // characters and the clearing after 500 line feeds.
+  std::size_t HistoryLines() const { return mDisplay.HistoryLines(); }
+  void HistoryLines(std::size_t lines) { mDisplay.HistoryLines(lines); }
+
   // Log switch and writer.
   void UpdateLogCheckCaption();
   void LogFileWrite(const std::string &LogFileName, const std::string &sText, bool AddPrefixTime);

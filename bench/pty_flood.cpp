@@ -3,7 +3,9 @@
 // MB/s drained, CPU seconds per MB and peak resident memory. Passes only when
 // the log file holds exactly the expected transform of what was written.
 //
-// Usage: pty_flood [megabytes] [--no-log] [--stamp]
+// Usage: pty_flood [megabytes] [--no-log] [--stamp] [--held N]
+// --held N: the display keeps N lines and holds N lines of 80 characters
+// before the flood begins.
 // The window runs on fake controls (no widgets): what is measured is the
 // serial layer, the event delivery, the formatter and the log writer.
 #include "FakeControls.h"
@@ -97,8 +99,11 @@ private:
 int main(int argc, char **argv) {
   std::size_t megabytes = 100;
   bool logging = true, stamp = false;
+  std::size_t held = 0;
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--no-log"))
+    if (!std::strcmp(argv[i], "--held") && i + 1 < argc)
+      held = std::strtoul(argv[++i], nullptr, 10);
+    else if (!std::strcmp(argv[i], "--no-log"))
       logging = false;
     else if (!std::strcmp(argv[i], "--stamp"))
       stamp = true;
@@ -140,6 +145,12 @@ int main(int argc, char **argv) {
               cdlgTop, comm, addTime, ignorePin, rts, dtr, messageBox, clock, appInfo, host});
   comm.OnComm([&frm] { frm.MSComm1_OnComm(); });
   frm.Form_Load();
+  if (held > 0) {
+    frm.HistoryLines(held);
+    const std::string line = std::string(78, 'h') + "\r\n";
+    for (std::size_t n = 0; n < held; ++n)
+      frm.AddTextToDisplay(line);
+  }
   frm.cmdOpenPort_Click();
   if (!comm.PortOpen()) {
     std::fprintf(stderr, "the port did not open: %s\n", comm.LastErrorText().c_str());

@@ -8,6 +8,8 @@ void TextDisplay::Text(std::string_view text) {
   mOrigin += Length();
   mBuffer.assign(text);
   mHead = 0;
+  mLines.Reset(mOrigin);
+  mLines.Append(mBuffer);
   mRuns.clear();
   if (mStyle != 0 && !text.empty())
     mRuns.push_back({mOrigin, mStyle});
@@ -18,6 +20,7 @@ void TextDisplay::AppendAtEnd(std::string_view text) {
   if (!text.empty() && (mRuns.empty() ? mStyle != 0 : mRuns.back().style != mStyle))
     mRuns.push_back({mOrigin + Length(), mStyle});
   mBuffer.append(text);
+  mLines.Append(text);
   Changed();
 }
 
@@ -25,6 +28,7 @@ void TextDisplay::DropFront(std::size_t count) {
   count = count < Length() ? count : Length();
   mHead += count;
   mOrigin += count;
+  mLines.CutTo(mOrigin);
   while (mRuns.size() > 1 && mRuns[1].from <= mOrigin)
     mRuns.pop_front();
   if (Length() == 0)
@@ -52,13 +56,15 @@ void TextDisplay::Changed() {
     mOnChange();
 }
 
-// The dropped front is given back once it outweighs the live text, so the
-// buffer stays within twice the text and appends stay amortised O(1).
+// The dropped front is given back once it outweighs the live text, or passes
+// kDeadFront for a long history, so the buffer stays within the text and a
+// few megabytes more and appends stay amortised O(1).
 void TextDisplay::Compact() {
+  constexpr std::size_t kDeadFront = 32u << 20;
   if (mHead == mBuffer.size()) {
     mBuffer.clear();
     mHead = 0;
-  } else if (mHead > 4096 && mHead > mBuffer.size() / 2) {
+  } else if (mHead > 4096 && (mHead > mBuffer.size() / 2 || mHead > kDeadFront)) {
     mBuffer.erase(0, mHead);
     mHead = 0;
   }

@@ -19,7 +19,12 @@
 // The text carries a style (TextStyle, packed) as runs: each run holds from
 // its lifetime position to the next run's. Appended text takes the style set
 // last; a display that never sets one has no runs and is all plain text.
+//
+// Lines() follows every change, so where each line starts is known without
+// reading the text.
 #pragma once
+
+#include "LineIndex.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +51,9 @@ public:
   // Position (from 0) of the first occurrence of needle at or after from, or
   // npos.
   std::size_t Find(std::string_view needle, std::size_t from) const;
+
+  // Where its lines start; up to date when the change events are raised.
+  const LineIndex &Lines() const { return mLines; }
 
   // Raised after every change, inside the changing call.
   void OnChange(std::function<void()> handler) { mOnChange = std::move(handler); }
@@ -78,6 +86,7 @@ private:
   std::uint64_t mGeneration = 0;
   std::uint32_t mStyle = 0;
   std::deque<StyleRun> mRuns;
+  LineIndex mLines;
   std::function<void()> mOnChange;
   std::function<void()> mOnDirty;
 };

@@ -1,43 +1,55 @@
 #include "DisplayView.h"
 
-#include <QContextMenuEvent>
-#include <QKeyEvent>
-#include <QKeySequence>
-#include <QMenu>
+#include "DisplayAccessible.h"
+#include "TextStyle.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QPainter>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextLayout>
 
 #include <algorithm>
 
 namespace kestrel::qt {
 
 namespace {
-// The visual line at the top of the view, counted from the top of the
-// document, for the cursor's place inside its block.
-int VisualLine(const QTextCursor &at) {
-  const QTextBlock block = at.block();
-  int line = block.firstLineNumber();
-  if (const QTextLayout *layout = block.layout(); layout && layout->lineCount() > 0) {
-    const QTextLine inner = layout->lineForTextPosition(at.positionInBlock());
-    if (inner.isValid())
-      line += inner.lineNumber();
-  }
-  return line;
-}
+// The room left of the first column, as a text edit's document margin.
+constexpr int kMargin = 4;
 } // namespace
 
+DisplayView::Span::Line DisplayView::Span::block() const {
+  if (!view)
+    return {};
+  const LineIndex &lines = view->mRows.Lines();
+  const std::size_t line = lines.LineOf(from);
+  return {view->Shown(lines.Start(line), view->mRows.ContentEnd(line))};
+}
+
+DisplayView::Span DisplayView::Document::find(const QString &text) const {
+  const std::string needle = text.toLatin1().toStdString();
+  const std::size_t at = view->mModel.Find(needle, 0);
+  if (needle.empty() || at == TextDisplay::npos)
+    return {view, 0, 0};
+  const std::uint64_t from = view->mModel.Origin() + at;
+  return {view, from, from + needle.size()};
+}
+
 DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
-    : QPlainTextEdit(parent), mModel(model) {
-  setReadOnly(true);
-  setUndoRedoEnabled(false);
-  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  setTabChangesFocus(true);
+    : QAbstractScrollArea(parent), mModel(model) {
+  InstallDisplayAccessible();
   setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setAutoFillBackground(false);
+  verticalScrollBar()->setSingleStep(1);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Measure();
   mRepaint.setSingleShot(true);
-  mClock.start();
   connect(&mRepaint, &QTimer::timeout, this, [this] { Sync(); });
+  mClock.start();
   mModel.OnDirty([this] {
     const qint64 now = mClock.elapsed();
     const qint64 at = now + mPacing.Changed(now);
@@ -53,136 +65,277 @@ void DisplayView::Sync() {
   if (mShown == mModel.Generation())
     return;
   mShown = mModel.Generation();
-  const std::uint64_t origin = mModel.Origin();
-  const std::string_view text = mModel.Text();
-  const std::uint64_t end = mOrigin + mMirror.size();
-  const std::size_t cut = static_cast<std::size_t>(
-      std::min<std::uint64_t>(origin - mOrigin, static_cast<std::uint64_t>(mMirror.size())));
-  // Once the model has cut past all that is shown, all of its text is new.
-  const std::string_view added =
-      end >= origin ? text.substr(static_cast<std::size_t>(end - origin)) : text;
-  if (cut == 0 && added.empty()) {
-    mOrigin = origin;
-    return;
-  }
-
+  const std::uint64_t endBefore = mRows.Lines().End();
+  const std::uint64_t originBefore = mRows.Lines().Origin();
   QScrollBar *bar = verticalScrollBar();
   const bool atEnd = bar->value() >= bar->maximum();
-  // A view scrolled up keeps the text at its top line; the cursor moves with
-  // that text as the document is edited.
-  QTextCursor top = atEnd ? QTextCursor() : cursorForPosition(QPoint(0, 0));
-
-  // The document shows the model without its carriage returns: a line ends
-  // in CR LF in the model and in one block break in the document.
-  QTextCursor edit(document());
-  // One edit: the document is laid out once, when the edit ends, after the
-  // new lines are told to keep their shaped glyphs; so they are shaped once,
-  // not once for the layout and again for the first paint, and a repaint
-  // draws them without shaping the text again.
-  edit.beginEditBlock();
-  if (cut > 0) {
-    const auto crs =
-        std::count(mMirror.begin(), mMirror.begin() + static_cast<std::ptrdiff_t>(cut), '\r');
-    edit.setPosition(static_cast<int>(cut - static_cast<std::size_t>(crs)),
-                     QTextCursor::KeepAnchor);
-    edit.removeSelectedText();
-    mMirror.erase(0, cut);
-  }
-  if (!added.empty()) {
-    QString shown;
-    shown.reserve(static_cast<qsizetype>(added.size()));
-    for (char ch : added)
-      if (ch != '\r')
-        shown += QChar::fromLatin1(ch);
-    edit.movePosition(QTextCursor::End);
-    const QTextBlock first = edit.block();
-    edit.insertText(shown);
-    mMirror.append(added);
-    for (QTextBlock b = first; b.isValid(); b = b.next())
-      b.layout()->setCacheEnabled(true);
-  }
-  edit.endEditBlock();
-  mOrigin = origin;
+  mRows.Follow(mModel);
+  if (mRows.Lines().Origin() == originBefore && mRows.Lines().End() == endBefore)
+    return;
+  UpdateScrollBar(atEnd);
   ++mRepaints;
   mPacing.CaughtUp(mClock.elapsed());
-  bar->setValue(atEnd ? bar->maximum() : VisualLine(top));
-}
-
-std::int16_t KeyCode(const QKeyEvent &event) {
-  switch (event.key()) {
-  case Qt::Key_Return:
-  case Qt::Key_Enter:
-    return 13;
-  case Qt::Key_Backspace:
-    return 8;
-  case Qt::Key_Escape:
-    return 27;
-  default:
-    break;
+  viewport()->update();
+  if (QAccessible::isActive()) {
+    QAccessibleEvent changed(this, QAccessible::VisibleDataChanged);
+    QAccessible::updateAccessibility(&changed);
   }
-  // Delete, the arrows, the function keys and their kin have no character
-  // code, whatever text the platform attaches to them (X gives Delete 0x7F).
-  if (event.key() >= Qt::Key_Escape && event.key() <= Qt::Key_unknown)
-    return 0;
-  QString text = event.text();
-  if (text.size() != 1)
-    return 0;
-  char16_t code = text.at(0).unicode();
-  return (code > 0 && code < 256) ? static_cast<std::int16_t>(code) : 0;
 }
 
-// A key with a character code belongs to the port, even where a window
-// shortcut would claim it; Alt with a letter still opens the menus. Keys
-// without a code are left to the shortcuts (Paste to Port's Shift+Insert
-// among them), not to the read-only display's own editing keys.
-bool DisplayView::event(QEvent *event) {
-  if (event->type() == QEvent::ShortcutOverride) {
-    auto *key = static_cast<QKeyEvent *>(event);
-    const bool menuKey = key->modifiers() & (Qt::AltModifier | Qt::MetaModifier);
-    const bool copy = key->matches(QKeySequence::Copy) && textCursor().hasSelection();
-    if ((KeyCode(*key) != 0 && !menuKey) || copy)
-      key->accept();
-    else
-      key->ignore();
-    return true;
+// A view at the end stays there; one scrolled up keeps its top row, which
+// moves up the scroll bar as the front is cut.
+void DisplayView::UpdateScrollBar(bool atEnd) {
+  QScrollBar *bar = verticalScrollBar();
+  const int page = PageRows();
+  const std::uint64_t rows = mRows.RowCount();
+  const int maximum = static_cast<int>(rows > static_cast<std::uint64_t>(page) ? rows - page : 0);
+  mTopRow = std::max(mTopRow, mRows.FirstRow());
+  mPlacing = true;
+  bar->setPageStep(page);
+  bar->setRange(0, maximum);
+  bar->setValue(atEnd ? maximum
+                      : static_cast<int>(std::min<std::uint64_t>(
+                            mTopRow - mRows.FirstRow(), static_cast<std::uint64_t>(maximum))));
+  mPlacing = false;
+  mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(bar->value());
+}
+
+int DisplayView::PageRows() const {
+  return std::max(1, viewport()->height() / mLineHeight);
+}
+
+void DisplayView::Measure() {
+  mFonts[0] = font();
+  for (int i = 1; i < 4; ++i) {
+    mFonts[i] = font();
+    mFonts[i].setBold(i & 1);
+    mFonts[i].setItalic(i & 2);
   }
-  return QPlainTextEdit::event(event);
+  QString bytes(256, QChar(' '));
+  for (int b = 32; b < 256; ++b)
+    bytes[b] = QChar::fromLatin1(static_cast<char>(b));
+  for (int i = 0; i < 4; ++i) {
+    mRawFonts[i] = QRawFont::fromFont(mFonts[i]);
+    mGlyphs[i].fill(0);
+    if (!mRawFonts[i].isValid())
+      continue;
+    const QList<quint32> glyphs = mRawFonts[i].glyphIndexesForString(bytes);
+    for (int b = 32; b < 256 && b < glyphs.size(); ++b)
+      mGlyphs[i][static_cast<std::size_t>(b)] = glyphs[b];
+    mGlyphs[i]['\r'] = mGlyphs[i][' '];
+  }
+  const QFontMetricsF metrics(font());
+  mCell = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
+  mLineHeight = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
+  mAscent = static_cast<int>(std::ceil(metrics.ascent()));
+  mPalette.Theme(palette());
 }
 
-void DisplayView::keyPressEvent(QKeyEvent *event) {
-  // Copying a selection keeps its usual key; with nothing selected the key
-  // goes to the port like any other control character.
-  if (event->matches(QKeySequence::Copy) && textCursor().hasSelection()) {
-    copy();
+void DisplayView::changeEvent(QEvent *event) {
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
+    Measure();
+    resizeEvent(nullptr);
+  }
+  QAbstractScrollArea::changeEvent(event);
+}
+
+// A new width wraps the lines again; the text at the top stays at the top.
+void DisplayView::resizeEvent(QResizeEvent *event) {
+  if (event)
+    QAbstractScrollArea::resizeEvent(event);
+  QScrollBar *bar = verticalScrollBar();
+  const bool atEnd = bar->value() >= bar->maximum();
+  const auto columns =
+      static_cast<std::size_t>(std::max<qreal>(1, (viewport()->width() - 2 * kMargin) / mCell));
+  if (columns != mRows.Columns()) {
+    const std::uint64_t top = mRows.RowAt(mTopRow).from;
+    mRows.Columns(columns);
+    mTopRow = mRows.RowOf(top);
+  }
+  UpdateScrollBar(atEnd);
+  viewport()->update();
+}
+
+void DisplayView::scrollContentsBy(int, int) {
+  if (!mPlacing)
+    mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(verticalScrollBar()->value());
+  viewport()->update();
+}
+
+std::uint64_t DisplayView::Clamp(std::uint64_t position) const {
+  return std::clamp(position, mModel.Origin(), mModel.Origin() + mModel.Length());
+}
+
+// The model's bytes between two positions as shown: CR left out, each byte
+// one Latin-1 character.
+QString DisplayView::Shown(std::uint64_t from, std::uint64_t to) const {
+  from = Clamp(from);
+  to = std::max(from, Clamp(to));
+  const std::string_view text = mModel.Text().substr(
+      static_cast<std::size_t>(from - mModel.Origin()), static_cast<std::size_t>(to - from));
+  QString shown;
+  shown.reserve(static_cast<qsizetype>(text.size()));
+  for (char ch : text)
+    if (ch != '\r')
+      shown += QChar::fromLatin1(ch);
+  return shown;
+}
+
+QString DisplayView::toPlainText() const {
+  return Shown(mModel.Origin(), mModel.Origin() + mModel.Length());
+}
+
+QString DisplayView::VisibleText() const {
+  QStringList rows;
+  const std::uint64_t end =
+      std::min(mRows.EndRow(), mTopRow + static_cast<std::uint64_t>(PageRows()));
+  for (std::uint64_t row = mTopRow; row < end; ++row) {
+    const WrappedLines::Row r = mRows.RowAt(row);
+    rows << Shown(r.from, r.to);
+  }
+  return rows.join(QLatin1Char('\n'));
+}
+
+DisplayView::Span DisplayView::textCursor() const {
+  const std::uint64_t a = Clamp(mAnchor);
+  const std::uint64_t b = Clamp(mCaret);
+  return {this, std::min(a, b), std::max(a, b)};
+}
+
+void DisplayView::setTextCursor(const Span &span) {
+  Sync();
+  mAnchor = span.from;
+  mCaret = span.to;
+  ShowRow(mRows.RowOf(Clamp(span.from)));
+  viewport()->update();
+}
+
+DisplayView::Span DisplayView::cursorForPosition(const QPoint &point) const {
+  const std::uint64_t at = PositionAt(point);
+  return {this, at, at};
+}
+
+void DisplayView::copy() {
+  const Span span = textCursor();
+  if (span.hasSelection())
+    QGuiApplication::clipboard()->setText(Shown(span.from, span.to));
+}
+
+void DisplayView::selectAll() {
+  Sync();
+  mAnchor = mModel.Origin();
+  mCaret = mModel.Origin() + mModel.Length();
+  viewport()->update();
+}
+
+// Scrolls as little as brings the row into sight.
+void DisplayView::ShowRow(std::uint64_t row) {
+  const auto page = static_cast<std::uint64_t>(PageRows());
+  std::uint64_t top = mTopRow;
+  if (row < top)
+    top = row;
+  else if (row >= top + page)
+    top = row - page + 1;
+  verticalScrollBar()->setValue(static_cast<int>(top - std::min(top, mRows.FirstRow())));
+}
+
+std::uint64_t DisplayView::PositionAt(const QPoint &point) const {
+  const int rowInView = point.y() < 0 ? -1 : point.y() / mLineHeight;
+  const std::uint64_t row = rowInView < 0 ? (mTopRow > 0 ? mTopRow - 1 : 0)
+                                          : mTopRow + static_cast<std::uint64_t>(rowInView);
+  if (row >= mRows.EndRow())
+    return mRows.Lines().End();
+  const WrappedLines::Row r = mRows.RowAt(row);
+  const auto column =
+      static_cast<std::uint64_t>(std::max<qreal>(0, std::round((point.x() - kMargin) / mCell)));
+  return std::min(r.from + column, r.to);
+}
+
+void DisplayView::paintEvent(QPaintEvent *) {
+  QPainter painter(viewport());
+  mPalette.Theme(palette());
+  painter.fillRect(viewport()->rect(), mPalette.Background());
+  const std::uint64_t end =
+      std::min(mRows.EndRow(), mTopRow + static_cast<std::uint64_t>(PageRows()) + 1);
+  int y = 0;
+  for (std::uint64_t row = mTopRow; row < end; ++row, y += mLineHeight)
+    PaintRow(painter, mRows.RowAt(row), y);
+}
+
+// A row goes out in stretches of one style and one selection state; most
+// rows are one stretch, one call.
+void DisplayView::PaintRow(QPainter &painter, const WrappedLines::Row &row, int y) {
+  const std::uint64_t origin = mModel.Origin();
+  const std::uint64_t from = Clamp(row.from);
+  const std::uint64_t to = std::max(from, Clamp(row.to));
+  const Span selection = textCursor();
+  const auto &runs = mModel.StyleRuns();
+  auto run = std::upper_bound(
+      runs.begin(), runs.end(), from,
+      [](std::uint64_t at, const TextDisplay::StyleRun &r) { return at < r.from; });
+  std::uint32_t style = run == runs.begin() ? 0 : std::prev(run)->style;
+  const std::string_view text = mModel.Text();
+  const QPalette &theme = palette();
+  for (std::uint64_t at = from; at < to;) {
+    std::uint64_t next = to;
+    if (run != runs.end())
+      next = std::min(next, run->from);
+    const bool selected = selection.from <= at && at < selection.to;
+    if (selection.hasSelection())
+      next = std::min(next, selected ? selection.to : (selection.from > at ? selection.from : to));
+    next = std::max(next, at + 1);
+    const TextStyle shown = TextStyle::Unpacked(style);
+    QColor ink = shown.typed ? mPalette.Typed() : mPalette.Text();
+    if (shown.foreground != TextStyle::kDefaultColour)
+      ink = mPalette.Foreground(shown.foreground);
+    const qreal x = kMargin + static_cast<qreal>(at - row.from) * mCell;
+    const QRectF cells(x, y, static_cast<qreal>(next - at) * mCell, mLineHeight);
+    if (selected) {
+      painter.fillRect(cells, theme.color(QPalette::Highlight));
+      ink = theme.color(QPalette::HighlightedText);
+    } else if (shown.background != TextStyle::kDefaultColour) {
+      const QColor fill = DisplayPalette::Raw(shown.background);
+      painter.fillRect(cells, fill);
+      if (shown.foreground == TextStyle::kDefaultColour)
+        ink = DisplayPalette::TextOn(fill);
+    }
+    const int variant = (shown.bold ? 1 : 0) | (shown.typed ? 2 : 0);
+    const std::string_view piece =
+        text.substr(static_cast<std::size_t>(at - origin), static_cast<std::size_t>(next - at));
+    painter.setPen(ink);
+    DrawPiece(painter, variant, piece, QPointF(x, y + mAscent));
+    at = next;
+    while (run != runs.end() && run->from <= at)
+      style = (run++)->style;
+  }
+}
+
+// Glyphs at their cells where the font has every one; otherwise as text,
+// which finds the missing ones in other fonts.
+void DisplayView::DrawPiece(QPainter &painter, int variant, std::string_view piece,
+                            const QPointF &at) {
+  const auto &glyphs = mGlyphs[variant];
+  mRunGlyphs.resize(static_cast<qsizetype>(piece.size()));
+  mRunPositions.resize(static_cast<qsizetype>(piece.size()));
+  bool whole = mRawFonts[variant].isValid();
+  for (std::size_t i = 0; i < piece.size() && whole; ++i) {
+    const quint32 glyph = glyphs[static_cast<unsigned char>(piece[i])];
+    whole = glyph != 0;
+    mRunGlyphs[static_cast<qsizetype>(i)] = glyph;
+    mRunPositions[static_cast<qsizetype>(i)] = QPointF(static_cast<qreal>(i) * mCell, 0);
+  }
+  if (whole) {
+    QGlyphRun run;
+    run.setRawFont(mRawFonts[variant]);
+    run.setGlyphIndexes(mRunGlyphs);
+    run.setPositions(mRunPositions);
+    painter.drawGlyphRun(at, run);
     return;
   }
-  if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) {
-    QPlainTextEdit::keyPressEvent(event);
-    return;
-  }
-  std::int16_t code = KeyCode(*event);
-  if (code != 0 && mOnKey) {
-    mPacing.Typed();
-    mOnKey(code);
-    return;
-  }
-  // Keys without a character code keep their reading functions (scrolling).
-  QPlainTextEdit::keyPressEvent(event);
-}
-
-// Typed keys go to the port, so the menu names no key for its entries.
-void DisplayView::contextMenuEvent(QContextMenuEvent *event) {
-  auto *menu = new QMenu(this);
-  menu->setAttribute(Qt::WA_DeleteOnClose);
-  QAction *copyAction = menu->addAction(QStringLiteral("&Copy"), this, &QPlainTextEdit::copy);
-  copyAction->setEnabled(textCursor().hasSelection());
-  menu->addAction(QStringLiteral("Select All"), this, &QPlainTextEdit::selectAll);
-  if (!mContextActions.empty()) {
-    menu->addSeparator();
-    for (QAction *action : mContextActions)
-      menu->addAction(action);
-  }
-  menu->popup(event->globalPos());
+  QString shown = QString::fromLatin1(piece.data(), static_cast<qsizetype>(piece.size()));
+  shown.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  painter.setFont(mFonts[variant]);
+  painter.drawText(at, shown);
 }
 
 } // namespace kestrel::qt

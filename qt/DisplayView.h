@@ -1,34 +1,66 @@
-// The receive display's widget: shows the TextDisplay model and passes typed
+// The receive display's widget: paints the TextDisplay model and passes typed
 // keys on as character codes.
 //
 // The model changes up to millions of times a second; the widget catches up
-// when CatchUpPacing says (at once for an echo, a few times a second under a
-// stream), and then only edits its document: it cuts
-// what the model cut at the front and appends what the model appended, so
-// the layout work is that of the new lines alone and the user's selection
-// and reading position stay where they were for as long as their text is
-// still shown. A view at the end follows new output; one scrolled up stays.
+// at the pace CatchUpPacing gives and then only takes in the lines the model cut
+// and appended (WrappedLines), never the whole text. It paints the rows in
+// sight and nothing else, straight from the model's text and style runs, so
+// the cost of a frame is that of the rows on screen, however long the
+// history. Lines wrap at the widget's width by character cells. A view at
+// the end follows new output; one scrolled up stays on its text while the
+// front is cut. The selection is held as lifetime positions, so it stays on
+// its text too and shrinks with what is cut of it.
+//
+// For code and tests written against a text edit, the view answers the same
+// few calls (toPlainText, textCursor, cursorForPosition, document()->find)
+// with a small span type instead of QTextCursor.
 #pragma once
 
 #include "CatchUpPacing.h"
+#include "DisplayPalette.h"
 #include "TextDisplay.h"
+#include "WrappedLines.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
+#include <QFont>
+#include <QList>
+#include <QRawFont>
 #include <QTimer>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-class QMenu;
+class QPainter;
 
 namespace kestrel::qt {
 
-class DisplayView : public QPlainTextEdit {
+class DisplayView : public QAbstractScrollArea {
 public:
+  // A stretch of the display's text, by lifetime positions.
+  struct Span {
+    const DisplayView *view = nullptr;
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;
+    bool hasSelection() const { return from != to; }
+    struct Line {
+      QString shown;
+      QString text() const { return shown; }
+    };
+    // The line that holds from, as shown.
+    Line block() const;
+  };
+  struct Document {
+    const DisplayView *view;
+    // The first occurrence of text, matched exactly; an empty span when none.
+    Span find(const QString &text) const;
+  };
+
   DisplayView(TextDisplay &model, QWidget *parent);
   // Called with the character code of each typed key (13 for Enter).
   void OnKeyPress(std::function<void(std::int16_t &)> handler) { mOnKey = std::move(handler); }
@@ -37,22 +69,69 @@ public:
   int Repaints() const { return mRepaints; }
   // Actions shown below the display's own in its context menu.
   void AddContextAction(QAction *action) { mContextActions.push_back(action); }
+  const TextDisplay &Model() const { return mModel; }
+
+  // The text as shown: line breaks as one "\n".
+  QString toPlainText() const;
+  // The selection, clamped to the text still there.
+  Span textCursor() const;
+  // Selects the span and scrolls it into sight.
+  void setTextCursor(const Span &span);
+  Span cursorForPosition(const QPoint &point) const;
+  const Document *document() const { return &mDocument; }
+  void copy();
+  void selectAll();
+  // The rows in sight, as shown, one line each.
+  QString VisibleText() const;
 
 protected:
   bool event(QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
+  void paintEvent(QPaintEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
+  void changeEvent(QEvent *event) override;
 
 private:
+  void Measure();
+  void UpdateScrollBar(bool atEnd);
+  int PageRows() const;
+  std::uint64_t PositionAt(const QPoint &point) const;
+  void MoveCaret(QKeyEvent &event);
+  void ShowRow(std::uint64_t row);
+  void PaintRow(QPainter &painter, const WrappedLines::Row &row, int y);
+  void DrawPiece(QPainter &painter, int variant, std::string_view piece, const QPointF &at);
+  QString Shown(std::uint64_t from, std::uint64_t to) const;
+  std::uint64_t Clamp(std::uint64_t position) const;
+
   TextDisplay &mModel;
   QTimer mRepaint;
   QElapsedTimer mClock;
   CatchUpPacing mPacing;
   qint64 mRepaintAt = 0; // when mRepaint fires, on mClock
   std::uint64_t mShown = ~std::uint64_t{0};
-  // The model's text that the document shows, from lifetime position mOrigin.
-  std::string mMirror;
-  std::uint64_t mOrigin = 0;
+  WrappedLines mRows;
+  std::uint64_t mTopRow = 0; // the row at the top, numbered as mRows numbers them
+  bool mPlacing = false;     // the view moves its scroll bar itself
+  std::uint64_t mAnchor = 0; // the selection, from anchor to caret
+  std::uint64_t mCaret = 0;
+  bool mSelecting = false;
+  Document mDocument{this};
+  DisplayPalette mPalette;
+  QFont mFonts[4]; // plain, bold, italic, bold italic
+  // Each font's glyph for each byte (0: none, drawn as text instead), so a
+  // row is drawn as glyphs at their cells without laying out its text.
+  QRawFont mRawFonts[4];
+  std::array<quint32, 256> mGlyphs[4]{};
+  QList<quint32> mRunGlyphs;
+  QList<QPointF> mRunPositions;
+  qreal mCell = 8;
+  int mLineHeight = 16;
+  int mAscent = 12;
   int mRepaints = 0;
   std::function<void(std::int16_t &)> mOnKey;
   std::vector<QAction *> mContextActions;

@@ -42,6 +42,11 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
   connect(mMenu->addAction(QStringLiteral("Send Break")), &QAction::triggered, this,
           [this] { mLogic->mnuToolsSendBreak_Click(); });
   mMenu->addSeparator();
+  mHistoryMenu = mMenu->addMenu(QStringLiteral("History"));
+  for (std::size_t i = 0; i < kHistoryChoices.size(); ++i)
+    mHistoryAdapters[i] = std::make_unique<QtMenuItem>(
+        AddCheckItem(mHistoryMenu, QString::fromLatin1(kHistoryChoices[i].caption),
+                     [this, i] { mHistory->mnuToolsHistory_Click(i); }));
   QAction *find = mMenu->addAction(QStringLiteral("Find..."));
   find->setShortcut(QKeySequence(Qt::Key_F3));
   connect(find, &QAction::triggered, this, [this] {
@@ -94,6 +99,11 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
       TypingChoicesControls{mParts.top, mParts.comm, *mEnterCR, *mEnterLF, *mEnterCRLF, *mLocalEcho,
                             mChoices, mParts.messageBox, mParts.appInfo});
   mLogic->Typing(mTyping.get());
+  std::array<IMenuItem *, kHistoryChoices.size()> items{};
+  for (std::size_t i = 0; i < kHistoryChoices.size(); ++i)
+    items[i] = mHistoryAdapters[i].get();
+  mHistory = std::make_unique<HistoryMenu>(
+      HistoryMenuControls{mParts.top, items, mChoices, mParts.messageBox, mParts.appInfo});
   mProgress->OnCancel([this] { mLogic->cmdSendCancel_Click(); });
   mLevels->OnClosed([this] { mLogic->LineLevels_Closed(); });
 

@@ -8,6 +8,8 @@
 #pragma once
 
 #include "Controls.h"
+#include "DisplayView.h"
+#include "HistoryMenu.h"
 #include "QtControls.h"
 #include "TextDisplay.h"
 #include "ToolsMenu.h"
@@ -18,15 +20,15 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QObject>
-#include <QPlainTextEdit>
 
+#include <array>
 #include <memory>
 
 namespace kestrel::qt {
 
 struct QtToolsMenuParts {
   QMainWindow *window;
-  QPlainTextEdit *display;
+  DisplayView *display;
   frmTop &top;
   TextDisplay &rtfData;
   ICommControl &comm;
@@ -47,6 +49,8 @@ public:
 
   ToolsMenu &Logic() { return *mLogic; }
   TypingChoices &Typing() { return *mTyping; }
+  HistoryMenu &History() { return *mHistory; }
+  QMenu *HistoryItems() { return mHistoryMenu; }
   QMenu *Menu() { return mMenu; }
   // "Paste to Port", for the display's context menu.
   QAction *PasteAction() { return mPaste; }
@@ -79,6 +83,9 @@ private:
   QMenu *mEnterMenu = nullptr;
   QAction *mEcho = nullptr;
   std::unique_ptr<TypingChoices> mTyping;
+  QMenu *mHistoryMenu = nullptr;
+  std::array<std::unique_ptr<QtMenuItem>, kHistoryChoices.size()> mHistoryAdapters;
+  std::unique_ptr<HistoryMenu> mHistory;
 };
 
 } // namespace kestrel::qt

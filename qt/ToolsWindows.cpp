@@ -131,8 +131,7 @@ void SendProgressDialog::reject() {
     mOnCancel();
 }
 
-FindDialog::FindDialog(QPlainTextEdit *display, QWidget *owner)
-    : QDialog(owner), mDisplay(display) {
+FindDialog::FindDialog(DisplayView *display, QWidget *owner) : QDialog(owner), mDisplay(display) {
   setWindowTitle(QStringLiteral("Find"));
   setModal(false);
   auto *box = new QVBoxLayout(this);
@@ -160,16 +159,18 @@ FindDialog::FindDialog(QPlainTextEdit *display, QWidget *owner)
   box->addWidget(buttons);
 }
 
-// The display holds one byte per character, so positions in its Latin-1 text
-// are positions in the widget. A search that runs off one end goes on from
-// the other.
+// The search runs over the display's own text (one byte per character, its
+// line breaks CR LF), from the selection, and selects what it finds. A
+// search that runs off one end goes on from the other.
 void FindDialog::Find(bool forward) {
-  const std::string text = mDisplay->toPlainText().toLatin1().toStdString();
+  mDisplay->Sync();
+  const TextDisplay &model = mDisplay->Model();
+  const std::string_view text = model.Text();
   const std::string needle = mWhat->text().toLatin1().toStdString();
-  QTextCursor cursor = mDisplay->textCursor();
+  const DisplayView::Span selection = mDisplay->textCursor();
   const bool matchCase = mMatchCase->isChecked();
-  std::size_t from =
-      static_cast<std::size_t>(forward ? cursor.selectionEnd() : cursor.selectionStart());
+  const std::uint64_t edge = forward ? selection.to : selection.from;
+  std::size_t from = static_cast<std::size_t>(edge - model.Origin());
   std::size_t at = FindInText(text, needle, from, forward, matchCase);
   if (at == std::string::npos)
     at = FindInText(text, needle, forward ? 0 : text.size(), forward, matchCase);
@@ -178,10 +179,7 @@ void FindDialog::Find(bool forward) {
     return;
   }
   mResult->clear();
-  cursor.setPosition(static_cast<int>(at));
-  cursor.setPosition(static_cast<int>(at + needle.size()), QTextCursor::KeepAnchor);
-  mDisplay->setTextCursor(cursor);
-  mDisplay->ensureCursorVisible();
+  mDisplay->setTextCursor({mDisplay, model.Origin() + at, model.Origin() + at + needle.size()});
 }
 
 bool QtQuestionBox::Ask(const std::string &text, const std::string &title) {

@@ -3,13 +3,13 @@
 // chooser for sending. Thin: what they show and when is the logic's.
 #pragma once
 
+#include "DisplayView.h"
 #include "ToolsControls.h"
 
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QWidget>
 
@@ -59,11 +59,11 @@ private:
 // Finds text in the display; typing into the display still goes to the port.
 class FindDialog : public QDialog {
 public:
-  FindDialog(QPlainTextEdit *display, QWidget *owner);
+  FindDialog(DisplayView *display, QWidget *owner);
   void Find(bool forward);
 
 private:
-  QPlainTextEdit *mDisplay;
+  DisplayView *mDisplay;
   QLineEdit *mWhat;
   QCheckBox *mMatchCase;
   QLabel *mResult;

@@ -1,0 +1,118 @@
+// The display's history: a line count keeps that many whole lines instead of
+// the display's own limits, and the History submenu sets and remembers it.
+#include "HistoryMenu.h"
+#include "TempDir.h"
+#include "TerminalFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrel::test {
+namespace {
+
+std::string Lines(int from, int to, std::size_t width = 6) {
+  std::string out;
+  for (int n = from; n < to; ++n) {
+    std::string line = "line " + std::to_string(n);
+    line.resize(std::max(width, line.size()), '.');
+    out += line + "\n";
+  }
+  return out;
+}
+
+struct LimitRow {
+  const char *name;
+  std::size_t history;
+  std::string received; // one call per line
+  std::size_t breaks;
+  std::string first; // the display's first line
+};
+
+class History : public TerminalTest {
+protected:
+  History() { Load(); }
+  void ReceiveByLine(const std::string &text) {
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t end = text.find('\n', at) + 1;
+      t->frm.AddTextToDisplay(text.substr(at, end - at));
+      at = end;
+    }
+  }
+  std::string FirstLine() const { return Display().substr(0, Display().find("\r\n")); }
+};
+
+TEST_F(History, ALineCountKeepsThatManyWholeLinesInsteadOfTheDisplaysLimits) {
+  const LimitRow rows[] = {
+      {"the oldest lines go past the count", 10, Lines(0, 25), 10, "line 15"},
+      {"no clearing after 500 line feeds", 1000, Lines(0, 600), 601, "kestrel-terminal Started"},
+      {"no trim near 10000 characters", 1000, Lines(0, 200, 100), 201, "kestrel-terminal Started"},
+      {"the display's own limit clears after 500", 0, Lines(0, 505), 4, "line 501"},
+  };
+  for (const LimitRow &row : rows) {
+    SCOPED_TRACE(row.name);
+    t = std::make_unique<Terminal>();
+    t->appInfo.folder = dir.Path();
+    Load();
+    t->frm.HistoryLines(row.history);
+    ReceiveByLine(row.received);
+    EXPECT_EQ(t->rtfData.Lines().Breaks(), row.breaks);
+    EXPECT_EQ(FirstLine().substr(0, row.first.size()), row.first);
+  }
+}
+
+TEST_F(History, ASmallerCountDropsTheLinesPastItAtOnceAndAutomaticClearingStillApplies) {
+  t->frm.HistoryLines(100);
+  ReceiveByLine(Lines(0, 50));
+  t->frm.HistoryLines(5);
+  EXPECT_EQ(t->rtfData.Lines().Breaks(), 5u);
+  EXPECT_EQ(FirstLine(), "line 45");
+  t->chkAutoClear.Value(true);
+  t->txtSize.Text("30");
+  Receive("0123456789012345678901234567890123456789");
+  // Character by character: the first clears the display, the 32nd again.
+  EXPECT_EQ(Display(), "23456789");
+}
+
+class HistoryChoices : public TerminalTest {
+protected:
+  HistoryChoices() { Load(); }
+  std::unique_ptr<HistoryMenu> Menu(ToolsChoices &choices) {
+    return std::make_unique<HistoryMenu>(HistoryMenuControls{
+        t->frm, {&items[0], &items[1], &items[2], &items[3]}, choices, t->messageBox, t->appInfo});
+  }
+  std::vector<bool> Checks() const {
+    return {items[0].checked, items[1].checked, items[2].checked, items[3].checked};
+  }
+  FakeMenuItem items[4];
+};
+
+TEST_F(HistoryChoices, AFirstStartHasTheDisplaysOwnLimitAndAChoiceIsRemembered) {
+  ToolsChoices first(dir.File("Serial.ini"));
+  auto menu = Menu(first);
+  EXPECT_EQ(Checks(), (std::vector<bool>{true, false, false, false}));
+  EXPECT_EQ(t->frm.HistoryLines(), 0u);
+  menu->mnuToolsHistory_Click(2);
+  EXPECT_EQ(Checks(), (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(t->frm.HistoryLines(), 100000u);
+  EXPECT_NE(ReadFile(dir.File("Serial.ini")).find("History=100000"), std::string::npos);
+  ToolsChoices next(dir.File("Serial.ini"));
+  menu = Menu(next);
+  EXPECT_EQ(Checks(), (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(t->frm.HistoryLines(), 100000u);
+}
+
+TEST_F(HistoryChoices, AnUnknownValueIsTheDefaultAndAFailedSaveSaysSoButHolds) {
+  WriteFile(dir.File("Serial.ini"), "[Tools]\r\nHistory=lots\r\n");
+  ToolsChoices stored(dir.File("Serial.ini"));
+  auto menu = Menu(stored);
+  EXPECT_EQ(Checks(), (std::vector<bool>{true, false, false, false}));
+  ToolsChoices unsaved(dir.File("missing-folder/Serial.ini"));
+  menu = Menu(unsaved);
+  menu->mnuToolsHistory_Click(3);
+  EXPECT_EQ(t->frm.HistoryLines(), 1000000u);
+  ASSERT_EQ(t->messageBox.shown.size(), 1u);
+  EXPECT_EQ(t->messageBox.shown[0].title, "kestrel-terminal - Tools");
+  EXPECT_EQ(t->messageBox.shown[0].text.rfind("The choice could not be remembered", 0), 0u);
+}
+
+} // namespace
+} // namespace kestrel::test

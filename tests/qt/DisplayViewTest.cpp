@@ -1,0 +1,140 @@
+// The painted display over a model the test writes: it follows the end, stays
+// on its text when scrolled up while the front is cut, keeps a selection
+// across cuts, paints the text's colours, finds text, and reads to a screen
+// reader.
+#include "DisplayView.h"
+#include "TextStyle.h"
+#include "ToolsWindows.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+inline void PrintTo(const QString &text, std::ostream *os) {
+  *os << '"' << text.toStdString() << '"';
+}
+namespace kestrel::test {
+namespace {
+
+class DisplayViewTest : public ::testing::Test {
+protected:
+  DisplayViewTest() : view(model, nullptr) {
+    QFont font(QStringLiteral("Monospace"));
+    font.setStyleHint(QFont::Monospace);
+    view.setFont(font);
+    view.resize(400, 200);
+    view.show();
+  }
+  void Lines(int from, int to) {
+    for (int n = from; n < to; ++n)
+      model.AppendAtEnd("line " + std::to_string(n) + "\r\n");
+    view.Sync();
+  }
+  // Drops the model's first count lines, as the display's limits do.
+  void DropLines(std::size_t count) {
+    model.DropFront(model.Lines().Start(count) - model.Origin());
+    view.Sync();
+  }
+  QString Top() { return view.cursorForPosition(QPoint(0, 0)).block().text(); }
+  TextDisplay model;
+  qt::DisplayView view;
+};
+
+TEST_F(DisplayViewTest, AtTheEndItFollowsNewOutputAndScrolledUpItStaysOnItsTextThroughCuts) {
+  QScrollBar *bar = view.verticalScrollBar();
+  Lines(0, 100);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_TRUE(view.VisibleText().endsWith("line 99\n"));
+  Lines(100, 150);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  bar->setValue(20);
+  EXPECT_EQ(Top(), "line 20");
+  DropLines(15);
+  Lines(150, 160);
+  EXPECT_EQ(Top(), "line 20");
+  EXPECT_EQ(bar->value(), 5);
+  DropLines(10); // past the top line: the view stays at the first line there is
+  EXPECT_EQ(Top(), "line 25");
+}
+
+TEST_F(DisplayViewTest, ASelectionStaysOnItsTextAndCopiesWhatIsLeftOfItAfterACut) {
+  Lines(0, 10);
+  view.setTextCursor(view.document()->find("line 1\r\nline 2"));
+  Lines(10, 12);
+  view.copy();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "line 1\nline 2");
+  DropLines(2); // "line 0" and "line 1" go
+  view.copy();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "line 2");
+  view.selectAll();
+  view.copy();
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("line 2\nline 3\n"));
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith("line 11\n"));
+}
+
+TEST_F(DisplayViewTest, ShiftWithTheArrowsSelectsAcrossLineBreaks) {
+  Lines(0, 3);
+  view.setTextCursor(view.document()->find("0"));
+  view.setTextCursor({&view, view.textCursor().to, view.textCursor().to});
+  for (int i = 0; i < 3; ++i)
+    QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
+  view.copy();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "\nline 1\nli");
+}
+
+TEST_F(DisplayViewTest, ARedRunIsPaintedRedAndPlainTextInTheThemesColour) {
+  TextStyle red;
+  red.foreground = 1;
+  model.AppendAtEnd("plain ");
+  model.Style(red.Packed());
+  model.AppendAtEnd("RRRRRRRRRR");
+  model.Style(0);
+  view.Sync();
+  const QImage image = view.viewport()->grab().toImage();
+  int reds = 0, others = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (c == view.palette().color(QPalette::Base))
+        continue;
+      (c.red() > 150 && c.green() < 90 && c.blue() < 90 ? reds : others)++;
+    }
+  EXPECT_GT(reds, 20);
+  EXPECT_GT(others, 10);
+}
+
+TEST_F(DisplayViewTest, FindSelectsTheMatchAndScrollsToItAndAScreenReaderReadsTheRowsInSight) {
+  Lines(0, 500);
+  QWidget owner;
+  qt::FindDialog find(&view, &owner);
+  find.findChild<QLineEdit *>()->setText("line 7");
+  find.Find(false); // backwards from the end
+  EXPECT_EQ(view.textCursor().block().text(), "line 79");
+  find.Find(true); // on from there, round to the start
+  EXPECT_EQ(view.textCursor().block().text(), "line 7");
+  EXPECT_TRUE(view.VisibleText().split('\n').contains("line 7"));
+  QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(&view);
+  ASSERT_NE(reader, nullptr);
+  ASSERT_NE(reader->textInterface(), nullptr);
+  EXPECT_TRUE(reader->state().readOnly);
+  const QString read = reader->textInterface()->text(0, reader->textInterface()->characterCount());
+  EXPECT_EQ(read, view.VisibleText());
+  EXPECT_TRUE(read.contains("line 7"));
+}
+
+} // namespace
+} // namespace kestrel::test
+
+int main(int argc, char **argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
