@@ -40,7 +40,7 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
           [this] { mLogic->mnuToolsSendFile_Click(); });
   connect(mMenu->addAction(QStringLiteral("Send Break")), &QAction::triggered, this,
           [this] { mLogic->mnuToolsSendBreak_Click(); });
-  mMenu->addSeparator();
+  QAction *sendHexAfter = mMenu->addSeparator();
   QAction *find = mMenu->addAction(QStringLiteral("Find..."));
   find->setShortcut(QKeySequence(Qt::Key_F3));
   connect(find, &QAction::triggered, this, [this] {
@@ -74,11 +74,40 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
   mProgress->OnCancel([this] { mLogic->cmdSendCancel_Click(); });
   mLevels->OnClosed([this] { mLogic->LineLevels_Closed(); });
 
+  AddDisplayChoices(sendHexAfter);
+
   mParts.display->viewport()->installEventFilter(this);
+}
+
+// "Send Hex..." goes with the other ways of sending, the display choices in
+// a group of their own after them.
+void QtToolsMenu::AddDisplayChoices(QAction *before) {
+  auto *sendHex = new QAction(QStringLiteral("Send Hex..."), mMenu);
+  connect(sendHex, &QAction::triggered, this, [this] { mDisplayChoices->mnuToolsSendHex_Click(); });
+  QAction *colours = AddCheckItem(mMenu, QStringLiteral("Show Colours"),
+                                  [this] { mDisplayChoices->mnuToolsColours_Click(); });
+  QAction *hex = AddCheckItem(mMenu, QStringLiteral("Show Hex"),
+                              [this] { mDisplayChoices->mnuToolsHex_Click(); });
+  QAction *milliseconds = AddCheckItem(mMenu, QStringLiteral("Milliseconds in Time Prefix"),
+                                       [this] { mDisplayChoices->mnuToolsMilliseconds_Click(); });
+  mMenu->insertAction(before, sendHex);
+  mMenu->insertSeparator(before);
+  for (QAction *item : {colours, hex, milliseconds}) {
+    mMenu->removeAction(item);
+    mMenu->insertAction(before, item);
+  }
+  mColoursAdapter = std::make_unique<QtMenuItem>(colours);
+  mHexAdapter = std::make_unique<QtMenuItem>(hex);
+  mMillisecondsAdapter = std::make_unique<QtMenuItem>(milliseconds);
+  mSendHexInput = std::make_unique<QtTextInput>(mParts.window);
+  mDisplayChoices = std::make_unique<DisplayChoices>(DisplayChoicesControls{
+      mParts.top, mParts.rtfData, mParts.comm, *mColoursAdapter, *mHexAdapter,
+      *mMillisecondsAdapter, *mSendHexInput, mParts.messageBox, mParts.appInfo, mChoices});
 }
 
 QtToolsMenu::~QtToolsMenu() {
   mParts.display->viewport()->removeEventFilter(this);
+  mDisplayChoices.reset();
   mLogic.reset();
 }
 

@@ -8,7 +8,9 @@
 #pragma once
 
 #include "Controls.h"
+#include "DisplayChoices.h"
 #include "QtControls.h"
+#include "QtTextInput.h"
 #include "TextDisplay.h"
 #include "ToolsMenu.h"
 #include "ToolsWindows.h"
@@ -40,6 +42,7 @@ public:
   ~QtToolsMenu() override;
 
   ToolsMenu &Logic() { return *mLogic; }
+  DisplayChoices &Display() { return *mDisplayChoices; }
   QMenu *Menu() { return mMenu; }
   // "Paste to Port", for the display's context menu.
   QAction *PasteAction() { return mPaste; }
@@ -52,6 +55,7 @@ protected:
 
 private:
   void Paste(QClipboard::Mode mode);
+  void AddDisplayChoices(QAction *before);
 
   QtToolsMenuParts mParts;
   QMenu *mMenu = nullptr;
@@ -68,6 +72,10 @@ private:
   LineLevelsWindow *mLevels = nullptr;
   FindDialog *mFind = nullptr;
   std::unique_ptr<ToolsMenu> mLogic;
+  // Show Colours, Show Hex, Milliseconds in Time Prefix and Send Hex.
+  std::unique_ptr<QtMenuItem> mColoursAdapter, mHexAdapter, mMillisecondsAdapter;
+  std::unique_ptr<QtTextInput> mSendHexInput;
+  std::unique_ptr<DisplayChoices> mDisplayChoices;
 };
 
 } // namespace kestrel::qt
