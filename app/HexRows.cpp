@@ -1,7 +1,6 @@
 #include "HexRows.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace kestrel {
 
@@ -23,29 +22,27 @@ void HexRows::Format(std::string_view bytes, std::string &rows) {
 // one blank and the characters; blanks stand for the columns the row does not
 // hold, and nothing follows its last character.
 void HexRows::Row(std::string_view bytes, std::size_t column, std::string &rows) {
-  char offset[24];
-  int n =
-      std::snprintf(offset, sizeof offset, "%08llX  ", static_cast<unsigned long long>(mOffset));
-  rows.append(offset, n > 0 ? static_cast<std::size_t>(n) : 0);
-  for (std::size_t c = 0; c < kRowBytes; ++c) {
-    if (c == kRowBytes / 2)
-      rows += ' ';
-    if (c < column || c >= column + bytes.size()) {
-      rows.append(3, ' ');
-      continue;
-    }
-    auto ch = static_cast<unsigned char>(bytes[c - column]);
-    rows += kHexDigits[ch >> 4];
-    rows += kHexDigits[ch & 15];
-    rows += ' ';
+  constexpr std::size_t kHexStart = 2, kTextStart = kHexStart + 3 * kRowBytes + 2;
+  char line[16 + kTextStart + kRowBytes + 1];
+  std::size_t digits = 8;
+  while (digits < 16 && (mOffset >> (4 * digits)) != 0)
+    ++digits;
+  for (std::size_t d = 0; d < digits; ++d)
+    line[d] = kHexDigits[(mOffset >> (4 * (digits - 1 - d))) & 15];
+  char *const hex = line + digits + kHexStart;
+  char *const text = line + digits + kTextStart;
+  std::fill(line + digits, text + column, ' ');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto ch = static_cast<unsigned char>(bytes[i]);
+    const std::size_t c = column + i;
+    char *at = hex + 3 * c + (c >= kRowBytes / 2 ? 1 : 0);
+    at[0] = kHexDigits[ch >> 4];
+    at[1] = kHexDigits[ch & 15];
+    text[c] = (ch >= 32 && ch <= 126) ? static_cast<char>(ch) : '.';
   }
-  rows += ' ';
-  rows.append(column, ' ');
-  for (char byte : bytes) {
-    auto ch = static_cast<unsigned char>(byte);
-    rows += (ch >= 32 && ch <= 126) ? byte : '.';
-  }
-  rows += '\n';
+  char *const end = text + column + bytes.size();
+  *end = '\n';
+  rows.append(line, end + 1);
 }
 
 } // namespace kestrel
