@@ -42,8 +42,10 @@ bool PressFocusedButton(QWidget &window, const QKeyEvent &event) {
   return true;
 }
 
-QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler) {
-  QAction *action = menu->addAction(caption);
+QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler,
+                      QAction *before) {
+  auto *action = new QAction(caption, menu);
+  menu->insertAction(before, action);
   action->setCheckable(true);
   QObject::connect(action, &QAction::triggered, menu, [action, handler = std::move(handler)] {
     {

@@ -84,18 +84,16 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
 void QtToolsMenu::AddDisplayChoices(QAction *before) {
   auto *sendHex = new QAction(QStringLiteral("Send Hex..."), mMenu);
   connect(sendHex, &QAction::triggered, this, [this] { mDisplayChoices->mnuToolsSendHex_Click(); });
-  QAction *colours = AddCheckItem(mMenu, QStringLiteral("Show Colours"),
-                                  [this] { mDisplayChoices->mnuToolsColours_Click(); });
-  QAction *hex = AddCheckItem(mMenu, QStringLiteral("Show Hex"),
-                              [this] { mDisplayChoices->mnuToolsHex_Click(); });
-  QAction *milliseconds = AddCheckItem(mMenu, QStringLiteral("Milliseconds in Time Prefix"),
-                                       [this] { mDisplayChoices->mnuToolsMilliseconds_Click(); });
   mMenu->insertAction(before, sendHex);
   mMenu->insertSeparator(before);
-  for (QAction *item : {colours, hex, milliseconds}) {
-    mMenu->removeAction(item);
-    mMenu->insertAction(before, item);
-  }
+  QAction *colours = AddCheckItem(
+      mMenu, QStringLiteral("Show Colours"), [this] { mDisplayChoices->mnuToolsColours_Click(); },
+      before);
+  QAction *hex = AddCheckItem(
+      mMenu, QStringLiteral("Show Hex"), [this] { mDisplayChoices->mnuToolsHex_Click(); }, before);
+  QAction *milliseconds = AddCheckItem(
+      mMenu, QStringLiteral("Milliseconds in Time Prefix"),
+      [this] { mDisplayChoices->mnuToolsMilliseconds_Click(); }, before);
   mColoursAdapter = std::make_unique<QtMenuItem>(colours);
   mHexAdapter = std::make_unique<QtMenuItem>(hex);
   mMillisecondsAdapter = std::make_unique<QtMenuItem>(milliseconds);
