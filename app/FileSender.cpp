@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrel {
@@ -22,11 +23,11 @@ int FileSender::Open(const std::string &path) {
     ::close(mFd);
   mFd = -1;
   mState = State::Idle;
-  mRead = mSize = 0;
+  mRead = mSize = mNewSize = mSentWhenStopped = 0;
   mReadError = 0;
   const OpenedFile file = OpenRegularFile(path, O_RDONLY);
   if (file.fd < 0)
-    return file.error ? file.error : EINVAL;
+    return file.error ? file.error : file.type == FileType::Folder ? EISDIR : ENODEV;
   mFd = file.fd;
   mSize = file.size;
   mState = State::Sending;
@@ -40,15 +41,31 @@ FileSender::State FileSender::Pump() {
     Finish(State::PortClosed);
     return mState;
   }
+  struct stat st {};
+  if (mFd >= 0 && ::fstat(mFd, &st) == 0 && !SizeStill(static_cast<std::uint64_t>(st.st_size)))
+    return mState;
   mChunk.resize(kChunk);
   while (mFd >= 0 && mComm.OutBufferCount() < kHighWater) {
-    ssize_t n = ::read(mFd, mChunk.data(), mChunk.size());
+    // No more than the size announced is read; one byte past it, if there
+    // is one, says the file grew.
+    const std::size_t want =
+        mRead < mSize ? static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, mSize - mRead))
+                      : 1;
+    ssize_t n = ::read(mFd, mChunk.data(), want);
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0) {
       mReadError = errno;
       mComm.OutBufferCount(0);
       Finish(State::ReadFailed);
+      return mState;
+    }
+    if (n == 0 && mRead < mSize) {
+      StopChanged(mRead);
+      return mState;
+    }
+    if (n > 0 && mRead >= mSize) {
+      StopChanged(::fstat(mFd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : mSize + 1);
       return mState;
     }
     if (n == 0) {
@@ -77,6 +94,20 @@ void FileSender::Cancel() {
 std::uint64_t FileSender::Sent() const {
   std::uint64_t queued = static_cast<std::uint64_t>(std::max(0, mComm.OutBufferCount()));
   return mRead > queued ? mRead - queued : 0;
+}
+
+bool FileSender::SizeStill(std::uint64_t size) {
+  if (size == mSize)
+    return true;
+  StopChanged(size);
+  return false;
+}
+
+void FileSender::StopChanged(std::uint64_t size) {
+  mNewSize = size;
+  mSentWhenStopped = Sent();
+  mComm.OutBufferCount(0);
+  Finish(State::SizeChanged);
 }
 
 void FileSender::Finish(State state) {

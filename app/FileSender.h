@@ -7,6 +7,12 @@
 // slow line never holds the thread: Pump neither waits for the line nor
 // reads more than the queue can take. Cancel throws away what the control
 // still holds, so the line falls quiet at once.
+//
+// The file is sent as it was when chosen: one that grows or shrinks meanwhile
+// (a log still being written, a build replacing its image) would reach the
+// device as neither the old file nor the new one, so sending stops at the
+// first sign of a new size, throwing away what is queued, and SizeChanged
+// says how far it got.
 #pragma once
 
 #include "CommControl.h"
@@ -21,15 +27,15 @@ public:
   static constexpr std::int32_t kHighWater = 256 * 1024;
   static constexpr std::size_t kChunk = 64 * 1024;
 
-  enum class State { Idle, Sending, Done, PortClosed, ReadFailed };
+  enum class State { Idle, Sending, Done, PortClosed, ReadFailed, SizeChanged };
 
   explicit FileSender(ICommControl &comm);
   ~FileSender();
   FileSender(const FileSender &) = delete;
   FileSender &operator=(const FileSender &) = delete;
 
-  // Opens a regular file for sending. 0 or the errno of the failure (EINVAL
-  // for something other than a regular file).
+  // Opens a regular file for sending. 0 or the errno of the failure: EISDIR
+  // for a folder, ENODEV for a FIFO, device or socket.
   int Open(const std::string &path);
   State Pump();
   void Cancel();
@@ -39,9 +45,15 @@ public:
   // Bytes that have left the control (those read minus those still queued).
   std::uint64_t Sent() const;
   int ReadError() const { return mReadError; }
+  // After SizeChanged: the file's size then (as far as it could be told) and
+  // the bytes that had left the control when sending stopped.
+  std::uint64_t NewSize() const { return mNewSize; }
+  std::uint64_t SentWhenStopped() const { return mSentWhenStopped; }
 
 private:
   void Finish(State state);
+  bool SizeStill(std::uint64_t size);
+  void StopChanged(std::uint64_t size);
 
   ICommControl &mComm;
   int mFd = -1;
@@ -49,6 +61,8 @@ private:
   std::uint64_t mRead = 0;
   State mState = State::Idle;
   int mReadError = 0;
+  std::uint64_t mNewSize = 0;
+  std::uint64_t mSentWhenStopped = 0;
   std::string mChunk;
 };
 

@@ -11,12 +11,14 @@
 namespace kestrel {
 
 std::string AppendToFile(const std::string &path, std::string_view bytes) {
-  constexpr const char *kNotAFile = "it is a FIFO or device, not a file";
-  const OpenedFile file = OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT);
+  const OpenedFile file =
+      OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, 0644, Trust::NoForeignLink);
   if (file.type == FileType::Folder)
     return SystemErrorText(EISDIR);
   if (file.type == FileType::Special || file.error == ENXIO)
-    return kNotAFile;
+    return RefusedText(FileType::Special);
+  if (file.type != FileType::Regular)
+    return RefusedText(file.type);
   if (file.fd < 0)
     return SystemErrorText(file.error);
   // Where this line's bytes begin and end in the file, once some are written.

@@ -5,8 +5,10 @@
 // Appending never waits and never touches a device: a FIFO without a reader,
 // a device or anything else that is no regular file is refused at once, and
 // is looked at before it is opened (opening a serial device would raise its
-// lines). A line that cannot be written whole is cut off again, so the file
-// holds whole lines only and the next line starts at a line's start.
+// lines). A link another user made is not followed, so that a name planted
+// in a shared folder cannot append the device's lines to some other file of
+// the user's. A line that cannot be written whole is cut off again, so the
+// file holds whole lines only and the next line starts at a line's start.
 #pragma once
 
 #include <string>

@@ -5,6 +5,8 @@
 #include "ToolsText.h"
 #include "clsSerialPortConfigINI.h"
 
+#include <cerrno>
+
 namespace kestrel {
 
 ToolsMenu::ToolsMenu(ToolsMenuControls controls)
@@ -33,6 +35,7 @@ void ToolsMenu::cmdOpenPort_Click() {
 }
 
 void ToolsMenu::MSComm1_Closed() {
+  mControls.top.EndCutLine();
   if (!mControls.mnuToolsReconnect.Checked()) {
     mControls.top.MSComm1_Closed();
     return;
@@ -83,16 +86,25 @@ void ToolsMenu::Remember(const IniResult &saved) {
                               mControls.appInfo.ExeName() + " - Tools", MessageIcon::Exclamation);
 }
 
-// A line cut short by the loss is ended first, so the status line stands on
-// its own line as a line event at a line start does.
+// The window has ended a line cut short by the loss, so the status line
+// stands on its own line.
 void ToolsMenu::StatusLine(const std::string &text) {
-  std::string_view shown = mControls.rtfData.Text();
-  bool partial = !shown.empty() && !shown.ends_with("\r\n");
-  mControls.top.AddStatusMessageToDisplay((partial ? "\n" : "") + text + "\n");
+  mControls.top.AddStatusMessageToDisplay(text + "\n");
 }
 
+// Refused while a file is sending: the paste would land inside its bytes.
 void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
-  if (!mControls.MSComm1.PortOpen() || text.empty())
+  if (!mControls.MSComm1.PortOpen()) {
+    mControls.messageBox.Show("Open the port before pasting to it.",
+                              mControls.appInfo.ExeName() + " - Paste to Port",
+                              MessageIcon::Exclamation);
+    return;
+  }
+  if (mSender.Status() == FileSender::State::Sending) {
+    mControls.top.StatusNote(kPasteHeld);
+    return;
+  }
+  if (text.empty())
     return;
   PastedBytes pasted = PasteToBytes(text);
   if (pasted.bytes.size() > kPasteAskBytes &&
@@ -100,10 +112,13 @@ void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
                                   " characters long. Send all of it to the port?",
                               mControls.appInfo.ExeName() + " - Paste to Port"))
     return;
-  // The question's event loop may have seen the port go.
-  if (!mControls.MSComm1.PortOpen())
+  // The question's event loop may have seen the port go, or a file start.
+  if (!mControls.MSComm1.PortOpen() || mSender.Status() == FileSender::State::Sending)
     return;
-  mControls.MSComm1.Output(pasted.bytes);
+  if (mTyping)
+    mTyping->SendTyped(pasted.bytes);
+  else
+    mControls.MSComm1.Output(pasted.bytes);
   if (pasted.leftOut > 0)
     mControls.top.StatusNote("Paste to Port: " + std::to_string(pasted.leftOut) +
                              (pasted.leftOut == 1 ? " character" : " characters") +
@@ -123,8 +138,13 @@ void ToolsMenu::mnuToolsSendFile_Click() {
   if (!mControls.cdlgSendFile.Choose("Send File", path) || path.empty())
     return;
   if (int err = mSender.Open(path)) {
-    mControls.messageBox.Show("Unable to read the file " + path + ".", title,
-                              MessageIcon::Exclamation, SystemErrorText(err));
+    if (err == EISDIR || err == ENODEV)
+      mControls.messageBox.Show(path + (err == EISDIR ? " is a folder" : " is a FIFO or device") +
+                                    ", not a file. Choose a file to send.",
+                                title, MessageIcon::Exclamation);
+    else
+      mControls.messageBox.Show("Unable to read the file " + path + ".", title,
+                                MessageIcon::Exclamation, SystemErrorText(err));
     return;
   }
   // The chooser's event loop may have seen the port go.
@@ -137,6 +157,7 @@ void ToolsMenu::mnuToolsSendFile_Click() {
   mControls.sendProgress.Show(mSendName);
   mControls.sendProgress.Progress(0, SendProgressText(0, mSender.Size(), 0));
   mControls.tmrSendFile.Interval(kSendTickMs);
+  mControls.top.TypingHeld(kTypingHeld);
   tmrSendFile_Timer();
 }
 
@@ -158,6 +179,7 @@ void ToolsMenu::tmrSendFile_Timer() {
 
 void ToolsMenu::SendFinished() {
   mControls.tmrSendFile.Interval(0);
+  mControls.top.TypingHeld("");
   mControls.sendProgress.Close();
   const std::string title = mControls.appInfo.ExeName() + " - Send File";
   switch (mSender.Status()) {
@@ -169,6 +191,14 @@ void ToolsMenu::SendFinished() {
     mControls.messageBox.Show("Reading " + mSendName + " failed; the rest was not sent.", title,
                               MessageIcon::Exclamation, SystemErrorText(mSender.ReadError()));
     break;
+  case FileSender::State::SizeChanged:
+    mControls.messageBox.Show(mSendName + " changed size while it was being sent (" +
+                                  std::to_string(mSender.Size()) + " bytes when chosen, " +
+                                  std::to_string(mSender.NewSize()) +
+                                  " bytes now). Sending stopped after " +
+                                  std::to_string(mSender.SentWhenStopped()) + " bytes.",
+                              title, MessageIcon::Exclamation);
+    break;
   default:
     break;
   }
@@ -177,6 +207,7 @@ void ToolsMenu::SendFinished() {
 void ToolsMenu::cmdSendCancel_Click() {
   mSender.Cancel();
   mControls.tmrSendFile.Interval(0);
+  mControls.top.TypingHeld("");
   mControls.sendProgress.Close();
 }
 

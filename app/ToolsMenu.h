@@ -22,6 +22,7 @@
 #include "TextDisplay.h"
 #include "ToolsChoices.h"
 #include "ToolsControls.h"
+#include "TypingChoices.h"
 #include "frmTop.h"
 
 #include <cstdint>
@@ -59,6 +60,11 @@ public:
   static constexpr int kLevelsTickMs = 25;
   // Pasted text longer than this asks first.
   static constexpr std::size_t kPasteAskBytes = 64 * 1024;
+  // Status panel 1 while a file is sending, for a key or a paste refused:
+  // waiting would send them at a moment the user cannot see coming (after a
+  // new image has started, say), so they are refused and the user told.
+  static constexpr const char *kTypingHeld = "Typed keys are not sent while a file is sending";
+  static constexpr const char *kPasteHeld = "Paste to Port: nothing sent while a file is sending";
 
   explicit ToolsMenu(ToolsMenuControls controls);
   ~ToolsMenu();
@@ -77,6 +83,9 @@ public:
   void mnuToolsSendBreak_Click();
   void mnuToolsLineLevels_Click();
   void LineLevels_Closed();
+
+  // Pasted text goes out through typing's line ending and echo when given.
+  void Typing(TypingChoices *typing) { mTyping = typing; }
 
   bool Waiting() const { return mWaiting; }
   const FileSender &Sender() const { return mSender; }
@@ -100,6 +109,7 @@ private:
   ModemLines mShownLevels;
   bool mShownEnabled = false;
   bool mLevelsShownOnce = false;
+  TypingChoices *mTyping = nullptr;
 };
 
 } // namespace kestrel

@@ -13,7 +13,7 @@ PastedBytes PasteToBytes(std::u32string_view text) {
       out.bytes += '\r';
       if (ch == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n')
         ++i;
-    } else if (ch >= 1 && ch <= 255) {
+    } else if (ch <= 255) {
       out.bytes += static_cast<char>(ch);
     } else {
       ++out.leftOut;

@@ -14,8 +14,11 @@ struct PastedBytes {
   std::size_t leftOut = 0;
 };
 
-// One byte per character for codes 1 to 255; each line break (CR LF, LF or
-// CR) becomes one CR, as Enter sends; NUL and codes past 255 are left out.
+// One byte per character for codes 0 to 255, NUL among them: it is a Latin-1
+// character the line carries like any other, and text that holds one was
+// put there on purpose (a terminator a device waits for). Each line break
+// (CR LF, LF or CR) becomes one CR, as Enter sends; codes past 255 are left
+// out and counted.
 PastedBytes PasteToBytes(std::u32string_view text);
 
 // Where needle next occurs in text: forwards from from, or backwards ending

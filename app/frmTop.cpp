@@ -1,6 +1,7 @@
 #include "frmTop.h"
 
 #include "LogFile.h"
+#include "TextStyle.h"
 #include "clsSerialPortConfigINI.h"
 #include "frmAbout.h"
 #include "frmConfigSerial.h"
@@ -62,6 +63,10 @@ void frmTop::mnuOptionSerialPort_Click() {
   if (!window)
     return;
   window->Form().clsSerialPortConfig = mSerialConfig.get();
+  // Devices come and go while the program runs; the scan opens nothing, so
+  // the list is made afresh for every opening.
+  if (mSerialConfig)
+    (void)mSerialConfig->PortsFindAll(1, 20);
   window->Form().InitForm();
   window->ShowModal();
 }
@@ -148,7 +153,22 @@ void frmTop::StatusNote(const std::string &text) {
   StatusPanelSet(1, text, true);
 }
 
+void frmTop::TypingHeld(const std::string &why) {
+  mTypingHeld = why;
+  if (why.empty() && mTypingNoteShown && mControls.MSComm1.PortOpen())
+    PortStatusShow(PortShown::Active);
+  mTypingNoteShown = false;
+}
+
+// Ended as a line feed would end it: shown, counted and logged, whether or
+// not status lines are shown, since the line is the device's own.
+void frmTop::EndCutLine() {
+  if (mLineOpen)
+    AddTextToDisplay("\n");
+}
+
 void frmTop::MSComm1_Closed() {
+  EndCutLine();
   PortStatusShow(PortShown::Closed);
   StatusBarUpdate();
 }
@@ -194,6 +214,11 @@ void frmTop::MSComm1_OnComm() {
 void frmTop::rtfData_KeyPress(std::int16_t &KeyAscii) {
   if (KeyAscii <= 0 || KeyAscii > 255 || !mControls.MSComm1.PortOpen())
     return;
+  if (!mTypingHeld.empty()) {
+    StatusNote(mTypingHeld);
+    mTypingNoteShown = true;
+    return;
+  }
   mControls.MSComm1.Output(std::string(1, static_cast<char>(KeyAscii)));
 }
 
@@ -226,8 +251,10 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
       mDisplay.ShowPrintable(run);
       if (mLogEnabled)
         mLogLine.append(run);
+      mLineOpen = true;
     } else if (ch == '\n') {
       ++p;
+      mLineOpen = false;
       mDisplay.RichTextAppend(kLineBreak);
       ++mLineCount;
       if (mLogEnabled) {
@@ -237,8 +264,10 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
       mLineStart = true;
     } else {
       ++p;
-      if (ch != 8 && ch != 13)
+      if (ch != 8 && ch != 13) {
         mLogLine.append(CodeToken(ch));
+        mLineOpen = true;
+      }
     }
   }
 
@@ -260,6 +289,34 @@ void frmTop::EndOfCall() {
   }
 }
 
+void frmTop::AddTypedToDisplay(const std::string &sData) {
+  const std::uint32_t previous = mControls.rtfData.Style();
+  TextStyle typed = TextStyle::Unpacked(previous);
+  typed.typed = true;
+  mControls.rtfData.Style(typed.Packed());
+  for (std::size_t i = 0; i < sData.size(); ++i) {
+    const auto ch = static_cast<unsigned char>(sData[i]);
+    if (IsPrintable(ch)) {
+      std::size_t end = i + 1;
+      while (end < sData.size() && IsPrintable(static_cast<unsigned char>(sData[end])))
+        ++end;
+      if (mLineStart && mControls.mnuOptionAddTime.Checked()) {
+        TimeText();
+        mDisplay.AppendTracked(mTimePrefix);
+        mLineStart = false;
+      }
+      mDisplay.ShowPrintable(std::string_view(sData).substr(i, end - i));
+      i = end - 1;
+    } else if (ch == '\n') {
+      mDisplay.RichTextAppend(kLineBreak);
+      ++mLineCount;
+      mLineStart = true;
+    }
+  }
+  mControls.rtfData.Style(previous);
+  EndOfCall();
+}
+
 void frmTop::AddStatusMessageToDisplay(const std::string &sData) {
   if (mControls.mnuOptionIgnorePinStatus.Checked())
     return;
@@ -279,7 +336,9 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
       mControls.rtfData.AppendAtEnd(std::string_view(&byte, 1));
       if (mLogEnabled)
         mLogLine += byte;
+      mLineOpen = true;
     } else if (ch == '\n') {
+      mLineOpen = false;
       mControls.rtfData.AppendAtEnd(kLineBreak);
       ++mLineCount;
       if (mLogEnabled) {
@@ -296,6 +355,7 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
       std::string_view token = CodeToken(ch);
       mControls.rtfData.AppendAtEnd(token);
       mLogLine.append(token);
+      mLineOpen = true;
     }
   }
 
@@ -332,16 +392,19 @@ void frmTop::CollectForLog(std::string_view received) {
       if (mLogEnabled)
         mLogLine.append(p, runEnd);
       p = runEnd;
+      mLineOpen = true;
       continue;
     }
     ++p;
     if (ch == '\n') {
+      mLineOpen = false;
       if (mLogEnabled) {
         LogFileWrite(mLogFilePath, mLogLine, true);
         mLogLine.clear();
       }
     } else if (ch != 8 && ch != 13) {
       mLogLine.append(CodeToken(ch));
+      mLineOpen = true;
     }
   }
 }

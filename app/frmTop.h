@@ -80,6 +80,10 @@ public:
   void AddTextToDisplay(const std::string &sData);
   void AddStatusMessageToDisplay(const std::string &sData);
   void AddTextToDisplayA(const std::string &sData);
+  // What the user typed, shown as a local echo in the typed style: printable
+  // characters and line breaks, as received text shows them, but never
+  // logged, since the log copies what the board sent.
+  void AddTypedToDisplay(const std::string &sData);
 
   // Port control.
   bool PortStatusUpdate(bool UpdatePort = false, bool PortOpen = false);
@@ -90,6 +94,14 @@ public:
   void PortStatusShow(PortShown state);
   // A note of the Tools menu in status panel 1.
   void StatusNote(const std::string &text);
+  // While why is not empty, typed keys are not sent and status panel 1 says
+  // why: a file going out would get them in the middle of its bytes. Empty
+  // lets them through again and puts back what panel 1 said of the port.
+  void TypingHeld(const std::string &why);
+  // Ends a display and log line that the loss of the device cut short, so
+  // that it stands as its own line before whatever comes next; a line
+  // already ended is left alone.
+  void EndCutLine();
 
   // The receive path in steps, for a formatter beside AddTextToDisplay. The
   // display side: the time prefix where a line starts, a run of printable
@@ -163,6 +175,11 @@ private:
   bool mReportingLogFailure = false;
   ReceiveFormatter mReceivedBy;
   bool mMilliseconds = false;
+  // Something arrived since the last line feed: a line is open in the
+  // display or in mLogLine.
+  bool mLineOpen = false;
+  std::string mTypingHeld;
+  bool mTypingNoteShown = false;
 };
 
 } // namespace kestrel

@@ -29,22 +29,64 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-OpenedFile OpenRegularFile(const std::string &path, int flags, mode_t mode) {
+bool OwnLink(const struct stat &st) {
+  return st.st_uid == ::geteuid() || st.st_uid == 0;
+}
+
+bool OwnFile(const struct stat &st) {
+  return st.st_uid == ::geteuid() || (st.st_uid == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0);
+}
+
+std::string RefusedText(FileType type) {
+  switch (type) {
+  case FileType::Folder:
+    return "it is a folder";
+  case FileType::Special:
+    return "it is a FIFO or device, not a file";
+  case FileType::ForeignLink:
+    return "it is a link another user made, which is not followed";
+  case FileType::ForeignFile:
+    return "another user can change it, so it is not used";
+  case FileType::Regular:
+    break;
+  }
+  return {};
+}
+
+OpenedFile OpenRegularFile(const std::string &path, int flags, mode_t mode, Trust trust) {
   OpenedFile file;
   struct stat st {};
+  if (trust != Trust::AnyFile) {
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      if (!OwnLink(st)) {
+        file.type = FileType::ForeignLink;
+        return file;
+      }
+    } else {
+      flags |= O_NOFOLLOW;
+    }
+  }
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
     file.type = TypeOf(st);
     return file;
   }
   int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, mode);
   if (fd < 0) {
+    // A link put in place since the lstat (O_CREAT | O_NOFOLLOW on a link
+    // fails with ELOOP or, on some kernels, EACCES).
     file.error = errno;
+    if ((flags & O_NOFOLLOW) && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      file.error = 0;
+      file.type = FileType::ForeignLink;
+    }
     return file;
   }
   const bool known = ::fstat(fd, &st) == 0;
-  if (!known || !S_ISREG(st.st_mode)) {
+  if (!known || !S_ISREG(st.st_mode) || (trust == Trust::OwnFile && !OwnFile(st))) {
     file.error = known ? 0 : errno;
-    file.type = known ? TypeOf(st) : FileType::Special;
+    file.type = !known                ? FileType::Special
+                : S_ISREG(st.st_mode) ? FileType::ForeignFile
+                                      : TypeOf(st);
     ::close(fd);
     return file;
   }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace kestrel {
@@ -20,7 +21,21 @@ namespace kestrel {
 int WriteAll(int fd, std::string_view bytes);
 
 // What OpenRegularFile found when it did not open the path.
-enum class FileType { Regular, Folder, Special };
+enum class FileType { Regular, Folder, Special, ForeignLink, ForeignFile };
+
+// Whom a file may come from. A folder others may write in (a shared /tmp, a
+// program folder left world-writable) lets them plant a link to a file of
+// the user's, or a file of their own, under the name the program opens.
+enum class Trust {
+  // Whatever the path names: a file the user chose to read and send.
+  AnyFile,
+  // Not by way of a link another user made; a link the user or root made is
+  // followed. For files written to, such as the log.
+  NoForeignLink,
+  // That, and only a file no other user can change: the user's own, or
+  // root's and writable by root alone. For settings, which choose devices.
+  OwnFile,
+};
 
 struct OpenedFile {
   // The open file, or -1.
@@ -29,15 +44,26 @@ struct OpenedFile {
   // its type or opened.
   int error = 0;
   // A folder or anything else that is no regular file (a FIFO, a device, a
-  // socket) is refused, before the open when stat sees it, else after it.
+  // socket) is refused, before the open when stat sees it, else after it;
+  // so is what the trust asked for does not allow.
   FileType type = FileType::Regular;
   // The open file's size.
   std::uint64_t size = 0;
 };
 
 // Opens path with flags and O_CLOEXEC | O_NOCTTY | O_NONBLOCK, keeping it
-// only when it is a regular file; mode is for O_CREAT.
-OpenedFile OpenRegularFile(const std::string &path, int flags, mode_t mode = 0644);
+// only when it is a regular file that trust allows; mode is for O_CREAT.
+// Past AnyFile the last part of the path is opened with O_NOFOLLOW unless it
+// is a link the user may follow, and the file opened is what fstat checks.
+OpenedFile OpenRegularFile(const std::string &path, int flags, mode_t mode = 0644,
+                           Trust trust = Trust::AnyFile);
+
+// Whether st (of lstat) is of a link the user or root made.
+bool OwnLink(const struct stat &st);
+// Whether st is of a file no other user can change (Trust::OwnFile).
+bool OwnFile(const struct stat &st);
+// "it is a folder" and the like, for a path refused for its type.
+std::string RefusedText(FileType type);
 
 // The text before a path's last '/' and the text after it; without a '/' the
 // folder is empty and the whole path is the name.

@@ -13,29 +13,6 @@
 namespace kestrel::qt {
 
 namespace {
-// When the view catches up with the model. New text after a quiet spell
-// (kQuietMs without a change) is shown at once, so the echo of a key shows
-// in the next frame, and so are the first kEager catch-ups after it (a
-// shell's reply to the echoed Enter); then at most one a frame. Only a stream
-// that has gone on for kSustainedMs is shown eight times a second, which
-// still scrolls evenly to the eye and leaves the processor to the rest of
-// the system.
-constexpr int kQuietMs = 50;
-constexpr int kEager = 4;
-constexpr int kFrameMs = 16;
-constexpr int kSustainedMs = 500;
-constexpr int kStreamMs = 125;
-
-// Milliseconds until the next catch-up, from the times since the last one,
-// since the model's previous change and since its stream began (-1: never),
-// and the catch-ups made in that stream.
-int CatchUpIn(qint64 sinceSync, qint64 sinceChange, qint64 sinceStreamBegan, int streamSyncs) {
-  if (sinceChange < 0 || sinceChange >= kQuietMs || sinceSync < 0 || streamSyncs < kEager)
-    return 0;
-  const int spacing = sinceStreamBegan >= kSustainedMs ? kStreamMs : kFrameMs;
-  return static_cast<int>(std::max<qint64>(0, spacing - sinceSync));
-}
-
 // The visual line at the top of the view, counted from the top of the
 // document, for the cursor's place inside its block.
 int VisualLine(const QTextCursor &at) {
@@ -59,18 +36,16 @@ DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
   setTabChangesFocus(true);
   setFocusPolicy(Qt::StrongFocus);
   mRepaint.setSingleShot(true);
+  mClock.start();
   connect(&mRepaint, &QTimer::timeout, this, [this] { Sync(); });
   mModel.OnDirty([this] {
-    const qint64 sinceChange = mDirty.isValid() ? mDirty.elapsed() : -1;
-    mDirty.start();
-    if (sinceChange < 0 || sinceChange >= kQuietMs) {
-      mStream.start();
-      mStreamSyncs = 0;
-    }
-    if (mRepaint.isActive())
+    const qint64 now = mClock.elapsed();
+    const qint64 at = now + mPacing.Changed(now);
+    // An echo after a key is due sooner than the stream's catch-up.
+    if (mRepaint.isActive() && at >= mRepaintAt)
       return;
-    mRepaint.start(CatchUpIn(mSynced.isValid() ? mSynced.elapsed() : -1, sinceChange,
-                             mStream.elapsed(), mStreamSyncs));
+    mRepaintAt = at;
+    mRepaint.start(static_cast<int>(at - now));
   });
 }
 
@@ -129,8 +104,7 @@ void DisplayView::Sync() {
   edit.endEditBlock();
   mOrigin = origin;
   ++mRepaints;
-  ++mStreamSyncs;
-  mSynced.start();
+  mPacing.CaughtUp(mClock.elapsed());
   bar->setValue(atEnd ? bar->maximum() : VisualLine(top));
 }
 
@@ -188,6 +162,7 @@ void DisplayView::keyPressEvent(QKeyEvent *event) {
   }
   std::int16_t code = KeyCode(*event);
   if (code != 0 && mOnKey) {
+    mPacing.Typed();
     mOnKey(code);
     return;
   }

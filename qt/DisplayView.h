@@ -2,13 +2,15 @@
 // keys on as character codes.
 //
 // The model changes up to millions of times a second; the widget catches up
-// at most eight times a second, and then only edits its document: it cuts
+// when CatchUpPacing says (at once for an echo, a few times a second under a
+// stream), and then only edits its document: it cuts
 // what the model cut at the front and appends what the model appended, so
 // the layout work is that of the new lines alone and the user's selection
 // and reading position stay where they were for as long as their text is
 // still shown. A view at the end follows new output; one scrolled up stays.
 #pragma once
 
+#include "CatchUpPacing.h"
 #include "TextDisplay.h"
 
 #include <QAction>
@@ -44,10 +46,9 @@ protected:
 private:
   TextDisplay &mModel;
   QTimer mRepaint;
-  QElapsedTimer mSynced; // since the document last changed
-  QElapsedTimer mDirty;  // since the model last changed
-  QElapsedTimer mStream; // since the model began changing after a quiet spell
-  int mStreamSyncs = 0;  // catch-ups since then
+  QElapsedTimer mClock;
+  CatchUpPacing mPacing;
+  qint64 mRepaintAt = 0; // when mRepaint fires, on mClock
   std::uint64_t mShown = ~std::uint64_t{0};
   // The model's text that the document shows, from lifetime position mOrigin.
   std::string mMirror;

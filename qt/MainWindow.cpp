@@ -73,7 +73,9 @@ MainWindow::MainWindow(ICommControl &comm, IWindowHost &host) {
   connect(mCmdClearDisplay, &QPushButton::clicked, this, [this] { mFrm->cmdClearDisplay_Click(); });
   connect(mCmdOpenPort, &QPushButton::clicked, this,
           [this] { mTools->Logic().cmdOpenPort_Click(); });
-  mDisplay->OnKeyPress([this](std::int16_t &code) { mFrm->rtfData_KeyPress(code); });
+  // Keys go out through the Tools menu's typing choices, which hand them to
+  // the window unchanged unless Enter or the echo were chosen otherwise.
+  mDisplay->OnKeyPress([this](std::int16_t &code) { mTools->Typing().rtfData_KeyPress(code); });
   comm.OnComm([this] { mFrm->MSComm1_OnComm(); });
 
   mFrm->Form_Load();

@@ -1,5 +1,7 @@
 #include "QtConfigSerialWindow.h"
 
+#include <QFileInfo>
+
 #include <QBoxLayout>
 #include <QFrame>
 #include <QGridLayout>
@@ -203,6 +205,42 @@ QtConfigSerialWindow::QtConfigSerialWindow(QWidget *owner,
                      [this, i] { mFrm->cmbPort_Click(static_cast<std::int16_t>(i)); });
 }
 
+// A new adapter brings its node, then its by-id link, then its group and
+// mode, within a few milliseconds: the list follows once they have settled.
+void QtConfigSerialWindow::WatchFolders(std::function<std::vector<std::string>()> folders) {
+  mFolders = std::move(folders);
+  mSettle.setSingleShot(true);
+  mSettle.setInterval(150);
+  QObject::connect(&mWatcher, &QFileSystemWatcher::directoryChanged, &mSettle,
+                   [this] { mSettle.start(); });
+  QObject::connect(&mSettle, &QTimer::timeout, mDialog.get(), [this] {
+    Watch();
+    mFrm->PortsChanged();
+  });
+}
+
+// A folder that does not exist yet (/dev/serial/by-id before the first USB
+// adapter) is watched through the nearest one above it that does.
+void QtConfigSerialWindow::Watch() {
+  if (!mFolders)
+    return;
+  QStringList wanted;
+  for (const std::string &folder : mFolders()) {
+    QString f = QString::fromStdString(folder);
+    while (!f.isEmpty() && !QFileInfo(f).isDir())
+      f = f.left(std::max<qsizetype>(f.lastIndexOf(QLatin1Char('/')), 0));
+    if (!f.isEmpty() && !wanted.contains(f))
+      wanted << f;
+  }
+  const QStringList watched = mWatcher.directories();
+  for (const QString &f : watched)
+    if (!wanted.contains(f))
+      mWatcher.removePath(f);
+  for (const QString &f : wanted)
+    if (!watched.contains(f))
+      mWatcher.addPath(f);
+}
+
 QtConfigSerialWindow::~QtConfigSerialWindow() {
   if (mFrm)
     mFrm->Form_Terminate();
@@ -213,7 +251,11 @@ void QtConfigSerialWindow::ShowModal() {
     QRect area = screen->availableGeometry();
     mDialog->move(area.center() - QPoint(mDialog->width() / 2, mDialog->height() / 2));
   }
+  Watch();
   mDialog->exec();
+  if (!mWatcher.directories().isEmpty())
+    mWatcher.removePaths(mWatcher.directories());
+  mSettle.stop();
 }
 
 } // namespace kestrel::qt

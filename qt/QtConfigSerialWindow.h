@@ -8,13 +8,16 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QFileSystemWatcher>
 #include <QLabel>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestrel::qt {
 
@@ -26,6 +29,10 @@ public:
   frmConfigSerial &Form() override { return *mFrm; }
   void ShowModal() override;
   QDialog &Dialog() { return *mDialog; }
+  // The folders to watch while the dialog is open: a device appearing in or
+  // going from one of them makes the port list follow (the system tells of
+  // the change; nothing is polled).
+  void WatchFolders(std::function<std::vector<std::string>()> folders);
 
 private:
   std::unique_ptr<QDialog> mDialog;
@@ -35,6 +42,11 @@ private:
   std::unique_ptr<QtMessageBox> mMessageAdapter;
   std::unique_ptr<QtForm> mFormAdapter;
   std::unique_ptr<frmConfigSerial> mFrm;
+  std::function<std::vector<std::string>()> mFolders;
+  QFileSystemWatcher mWatcher;
+  QTimer mSettle;
+
+  void Watch();
 };
 
 } // namespace kestrel::qt

@@ -2,6 +2,7 @@
 
 #include "SystemRoutines.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -50,6 +51,20 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
   });
   mLevelsItem = AddCheckItem(mMenu, QStringLiteral("Line Levels"),
                              [this] { mLogic->mnuToolsLineLevels_Click(); });
+  QMenu *enter = mEnterMenu = new QMenu(QStringLiteral("Enter Sends"), mMenu);
+  auto *endings = new QActionGroup(enter);
+  QAction *ending[3];
+  const QString names[3] = {QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")};
+  for (int i = 0; i < 3; ++i) {
+    ending[i] = enter->addAction(names[i]);
+    ending[i]->setCheckable(true);
+    endings->addAction(ending[i]);
+    connect(ending[i], &QAction::triggered, this,
+            [this, i] { mTyping->mnuToolsEnterSends_Click(static_cast<TypingChoices::Enter>(i)); });
+  }
+  QAction *echo = mEcho = AddCheckItem(enter, QStringLiteral("Local Echo"),
+                                       [this] { mTyping->mnuToolsLocalEcho_Click(); });
+  enter->removeAction(echo);
   // The shortcuts work wherever the focus is in the main window.
   mParts.window->addAction(mPaste);
   mParts.window->addAction(find);
@@ -71,6 +86,14 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
       mParts.top, mParts.rtfData, mParts.comm, *mReconnectAdapter, *mLevelsAdapter, *mTmrReconnect,
       *mTmrBreak, *mTmrSendFile, *mTmrLineLevels, *mChooser, *mProgress, *mLevels, *mQuestion,
       mParts.messageBox, mParts.appInfo, mChoices, SteadyMilliseconds});
+  mEnterCR = std::make_unique<QtMenuItem>(ending[0]);
+  mEnterLF = std::make_unique<QtMenuItem>(ending[1]);
+  mEnterCRLF = std::make_unique<QtMenuItem>(ending[2]);
+  mLocalEcho = std::make_unique<QtMenuItem>(echo);
+  mTyping = std::make_unique<TypingChoices>(
+      TypingChoicesControls{mParts.top, mParts.comm, *mEnterCR, *mEnterLF, *mEnterCRLF, *mLocalEcho,
+                            mChoices, mParts.messageBox, mParts.appInfo});
+  mLogic->Typing(mTyping.get());
   mProgress->OnCancel([this] { mLogic->cmdSendCancel_Click(); });
   mLevels->OnClosed([this] { mLogic->LineLevels_Closed(); });
 
@@ -103,10 +126,17 @@ void QtToolsMenu::AddDisplayChoices(QAction *before) {
       *mMillisecondsAdapter, *mSendHexInput, mParts.messageBox, mParts.appInfo, mChoices});
 }
 
+void QtToolsMenu::AddTypingItems() {
+  mMenu->addSeparator();
+  mMenu->addMenu(mEnterMenu);
+  mMenu->addAction(mEcho);
+}
+
 QtToolsMenu::~QtToolsMenu() {
   mParts.display->viewport()->removeEventFilter(this);
   mDisplayChoices.reset();
   mLogic.reset();
+  mTyping.reset();
 }
 
 // When asked for, a middle click pastes the primary selection, as elsewhere

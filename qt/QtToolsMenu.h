@@ -14,6 +14,7 @@
 #include "TextDisplay.h"
 #include "ToolsMenu.h"
 #include "ToolsWindows.h"
+#include "TypingChoices.h"
 
 #include <QClipboard>
 #include <QMainWindow>
@@ -41,8 +42,14 @@ public:
   explicit QtToolsMenu(QtToolsMenuParts parts);
   ~QtToolsMenu() override;
 
+  // Adds "Enter Sends" and "Local Echo" at the end of the menu. Their
+  // choices hold from the start either way; the program adds the items once
+  // the window is built, with the items of its own (Choose Device...).
+  void AddTypingItems();
+
   ToolsMenu &Logic() { return *mLogic; }
   DisplayChoices &Display() { return *mDisplayChoices; }
+  TypingChoices &Typing() { return *mTyping; }
   QMenu *Menu() { return mMenu; }
   // "Paste to Port", for the display's context menu.
   QAction *PasteAction() { return mPaste; }
@@ -76,6 +83,10 @@ private:
   std::unique_ptr<QtMenuItem> mColoursAdapter, mHexAdapter, mMillisecondsAdapter;
   std::unique_ptr<QtTextInput> mSendHexInput;
   std::unique_ptr<DisplayChoices> mDisplayChoices;
+  std::unique_ptr<QtMenuItem> mEnterCR, mEnterLF, mEnterCRLF, mLocalEcho;
+  QMenu *mEnterMenu = nullptr;
+  QAction *mEcho = nullptr;
+  std::unique_ptr<TypingChoices> mTyping;
 };
 
 } // namespace kestrel::qt

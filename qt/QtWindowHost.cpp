@@ -15,7 +15,10 @@ QtWindowHost::QtWindowHost(ICommControl &comm,
 QtWindowHost::~QtWindowHost() = default;
 
 std::unique_ptr<IConfigSerialWindow> QtWindowHost::LoadConfigSerial() {
-  return std::make_unique<QtConfigSerialWindow>(mOwner.data(), mDescribePort);
+  auto window = std::make_unique<QtConfigSerialWindow>(mOwner.data(), mDescribePort);
+  if (mFolders)
+    window->WatchFolders(mFolders);
+  return window;
 }
 
 IAboutWindow &QtWindowHost::LoadAbout() {

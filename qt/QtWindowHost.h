@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestrel::qt {
 
@@ -25,6 +26,10 @@ public:
 
   // The window the configuration dialog is modal to and the About box opens over.
   void Owner(QWidget *owner) { mOwner = owner; }
+  // The folders the configuration dialog watches for devices that come and go.
+  void WatchedFolders(std::function<std::vector<std::string>()> folders) {
+    mFolders = std::move(folders);
+  }
 
   std::unique_ptr<IConfigSerialWindow> LoadConfigSerial() override;
   IAboutWindow &LoadAbout() override;
@@ -35,6 +40,7 @@ public:
 private:
   ICommControl &mComm;
   std::function<std::string(std::int16_t)> mDescribePort;
+  std::function<std::vector<std::string>()> mFolders;
   QPointer<QWidget> mOwner;
   QtClock mClock;
   QtAppInfo mAppInfo;

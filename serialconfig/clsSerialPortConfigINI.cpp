@@ -1,5 +1,7 @@
 #include "clsSerialPortConfigINI.h"
 
+#include "IniFile.h"
+#include "PosixFile.h"
 #include "SystemRoutines.h"
 #include "Val.h"
 
@@ -74,6 +76,11 @@ bool clsSerialPortConfigINI::ComPortAlreadyOpened(ICommControl &vCommControl,
 bool clsSerialPortConfigINI::SettingsRetrieve(std::string &COMPort, std::string &COMSettings) {
   if (!AddressFile())
     return false;
+  if (!mRunPort.empty()) {
+    COMPort = mRunPort;
+    COMSettings = mRunSettings;
+    return true;
+  }
   mIni.Item("Port");
   const std::string port = mIni.Data();
   if (port.empty())
@@ -105,10 +112,30 @@ bool clsSerialPortConfigINI::SettingsUpdate(const std::string &COMPort,
        {std::pair{"Port", Trim(COMPort)}, std::pair{"Settings", Trim(COMSettings)}})
     if (!text.empty())
       items.emplace_back(item, text);
-  if (items.empty() || mIni.DataSave(items))
-    return true;
-  mLastSaveError = mIni.LastWriteError();
-  return false;
+  // The device first: a port number saved without it would lead elsewhere
+  // at the next start.
+  if (!mRunDevice.empty() && Trim(COMPort) == mRunPort) {
+    const IniResult saved = IniWriteValue(mIni.FullPath(), "Devices", "COM" + mRunPort, mRunDevice);
+    if (!saved.ok) {
+      mLastSaveError = saved.error;
+      return false;
+    }
+  }
+  if (!items.empty() && !mIni.DataSave(items)) {
+    mLastSaveError = mIni.LastWriteError();
+    return false;
+  }
+  mRunPort.clear();
+  mRunSettings.clear();
+  mRunDevice.clear();
+  return true;
+}
+
+void clsSerialPortConfigINI::RunChoice(const std::string &COMPort, const std::string &COMSettings,
+                                       const std::string &device) {
+  mRunPort = Trim(COMPort);
+  mRunSettings = COMSettings;
+  mRunDevice = mRunPort.empty() ? std::string() : device;
 }
 
 std::int16_t clsSerialPortConfigINI::PortsFindAll(std::int16_t PortStart, std::int16_t PortEnd) {
@@ -167,7 +194,13 @@ bool clsSerialPortConfigINI::ComPortOpenClose(bool bOpen) {
     return true;
   std::string port, settings;
   if (!SettingsRetrieve(port, settings)) {
-    if (port.empty())
+    std::string text, unusable;
+    if (port.empty() && !mIni.FullPath().empty() &&
+        !IniLoadFile(mIni.FullPath(), text, &unusable) &&
+        (unusable == RefusedText(FileType::ForeignLink) ||
+         unusable == RefusedText(FileType::ForeignFile)))
+      mLastOpenError = "No port was opened: " + mIni.FullPath() + ": " + unusable + ".";
+    else if (port.empty())
       mLastOpenError = "No port was opened: no serial port is stored yet.";
     else if (!(Val(port) > 0))
       mLastOpenError = "No port was opened: the stored port \"" + port + "\" is not a port number.";

@@ -45,6 +45,15 @@ public:
   void ComPortOpen(bool vData);
   bool ComPortOpen() const;
 
+  // A port and settings for this run only (given on the command line):
+  // SettingsRetrieve, and so opening, the status panel and the dialog, give
+  // them instead of the file's until a save replaces them. device, when not
+  // empty, is where the port number leads for this run only; saving that
+  // number writes it to section "Devices" as well, so that it leads there
+  // next time too.
+  void RunChoice(const std::string &COMPort, const std::string &COMSettings,
+                 const std::string &device = {});
+
   // Port numbers whose device the last scan found but the user may not open.
   const std::vector<std::int16_t> &PortsDenied() const { return mPortsDenied; }
   // Why the last ComPortOpen = True left the port closed: the reason of that
@@ -69,6 +78,7 @@ private:
   std::string mLastSaveError;
   std::vector<std::int16_t> mPortsDenied;
   std::string mLastOpenError;
+  std::string mRunPort, mRunSettings, mRunDevice;
 };
 
 } // namespace kestrel

@@ -24,14 +24,7 @@ void frmConfigSerial::InitForm() {
 }
 
 void frmConfigSerial::InitComboBoxes() {
-  IComboBox &port = List(ListPort);
-  port.Clear();
-  const std::int16_t found = clsSerialPortConfig ? clsSerialPortConfig->PortsFound() : 0;
-  if (found < 1)
-    port.AddItem(kNoPort);
-  else
-    for (std::int16_t i = 1; i <= found; ++i)
-      port.AddItem(PortNameFromNumber(clsSerialPortConfig->Port(i)));
+  PortListFill();
 
   const std::pair<int, std::vector<const char *>> lists[] = {
       {ListParity, {"None", "Even", "Odd"}},
@@ -125,6 +118,28 @@ void frmConfigSerial::cmbPort_Click(std::int16_t Index) {
 
 void frmConfigSerial::Form_Terminate() {
   clsSerialPortConfig = nullptr;
+}
+
+void frmConfigSerial::PortsChanged() {
+  if (!clsSerialPortConfig)
+    return;
+  const std::string chosen = List(ListPort).ListIndex() >= 0 ? List(ListPort).Text() : "";
+  (void)clsSerialPortConfig->PortsFindAll(1, 20);
+  PortListFill();
+  if (!chosen.empty() && chosen != kNoPort)
+    FindComboItem(List(ListPort), chosen);
+  DeviceLineUpdate();
+}
+
+void frmConfigSerial::PortListFill() {
+  IComboBox &port = List(ListPort);
+  port.Clear();
+  const std::int16_t found = clsSerialPortConfig ? clsSerialPortConfig->PortsFound() : 0;
+  if (found < 1)
+    port.AddItem(kNoPort);
+  else
+    for (std::int16_t i = 1; i <= found; ++i)
+      port.AddItem(PortNameFromNumber(clsSerialPortConfig->Port(i)));
 }
 
 void frmConfigSerial::DeviceLineUpdate() {

@@ -64,8 +64,13 @@ public:
   // The user picked another entry in a list.
   void cmbPort_Click(std::int16_t Index);
   void Form_Terminate();
+  // Devices appeared or went away while the dialog is open: the store scans
+  // again and the port list follows, the chosen port kept chosen while it is
+  // listed; the line settings stay as the user left them.
+  void PortsChanged();
 
 private:
+  void PortListFill();
   void DeviceLineUpdate();
   IComboBox &List(int index) { return *mControls.cmbPort[static_cast<std::size_t>(index)]; }
 

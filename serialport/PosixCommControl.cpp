@@ -16,6 +16,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -118,6 +119,7 @@ struct PosixCommControl::Impl {
   std::int16_t commEvent = 0;
   std::deque<std::pair<std::weak_ptr<int>, int>> pending;
   bool delivering = false;
+  std::weak_ptr<int> goneAfterDelivering; // a device lost while a handler ran
   // Posted tasks hold the token, so that those run after the control is gone
   // do nothing. The I/O thread only copies token; alive is reset on the
   // user-interface thread.
@@ -134,8 +136,10 @@ struct PosixCommControl::Impl {
     return error;
   }
   bool IsOpen() const { return port && port->Open(); }
+  // Whether session is the port still held: also after its device went, until
+  // what it received before is handed over and the port closed.
   bool Current(const std::weak_ptr<int> &session) const {
-    return IsOpen() && !session.expired() && session.lock() == portToken;
+    return port && !session.expired() && session.lock() == portToken;
   }
 
   int Check(std::int16_t port, std::string &device, struct stat &node);
@@ -146,6 +150,8 @@ struct PosixCommControl::Impl {
   void PostEvent(const std::weak_ptr<int> &session, int kind);
   void PostReceive();
   void Deliver(const std::weak_ptr<int> &session, int kind);
+  void DeviceGone(const std::weak_ptr<int> &session);
+  void PostDeviceGone(const std::weak_ptr<int> &session);
 };
 
 // Whether the port's device node is a serial port this program may use, from
@@ -248,17 +254,7 @@ int PosixCommControl::Impl::Open() {
   const std::weak_ptr<int> session = portToken;
   serial::PortSession::Hooks hooks;
   hooks.post = [this, session](int kind) { PostEvent(session, kind); };
-  hooks.gone = [post = post, token = token, session] {
-    post([token, session] {
-      auto self = token.lock();
-      if (!self || session.expired() || session.lock() != (*self)->portToken)
-        return;
-      Impl *d = *self;
-      d->Close(); // the thread has ended; this joins it and releases the rest
-      if (d->closedHandler)
-        d->closedHandler();
-    });
-  };
+  hooks.gone = [this, session] { PostDeviceGone(session); };
   port = std::make_unique<serial::PortSession>(f, device, settings, std::move(hooks));
   // A pseudo-terminal has no modem lines; the calls fail and that is all.
   SetLine(TIOCM_RTS, rts);
@@ -286,7 +282,7 @@ void PosixCommControl::Impl::PostEvent(const std::weak_ptr<int> &session, int ki
 }
 
 void PosixCommControl::Impl::PostReceive() {
-  if (IsOpen() && rThreshold > 0 && port->ClaimReceivePost())
+  if (port && rThreshold > 0 && port->ClaimReceivePost())
     PostEvent(portToken, comEvReceive);
 }
 
@@ -309,14 +305,61 @@ void PosixCommControl::Impl::Deliver(const std::weak_ptr<int> &session, int kind
       // Already taken by an earlier handler, or not asked for.
       if (port->Ready() == 0 || rThreshold <= 0)
         continue;
-    } else if (port->EventDelivered()) {
-      PostReceive(); // the bytes that came after it
+    } else {
+      // The bytes received before this event go first, even when the receive
+      // event that tells of them was posted behind it (the window was busy
+      // while the line changed twice among the bytes).
+      for (std::size_t ready; rThreshold > 0 && (ready = port->Ready()) > 0;) {
+        commEvent = comEvReceive;
+        if (handler)
+          handler();
+        if (!Current(itsSession) || port->Ready() >= ready)
+          break; // closed by the handler, or it took nothing
+      }
+      if (!Current(itsSession))
+        continue;
+      if (port->EventDelivered())
+        PostReceive(); // the bytes that came after it
     }
     commEvent = static_cast<std::int16_t>(next);
     if (handler)
       handler();
   }
   delivering = false;
+  if (const auto gone = std::exchange(goneAfterDelivering, {}); !gone.expired())
+    DeviceGone(gone);
+}
+
+void PosixCommControl::Impl::PostDeviceGone(const std::weak_ptr<int> &session) {
+  post([token = token, session] {
+    if (auto self = token.lock())
+      (*self)->DeviceGone(session);
+  });
+}
+
+// Everything the device sent before it went is handed over before the window
+// learns of the loss: a slice per turn of the window's event loop, so that a
+// backlog of megabytes keeps the window responsive. The I/O thread has ended
+// and closed the descriptor already; this releases the rest.
+void PosixCommControl::Impl::DeviceGone(const std::weak_ptr<int> &session) {
+  if (!Current(session))
+    return;
+  if (delivering) {
+    goneAfterDelivering = session;
+    return;
+  }
+  if (const std::size_t ready = rThreshold > 0 ? port->Ready() : 0; ready > 0) {
+    Deliver(session, comEvReceive);
+    if (!Current(session))
+      return;
+    if (port->Ready() < ready) {
+      PostDeviceGone(session);
+      return;
+    }
+  }
+  Close();
+  if (closedHandler)
+    closedHandler();
 }
 
 PosixCommControl::PosixCommControl(DeviceMap devices, Poster postToUi)
@@ -537,6 +580,14 @@ int PosixCommControl::LineLevels(ModemLines &levels) const {
 
 std::string PosixCommControl::DevicePath() const {
   return d->devices.DevicePath(d->commPort);
+}
+
+const DeviceMap &PosixCommControl::Devices() const {
+  return d->devices;
+}
+
+void PosixCommControl::Devices(DeviceMap devices) {
+  d->devices = std::move(devices);
 }
 
 } // namespace kestrel

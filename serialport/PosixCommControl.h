@@ -90,6 +90,10 @@ public:
   void OnClosedByDevice(std::function<void()> handler);
   // The device file the port number currently names.
   std::string DevicePath() const;
+  // Which device each number leads to; a new map holds from the next open
+  // or probe on (a mapping made while the program runs).
+  const DeviceMap &Devices() const;
+  void Devices(DeviceMap devices);
 
 private:
   struct Impl;

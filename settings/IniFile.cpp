@@ -105,6 +105,10 @@ IniResult Failed(int err, const std::string &what) {
   return {false, what + ": " + SystemErrorText(err)};
 }
 
+IniResult Refused(const std::string &path, FileType type) {
+  return {false, path + ": " + RefusedText(type)};
+}
+
 // How long a save waits for another process's save of the same file.
 constexpr int kLockWaitMs = 3000;
 
@@ -112,11 +116,13 @@ constexpr int kLockWaitMs = 3000;
 // running copies saving at once both keep their entries. The lock is on a
 // file of its own beside the settings file: the settings file itself is
 // replaced by every save, and a lock on it would be lost with it.
+// A lock file is never a link: one there was put by someone else, and
+// O_CREAT through it would make a file wherever it points.
 class SaveLock {
 public:
   explicit SaveLock(const std::string &target)
-      : mFd(::open((FolderOf(target) + "/." + SplitPath(target).name + ".lock").c_str(),
-                   O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644)) {
+      : mFd(::open(LockPath(target).c_str(),
+                   O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644)) {
     if (mFd < 0) {
       mError = errno;
       return;
@@ -143,24 +149,40 @@ public:
   SaveLock(const SaveLock &) = delete;
   SaveLock &operator=(const SaveLock &) = delete;
   int Error() const { return mFd >= 0 ? 0 : mError; }
+  static std::string LockPath(const std::string &target) {
+    return FolderOf(target) + "/." + SplitPath(target).name + ".lock";
+  }
 
 private:
   int mFd;
   int mError = 0;
 };
 
+// O_CREAT | O_NOFOLLOW on a link fails with ELOOP or, on some kernels, EACCES.
+IniResult LockFailed(int err, const std::string &path, const std::string &target) {
+  struct stat st {};
+  if (::lstat(SaveLock::LockPath(target).c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    return {false, "cannot save " + path + ": its lock file " + SaveLock::LockPath(target) +
+                       " is a link, which is not followed"};
+  return Failed(err, "cannot save " + path);
+}
+
 std::string TempPrefix(const std::string &target) {
   return "." + SplitPath(target).name + ".tmp-";
 }
 
 // Every save holds the lock while its temporary file exists, so one found
-// while holding it was left by a save that was killed: it is removed.
+// while holding it was left by a save that was killed: it is removed, when
+// it is the user's own.
 void RemoveStaleTemporaries(const std::string &target, const std::string &prefix) {
   DIR *dir = ::opendir(FolderOf(target).c_str());
   if (!dir)
     return;
+  struct stat st {};
   while (dirent *e = ::readdir(dir))
-    if (std::string_view(e->d_name).substr(0, prefix.size()) == prefix)
+    if (std::string_view(e->d_name).substr(0, prefix.size()) == prefix &&
+        ::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        st.st_uid == ::geteuid())
       (void)::unlinkat(::dirfd(dir), e->d_name, 0);
   ::closedir(dir);
 }
@@ -261,11 +283,12 @@ bool IniLoadFile(const std::string &path, std::string &content, std::string *err
       *error = why;
     return false;
   };
-  const OpenedFile file = OpenRegularFile(path, O_RDONLY);
+  const OpenedFile file = OpenRegularFile(path, O_RDONLY, 0644, Trust::OwnFile);
   if (file.error)
     return fail(SystemErrorText(file.error));
   if (file.type != FileType::Regular)
-    return fail(file.type == FileType::Folder ? "it is a folder" : "it is not a regular file");
+    return fail(file.type == FileType::Special ? "it is not a regular file"
+                                               : RefusedText(file.type));
   const int fd = file.fd;
   char buffer[65536];
   for (;;) {
@@ -349,19 +372,27 @@ IniResult IniWriteValues(const std::string &path, const std::string &section,
       return {false, "a value cannot hold a line break"};
   }
 
-  // A link is followed so that the file it points to is the one replaced.
+  // The user's own link is followed so that the file it points to is the
+  // one replaced; a link another user made is not used at all.
   std::string target = path;
-  if (char *real = ::realpath(path.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (!OwnLink(st))
+      return Refused(path, FileType::ForeignLink);
+    if (char *real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
   }
   // Nothing but a regular file is rewritten, and nothing is made beside one
-  // that is not (no lock file in /dev).
-  struct stat st {};
+  // that is not (no lock file in /dev); nor a file another user can change,
+  // whose rights and owner the new one would keep.
   if (::stat(target.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode))
       return {false,
               path + ": " + (S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file")};
+    if (!OwnFile(st))
+      return Refused(path, FileType::ForeignFile);
     // The rename needs only the folder's rights; a file the user may not
     // write is still not to be replaced.
     int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -371,7 +402,7 @@ IniResult IniWriteValues(const std::string &path, const std::string &section,
   }
   SaveLock lock(target);
   if (int err = lock.Error())
-    return Failed(err, "cannot save " + path);
+    return LockFailed(err, path, target);
   RemoveStaleTemporaries(target, TempPrefix(target));
   // Looked at again now: another process may have made the file meanwhile.
   const bool existed = ::stat(target.c_str(), &st) == 0;
@@ -395,7 +426,7 @@ IniResult IniTakeOver(const std::string &oldPath, const std::string &newPath) {
     return {false, oldPath + ": it holds nothing"};
   SaveLock lock(newPath);
   if (int err = lock.Error())
-    return Failed(err, "cannot save " + newPath);
+    return LockFailed(err, newPath, newPath);
   RemoveStaleTemporaries(newPath, TempPrefix(newPath));
   // Looked at under the lock: a copy started at the same time may have taken
   // it over already, or saved settings of its own.

@@ -17,6 +17,12 @@
 // file by several processes take turns (a lock file beside it, ".NAME.lock",
 // held from the read to the rename), so none loses another's entry; a
 // temporary file left by a save that was killed is removed by the next save.
+//
+// A settings file names the devices the program opens, so only one no other
+// user can change is used: a link another user made is not followed, and a
+// file of another user's (or one root's that others may write) reads as
+// empty and is not rewritten, with the reason. The lock file is never
+// followed as a link. The user's own link to the user's own file works.
 #pragma once
 
 #include <cstddef>

@@ -317,9 +317,8 @@ TEST_F(Port, EachModemLineChangeIsOneEventInOrderWithTheData) {
 }
 
 // The window busy (a long handler) while the line changes among the bytes: once it is free the
-// events come in the order the line and the bytes changed. Off for now: both
-// changes are still handed over before the bytes between them.
-TEST_F(Port, DISABLED_ModemLineEventsKeepTheirPlaceWhileTheWindowIsBusy) {
+// events come in the order the line and the bytes changed.
+TEST_F(Port, ModemLineEventsKeepTheirPlaceWhileTheWindowIsBusy) {
   ASSERT_EQ(Open(kUart, "115200,N,8,1"), comNoError);
   ASSERT_TRUE(
       TheHost().Ask("uart d3c s150 m" + std::to_string(TIOCM_CTS) + " s150 d3d s150 m0 s150 d3e"));

@@ -274,6 +274,30 @@ TEST_F(PtyPort, HandlersAreNeverReenteredAndLateEventsAreDropped) {
     ASSERT_TRUE(destroy || Open() == comNoError);
   }
 }
+// The device going away loses nothing it sent: every byte read before the loss reaches the window,
+// in order, and only then is the port closed and the loss told.
+TEST_F(PtyPort, EverythingReadBeforeTheDeviceWentIsHandedOverBeforeTheLoss) {
+  std::string received;
+  std::size_t receivedWhenTold = 0;
+  comm->OnComm([&] { received += comm->Input(); });
+  comm->OnClosedByDevice([&] {
+    ++closedByDevice;
+    receivedWhenTold = received.size();
+  });
+  ASSERT_EQ(Open(), comNoError);
+  std::string sent;
+  for (int i = 0; sent.size() < (3u << 20); ++i)
+    sent += "line " + std::to_string(i) + "\r\n";
+  ASSERT_TRUE(pty.Write(sent));       // the window is busy: nothing is delivered meanwhile
+  std::this_thread::sleep_for(300ms); // read by the port, not yet handed over
+  pty.Close();
+  ASSERT_TRUE(ui.PumpUntil([&] { return closedByDevice > 0; }, 10s));
+  EXPECT_EQ(received.size(), sent.size());
+  EXPECT_TRUE(received == sent);
+  EXPECT_EQ(receivedWhenTold, sent.size());
+  EXPECT_EQ(closedByDevice, 1);
+  EXPECT_FALSE(comm->PortOpen());
+}
 // An open port is this program's alone (exclusive mode, gone at close). A pty has no modem lines:
 // setting them keeps the open, the outputs told as set. A hang-up closes the port, told once.
 TEST_F(PtyPort, OpensForItselfAloneAndReportsThroughErrorNumbers) {

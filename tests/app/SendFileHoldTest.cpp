@@ -1,0 +1,112 @@
+// Send File holds the port: typed keys and pastes never land inside the file's bytes, a file
+// that changes size stops with a word, and a paste to a closed port says why not.
+#include "ToolsOnPty.h"
+#include <algorithm>
+#include <thread>
+namespace kestrel::test {
+namespace {
+using namespace std::chrono_literals;
+using Text = std::string;
+const Text kTitle = "kestrel-terminal - Send File";
+// 2 MB of bytes that tell every offset apart; no byte is a typed 'k' or a pasted 'P'.
+Text Image() {
+  Text file(2u << 20, '\0');
+  for (std::size_t i = 0, seed = 7; i < file.size(); ++i)
+    file[i] = char(((seed = seed * 1103515245u + 12345u) >> 16) & 0x3F);
+  return file;
+}
+TEST(SendFileOnPty, KeysAndPastesDuringASendAreRefusedAndTheFileArrivesByteExact) {
+  TempDir dir;
+  ToolsOnPty p(dir);
+  if (!p.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  auto &t = *p.t;
+  auto &x = *p.x;
+  Pty &pty = *p.pty;
+  UiQueue &ui = p.ui;
+  ASSERT_TRUE(t.MSComm1.PortOpen());
+  const Text file = Image();
+  WriteFile(x.chooser.path = dir.File("image.bin"), file);
+  Text arrived;
+  std::thread reader([&] { arrived = pty.Read(file.size() + 1, 60s); });
+  x.menu.mnuToolsSendFile_Click();
+  int tries = 0;
+  for (auto end = std::chrono::steady_clock::now() + 60s;
+       x.progress.shown && std::chrono::steady_clock::now() < end; x.Advance(5), ++tries) {
+    ui.PumpFor(5ms);
+    if (tries % 7 == 0) {
+      std::int16_t key = 'k', enter = 13;
+      t.frm.rtfData_KeyPress(key), t.frm.rtfData_KeyPress(enter);
+      EXPECT_EQ(t.sbTop.PanelText(1), "Typed keys are not sent while a file is sending");
+    } else if (tries % 7 == 3) {
+      x.menu.mnuToolsPaste_Click(U"PASTED\n"); // Paste to Port and a middle click alike
+      EXPECT_EQ(t.sbTop.PanelText(1), "Paste to Port: nothing sent while a file is sending");
+    }
+  }
+  ASSERT_GT(tries, 3) << "the send ended before anything was typed";
+  EXPECT_EQ(x.menu.Sender().Status(), FileSender::State::Done);
+  EXPECT_EQ(t.sbTop.PanelText(1), "Serial Port Active");
+  std::int16_t key = 'k';
+  t.frm.rtfData_KeyPress(key); // typing goes through again once the file is out
+  reader.join();
+  EXPECT_EQ(arrived.size(), file.size() + 1);
+  EXPECT_EQ(std::count_if(arrived.begin(), arrived.end() - 1, [](char b) { return b >= 0x40; }), 0)
+      << "typed or pasted bytes inside the file";
+  EXPECT_TRUE(arrived.substr(0, file.size()) == file)
+      << "first difference at "
+      << std::mismatch(file.begin(), file.end(), arrived.begin(), arrived.end()).first -
+             file.begin();
+  EXPECT_EQ(arrived.substr(file.size()), "k");
+  EXPECT_TRUE(t.messageBox.shown.empty());
+}
+class SendFileChangeTest : public TerminalTest {
+protected:
+  SendFileChangeTest() { c.Port(3, FakeCommControl::PortState::Free), Load("3", "9600,N,8,1"); }
+  FakeCommControl &c = t->MSComm1;
+  ToolsOn x{*t};
+};
+TEST_F(SendFileChangeTest, AFileThatShrinksOrGrowsWhileSendingStopsAndSaysHowMuchWent) {
+  const Text file(2u << 20, 'f');
+  const struct {
+    const char *name;
+    std::size_t newSize;
+  } rows[] = {{"shrinks", 458752}, {"grows", (2u << 20) + 1000}, {"emptied", 0}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    if (!c.PortOpen())
+      t->frm.cmdOpenPort_Click();
+    c.sent.clear(), t->messageBox.shown.clear();
+    WriteFile(x.chooser.path = dir.File("image.bin"), file);
+    x.menu.mnuToolsSendFile_Click();
+    for (int tick = 0; tick < 5; ++tick)
+      c.Drain(30000), x.Advance(ToolsMenu::kSendTickMs);
+    ASSERT_TRUE(x.progress.shown);
+    ASSERT_EQ(::truncate(dir.File("image.bin").c_str(), static_cast<off_t>(row.newSize)), 0);
+    c.Drain(30000), x.Advance(ToolsMenu::kSendTickMs);
+    EXPECT_FALSE(x.progress.shown);
+    EXPECT_EQ(c.OutBufferCount(), 0) << "what was queued is thrown away";
+    const Text went = c.sent;
+    EXPECT_EQ(went, Text(went.size(), 'f'));
+    EXPECT_GT(went.size(), 0u);
+    EXPECT_EQ(
+        t->messageBox.shown,
+        (std::vector<Box>{{"image.bin changed size while it was being sent (2097152 bytes "
+                           "when chosen, " +
+                               std::to_string(row.newSize) + " bytes now). Sending stopped after " +
+                               std::to_string(went.size()) + " bytes.",
+                           kTitle, MessageIcon::Exclamation, ""}}));
+    x.Advance(100);
+    EXPECT_EQ(c.sent, went) << "nothing more goes out";
+  }
+}
+TEST_F(SendFileChangeTest, PasteToAClosedPortSaysSoAsSendFileDoes) {
+  x.menu.mnuToolsPaste_Click(U"reset\n");
+  x.menu.mnuToolsSendFile_Click();
+  const Box paste{"Open the port before pasting to it.", "kestrel-terminal - Paste to Port",
+                  MessageIcon::Exclamation, ""};
+  const Box send{"Open the port before sending a file.", kTitle, MessageIcon::Exclamation, ""};
+  EXPECT_EQ(t->messageBox.shown, (std::vector<Box>{paste, send}));
+  EXPECT_EQ(c.sent, "");
+}
+} // namespace
+} // namespace kestrel::test

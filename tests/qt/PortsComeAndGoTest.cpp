@@ -1,0 +1,213 @@
+// Ports that come and go, for real: the configuration dialog following a device link made and
+// removed while it is open; the Choose Device list as plain text; and the program itself started
+// on a pseudo-terminal by path, by a by-id style link and by port number, saving nothing.
+#include "ChooseDevice.h"
+#include "PosixCommControl.h"
+#include "Pty.h"
+#include "QtConfigSerialWindow.h"
+#include "QtControls.h"
+#include "SerialDevices.h"
+#include "SystemRoutines.h"
+#include "TempDir.h"
+#include "clsSerialPortConfigINI.h"
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+extern char **environ;
+namespace kestrel::test {
+namespace {
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+QStringList Items(const QComboBox &list) {
+  QStringList items;
+  for (int i = 0; i < list.count(); ++i)
+    items << list.itemText(i);
+  return items;
+}
+
+TEST(PortsComeAndGo, TheDialogListsADeviceLinkWithinASecondOfItsMakingAndDropsItAgain) {
+  Pty pty;
+  if (!pty.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  TempDir dir;
+  ApplicationFolder(dir.Path());
+  WriteFile(dir.File("Serial.ini"), "[SerialPort]\r\nPort=7\r\nSettings=9600,N,8,1\r\n");
+  fs::create_directories(dir.File("by-id"));
+  const std::string link = dir.File("by-id/usb-Board_0042-if00");
+  DeviceMap map; // only COM7 may ever name a device: the link, once it is there
+  for (std::int16_t n = 1; n <= 20; ++n)
+    map.Map(n, n == 7 ? link : dir.File("none"));
+  PosixCommControl comm(map, qt::PostToUi);
+  clsSerialPortConfigINI store;
+  store.FileNameINI("Serial.ini");
+  store.ComControl(&comm);
+  qt::QtConfigSerialWindow window(nullptr,
+                                  [&](std::int16_t n) { return comm.Devices().Describe(n); });
+  window.WatchFolders([&] { return serial::WatchedFolders(comm.Devices(), dir.File("dev")); });
+  window.Form().clsSerialPortConfig = &store;
+  window.Form().InitForm();
+  auto *ports = window.Dialog().findChildren<QComboBox *>().value(0);
+  ASSERT_TRUE(ports && ports->accessibleName() == "Port");
+  EXPECT_EQ(Items(*ports), QStringList{"NONE"});
+
+  QStringList seen, afterRemoval;
+  qint64 appearedIn = -1, wentIn = -1;
+  QElapsedTimer clock;
+  QTimer poll;
+  QTimer::singleShot(200, &window.Dialog(), [&] {
+    fs::create_symlink(pty.SlavePath(), link);
+    clock.start();
+    poll.start(10);
+  });
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (appearedIn < 0 && Items(*ports).contains("COM7")) {
+      appearedIn = clock.elapsed();
+      seen = Items(*ports);
+      fs::remove(link);
+      clock.restart();
+    } else if (appearedIn >= 0 && !Items(*ports).contains("COM7")) {
+      wentIn = clock.elapsed();
+      afterRemoval = Items(*ports);
+      window.Dialog().reject();
+    }
+  });
+  QTimer::singleShot(5000, &window.Dialog(), [&] { window.Dialog().reject(); });
+  window.ShowModal();
+  EXPECT_EQ(seen, QStringList{"COM7"});
+  EXPECT_GE(appearedIn, 0);
+  EXPECT_LT(appearedIn, 1000) << "ms from the link's making to the list";
+  EXPECT_GE(wentIn, 0);
+  EXPECT_LT(wentIn, 1000) << "ms from the link's removal to the list";
+  RecordProperty("appeared_ms", std::to_string(appearedIn));
+  RecordProperty("went_ms", std::to_string(wentIn));
+  EXPECT_EQ(afterRemoval, QStringList{"NONE"});
+  EXPECT_FALSE(comm.PortOpen()) << "following devices opens none";
+  ApplicationFolder("");
+}
+
+TEST(PortsComeAndGo, ChooseDeviceShowsSystemTextsAsPlainText) {
+  qt::ChooseDeviceDialog dialog(nullptr);
+  serial::SerialDevice device;
+  device.path = "/dev/ttyACM0";
+  device.driver = "cdc_acm";
+  device.product = "<b>Uno</b> &amp;";
+  dialog.Fill({device}, "The device for <i>COM3</i>:");
+  ASSERT_EQ(dialog.List().count(), 1);
+  EXPECT_EQ(dialog.List().item(0)->text(), "/dev/ttyACM0 - cdc_acm - <b>Uno</b> &amp;");
+  auto *caption = dialog.findChild<QLabel *>();
+  ASSERT_TRUE(caption);
+  EXPECT_EQ(caption->textFormat(), Qt::PlainText);
+  EXPECT_EQ(dialog.Chosen(), -1) << "nothing chosen yet";
+  dialog.List().setCurrentRow(0);
+  EXPECT_EQ(dialog.Chosen(), 0);
+  dialog.Fill({}, "");
+  EXPECT_EQ(dialog.List().item(0)->text(), "No serial device found");
+  EXPECT_EQ(dialog.Chosen(), -1);
+}
+
+// The program copied into a folder of its own, so that its Serial.ini lies beside it.
+class Program : public testing::Test {
+protected:
+  void SetUp() override {
+    if (!pty.Ok())
+      GTEST_SKIP() << "no pseudo-terminal to be had here";
+    fs::copy_file(KESTREL_PROGRAM, exe);
+  }
+  void TearDown() override { Stop(); }
+  pid_t Start(std::vector<std::string> args) {
+    args.insert(args.begin(), exe);
+    std::vector<char *> argv;
+    for (std::string &a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (::posix_spawn(&child, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+      child = -1;
+    return child;
+  }
+  void Stop() {
+    if (child > 0) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, nullptr, 0);
+      child = -1;
+    }
+  }
+  // Whether the program holds the pty's slave open, within the time given.
+  bool HoldsTheDevice(std::chrono::milliseconds within) {
+    const std::string slave = fs::canonical(pty.SlavePath());
+    for (auto until = std::chrono::steady_clock::now() + within;
+         std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
+      std::error_code ec;
+      for (const auto &fd : fs::directory_iterator("/proc/" + std::to_string(child) + "/fd", ec))
+        if (fs::read_symlink(fd.path(), ec) == slave)
+          return true;
+    }
+    return false;
+  }
+  speed_t Speed() {
+    termios line{};
+    return ::tcgetattr(pty.Master(), &line) == 0 ? cfgetospeed(&line) : 0;
+  }
+  Pty pty;
+  TempDir dir;
+  const std::string exe = dir.File("kestrel-terminal");
+  const std::string ini = dir.File("Serial.ini");
+  pid_t child = -1;
+};
+
+TEST_F(Program, StartsOnADeviceByPathByIdLinkAndPortNumberAndSavesNothing) {
+  fs::create_directories(dir.File("by-id"));
+  fs::create_symlink(pty.SlavePath(), dir.File("by-id/usb-Board_0042-if00"));
+  const std::string stored = "[SerialPort]\r\nPort=3\r\nSettings=9600,N,8,1\r\n"
+                             "[Devices]\r\nCOM3=" +
+                             pty.SlavePath() + "\r\n";
+  struct Row {
+    const char *name;
+    std::vector<std::string> args;
+    speed_t speed;
+  } rows[] = {
+      {"a path and a rate", {pty.SlavePath(), "-b", "115200"}, B115200},
+      {"a by-id style link and settings",
+       {dir.File("by-id/usb-Board_0042-if00"), "-s", "57600,E,7,1"},
+       B57600},
+      {"a port number at the stored settings", {"COM3"}, B9600},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteFile(ini, stored);
+    ASSERT_GT(Start(row.args), 0);
+    EXPECT_TRUE(HoldsTheDevice(10s));
+    EXPECT_EQ(Speed(), row.speed);
+    Stop();
+    EXPECT_EQ(ReadFile(ini), stored) << "nothing given on the command line is saved";
+  }
+}
+
+TEST_F(Program, ABadCommandLineEndsWithStatusTwoAndOneLineBeforeAnyWindow) {
+  ::setenv("QT_QPA_PLATFORM", "no-such-platform", 1); // a window would fail quite differently
+  const std::string out = dir.File("stderr.txt");
+  const std::string command = "'" + exe + "' -b fast /dev/ttyUSB0 2>'" + out + "'";
+  const int status = std::system(command.c_str());
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+  EXPECT_EQ(ReadFile(out), "kestrel-terminal: the baud rate \"fast\" is not a whole number from 1 "
+                           "to 999999999 (see --help)\n");
+  EXPECT_FALSE(fs::exists(ini)) << "no settings file made";
+}
+
+} // namespace
+} // namespace kestrel::test
+int main(int argc, char **argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
