@@ -47,7 +47,9 @@ QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()>
   auto *action = new QAction(caption, menu);
   menu->insertAction(before, action);
   action->setCheckable(true);
-  QObject::connect(action, &QAction::triggered, menu, [action, handler = std::move(handler)] {
+  // Tied to the action, not the menu: a menu that lets go of an action
+  // disconnects everything of it that the menu receives.
+  QObject::connect(action, &QAction::triggered, action, [action, handler = std::move(handler)] {
     {
       QSignalBlocker block(action);
       action->setChecked(!action->isChecked());

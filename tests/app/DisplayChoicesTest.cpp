@@ -117,6 +117,18 @@ TEST_F(DisplayChoicesTest, TheLogIsTheSameWithColoursHexOrNeither) {
   EXPECT_EQ(logged("colours.txt", &DisplayChoices::mnuToolsColours_Click), plain);
   EXPECT_EQ(logged("hex.txt", &DisplayChoices::mnuToolsHex_Click), plain);
 }
+TEST_F(DisplayChoicesTest, ALineCutByALostDeviceIsEndedWithColoursOn) {
+  Choices c(*t);
+  c.logic.mnuToolsColours_Click();
+  const std::string path = LogTo("cut.txt");
+  Receive("\x1b[32mhalf");
+  t->frm.MSComm1_Closed();
+  Receive("next\n");
+  EXPECT_EQ(Shown(), "half\r\nnext\r\n");
+  const std::string at = "2026/12/05 03:46:54\t";
+  EXPECT_EQ(ReadFile(path),
+            at + "*** Logging Started ***\r\n" + at + " <0x1B>[32mhalf\r\n" + at + "next\r\n");
+}
 TEST_F(DisplayChoicesTest, HexShowsRowsFromTheMomentItIsChosenEachWithTheTimePrefix) {
   Choices c(*t);
   Receive("text before");

@@ -1,6 +1,6 @@
 // The display choices in the real window on a fake port with a free COM2: the Tools items
 // remembered in Serial.ini, colours taken out of the text the view shows, hex rows, the Send
-// Hex dialog as a screen reader reads it, and the clock's milliseconds.
+// Hex dialog, the clock's milliseconds; and a check item moved between menus still works.
 #include "FakeCommControl.h"
 #include "FakeWindowHost.h"
 #include "IniFile.h"
@@ -102,6 +102,15 @@ TEST_F(DisplayChoicesWindow, SendHexAsksInADialogAndSendsThePairs) {
   EXPECT_EQ(title, QString::fromStdString(qt::QtAppInfo().ExeName()) + " - Send Hex");
   EXPECT_EQ(label, "Bytes to send, as hex pairs (01 A0 ff):");
   EXPECT_EQ(comm.sent, "Hi\r\n");
+}
+// Local Echo is made in the Enter Sends menu and moved to the end of Tools.
+TEST_F(DisplayChoicesWindow, ACheckItemMovedToAnotherMenuKeepsItsHandler) {
+  Main();
+  main->Tools().AddTypingItems();
+  Item("Local Echo")->trigger();
+  EXPECT_TRUE(Item("Local Echo")->isChecked());
+  EXPECT_EQ(IniReadSection(dir.File("Serial.ini"), "Tools"),
+            (std::vector<std::pair<std::string, std::string>>{{"LocalEcho", "1"}}));
 }
 TEST(QtClock, MillisecondsComeWithTheSecondTheyBelongTo) {
   qt::QtClock clock;
