@@ -176,7 +176,10 @@ void frmTop::MSComm1_Closed() {
 void frmTop::MSComm1_OnComm() {
   switch (mControls.MSComm1.CommEvent()) {
   case comEvReceive:
-    AddTextToDisplay(mControls.MSComm1.Input());
+    if (mReceivedBy)
+      mReceivedBy(mControls.MSComm1.Input());
+    else
+      AddTextToDisplay(mControls.MSComm1.Input());
     break;
   case comEvCTS:
     AddStatusMessageToDisplay("CTS Changed State\n");
@@ -359,6 +362,60 @@ void frmTop::AddTextToDisplayA(const std::string &sData) {
   EndOfCall();
 }
 
+void frmTop::StartDisplayLine() {
+  if (mLineStart && mControls.mnuOptionAddTime.Checked()) {
+    TimeText();
+    mDisplay.AppendTracked(mTimePrefix);
+    mLineStart = false;
+  }
+}
+
+void frmTop::ShowPrintableRun(std::string_view run) {
+  mDisplay.ShowPrintable(run);
+}
+
+void frmTop::ShowLineBreak() {
+  mDisplay.RichTextAppend(kLineBreak);
+  ++mLineCount;
+  mLineStart = true;
+}
+
+void frmTop::CollectForLog(std::string_view received) {
+  const char *p = received.data();
+  const char *const end = p + received.size();
+  while (p < end) {
+    auto ch = static_cast<unsigned char>(*p);
+    if (IsPrintable(ch)) {
+      const char *runEnd = p + 1;
+      while (runEnd < end && IsPrintable(static_cast<unsigned char>(*runEnd)))
+        ++runEnd;
+      if (mLogEnabled)
+        mLogLine.append(p, runEnd);
+      p = runEnd;
+      mLineOpen = true;
+      continue;
+    }
+    ++p;
+    if (ch == '\n') {
+      mLineOpen = false;
+      if (mLogEnabled) {
+        LogFileWrite(mLogFilePath, mLogLine, true);
+        mLogLine.clear();
+      }
+    } else if (ch != 8 && ch != 13) {
+      mLogLine.append(CodeToken(ch));
+      mLineOpen = true;
+    }
+  }
+}
+
+// The formatted time is read again at once, so no stamp of the old form is
+// handed out for the rest of the second.
+void frmTop::Milliseconds(bool on) {
+  mMilliseconds = on;
+  mTimeKey = LocalTime{-1, 0, 0, 0, 0, 0, 0};
+}
+
 void frmTop::rtfData_Change() {
   if (!mControls.chkAutoClear.Value())
     return;
@@ -417,13 +474,16 @@ void frmTop::LogFileWrite(const std::string &LogFileName, const std::string &sTe
     LogWriteFailed(LogFileName, error);
 }
 
-// "yyyy/mm/dd HH:MM:SS", and the display's prefix: that and " - ".
+// "yyyy/mm/dd HH:MM:SS" (".mmm" after it when asked for), and the display's
+// prefix: that and " - ".
 const std::string &frmTop::TimeText() {
-  LocalTime now = mControls.clock.Now();
+  LocalTime now = mMilliseconds ? mControls.clock.NowWithMilliseconds() : mControls.clock.Now();
   if (!(now == mTimeKey)) {
     char buffer[64];
     int n = std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d", now.year,
                           now.month, now.day, now.hour, now.minute, now.second);
+    if (mMilliseconds && n > 0 && n < 40)
+      n += std::snprintf(buffer + n, sizeof buffer - n, ".%03d", now.millisecond % 1000);
     mTimeText.assign(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
     mTimePrefix = mTimeText + " - ";
     mTimeKey = now;

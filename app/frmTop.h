@@ -20,6 +20,13 @@
 // reading the box back; DisplayWriter does the appending at a cost that does
 // not grow with the display.
 //
+// A second formatter may stand beside AddTextToDisplay (the Tools menu's
+// colours and hex rows, DisplayChoices): while one is set, received chunks go
+// to it instead, and it builds what it shows from the steps below, which keep
+// the display's rules (time prefix, trimming, the 500-line clear) and collect
+// the log from the bytes as they came. Status lines always take the window's
+// own road.
+//
 // The log file is opened, appended to and closed for every line (LogFile).
 // When it cannot be written, the window says so once, switches logging off
 // and goes on showing what arrives.
@@ -33,6 +40,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,6 +107,20 @@ public:
   // characters and the clearing after 500 line feeds.
   std::size_t HistoryLines() const { return mDisplay.HistoryLines(); }
   void HistoryLines(std::size_t lines) { mDisplay.HistoryLines(lines); }
+  // The receive path in steps, for a formatter beside AddTextToDisplay. The
+  // display side: the time prefix where a line starts, a run of printable
+  // characters, a line break. The log side: the received bytes, as
+  // AddTextToDisplay collects them. Then the once-per-chunk rules.
+  using ReceiveFormatter = std::function<void(const std::string &)>;
+  void ReceivedBy(ReceiveFormatter formatter) { mReceivedBy = std::move(formatter); }
+  void StartDisplayLine();
+  void ShowPrintableRun(std::string_view run);
+  void ShowLineBreak();
+  void CollectForLog(std::string_view received);
+  void EndOfReceived() { EndOfCall(); }
+  // The time prefix and the log's stamp with ".mmm" after the seconds.
+  bool Milliseconds() const { return mMilliseconds; }
+  void Milliseconds(bool on);
 
   // Log switch and writer.
   void UpdateLogCheckCaption();
@@ -155,6 +177,8 @@ private:
   std::string mTimePrefix;
   std::string mLogBuffer;
   bool mReportingLogFailure = false;
+  ReceiveFormatter mReceivedBy;
+  bool mMilliseconds = false;
   // Something arrived since the last line feed: a line is open in the
   // display or in mLogLine.
   bool mLineOpen = false;

@@ -144,15 +144,17 @@ public:
   virtual ChooserResult Show() = 0;
 };
 
-// A local date and time, to the second.
+// A local date and time, to the second; to the millisecond where the clock
+// was asked for it.
 struct LocalTime {
   int year = 1970;
-  int month = 1;   // 1 to 12
-  int day = 1;     // 1 to 31
-  int hour = 0;    // 0 to 23
-  int minute = 0;  // 0 to 59
-  int second = 0;  // 0 to 59
-  int weekday = 4; // 0 Sunday to 6 Saturday
+  int month = 1;       // 1 to 12
+  int day = 1;         // 1 to 31
+  int hour = 0;        // 0 to 23
+  int minute = 0;      // 0 to 59
+  int second = 0;      // 0 to 59
+  int weekday = 4;     // 0 Sunday to 6 Saturday
+  int millisecond = 0; // 0 to 999; always 0 from Now()
   friend bool operator==(const LocalTime &, const LocalTime &) = default;
 };
 
@@ -161,6 +163,8 @@ class IClock {
 public:
   virtual ~IClock() = default;
   virtual LocalTime Now() const = 0;
+  // Now, with the millisecond within the second read at the same instant.
+  virtual LocalTime NowWithMilliseconds() const = 0;
   // The platform's default date-and-time text: short date, a space, long
   // time, in the user's locale.
   virtual std::string DefaultDateTimeText(const LocalTime &t) const = 0;

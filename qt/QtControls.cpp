@@ -42,10 +42,14 @@ bool PressFocusedButton(QWidget &window, const QKeyEvent &event) {
   return true;
 }
 
-QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler) {
-  QAction *action = menu->addAction(caption);
+QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler,
+                      QAction *before) {
+  auto *action = new QAction(caption, menu);
+  menu->insertAction(before, action);
   action->setCheckable(true);
-  QObject::connect(action, &QAction::triggered, menu, [action, handler = std::move(handler)] {
+  // Tied to the action, not the menu: a menu that lets go of an action
+  // disconnects everything of it that the menu receives.
+  QObject::connect(action, &QAction::triggered, action, [action, handler = std::move(handler)] {
     {
       QSignalBlocker block(action);
       action->setChecked(!action->isChecked());

@@ -46,10 +46,11 @@ QIcon ConfigIcon();
 // Enter presses the button that has the keyboard focus, as the platform
 // does; no button is any window's default. True when it pressed one.
 bool PressFocusedButton(QWidget &window, const QKeyEvent &event);
-// Adds a checkable item to menu whose handler finds the mark as it was
-// before the click: Qt flips a checkable action's mark before its handler
-// runs, and the logic flips it itself.
-QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler);
+// Adds a checkable item to menu, before the item before or at the end, whose
+// handler finds the mark as it was before the click: Qt flips a checkable
+// action's mark before its handler runs, and the logic flips it itself.
+QAction *AddCheckItem(QMenu *menu, const QString &caption, std::function<void()> handler,
+                      QAction *before = nullptr);
 // Runs fn on the user-interface thread at its next turn; safe from any thread.
 void PostToUi(std::function<void()> fn);
 

@@ -61,7 +61,19 @@ static QString LongTimeWithoutZone(const QLocale &locale) {
 }
 
 LocalTime QtClock::Now() const {
-  const std::time_t now = std::time(nullptr);
+  return At(std::time(nullptr));
+}
+
+// One reading of the clock, so the second and its milliseconds agree.
+LocalTime QtClock::NowWithMilliseconds() const {
+  std::timespec ts{};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  LocalTime t = At(ts.tv_sec);
+  t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
+  return t;
+}
+
+LocalTime QtClock::At(std::time_t now) const {
   if (now != mReadAt) {
     // Qt's local time reads the zone file on every call; the C library's
     // reads it again only when told, here once a minute, so that a change of

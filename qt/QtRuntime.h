@@ -19,11 +19,14 @@ void SetApplicationIdentity();
 class QtClock : public IClock {
 public:
   LocalTime Now() const override;
+  LocalTime NowWithMilliseconds() const override;
   std::string DefaultDateTimeText(const LocalTime &t) const override;
   std::string DayName(int weekday) const override;
   std::string MonthShortName(int month) const override;
 
 private:
+  LocalTime At(std::time_t now) const;
+
   mutable std::time_t mReadAt = -1;
   mutable LocalTime mRead;
 };

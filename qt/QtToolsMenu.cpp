@@ -41,7 +41,7 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
           [this] { mLogic->mnuToolsSendFile_Click(); });
   connect(mMenu->addAction(QStringLiteral("Send Break")), &QAction::triggered, this,
           [this] { mLogic->mnuToolsSendBreak_Click(); });
-  mMenu->addSeparator();
+  QAction *sendHexAfter = mMenu->addSeparator();
   mHistoryMenu = mMenu->addMenu(QStringLiteral("History"));
   for (std::size_t i = 0; i < kHistoryChoices.size(); ++i)
     mHistoryAdapters[i] = std::make_unique<QtMenuItem>(
@@ -107,7 +107,33 @@ QtToolsMenu::QtToolsMenu(QtToolsMenuParts parts) : mParts(parts) {
   mProgress->OnCancel([this] { mLogic->cmdSendCancel_Click(); });
   mLevels->OnClosed([this] { mLogic->LineLevels_Closed(); });
 
+  AddDisplayChoices(sendHexAfter);
+
   mParts.display->viewport()->installEventFilter(this);
+}
+
+// "Send Hex..." goes with the other ways of sending, the display choices in
+// a group of their own after them.
+void QtToolsMenu::AddDisplayChoices(QAction *before) {
+  auto *sendHex = new QAction(QStringLiteral("Send Hex..."), mMenu);
+  connect(sendHex, &QAction::triggered, this, [this] { mDisplayChoices->mnuToolsSendHex_Click(); });
+  mMenu->insertAction(before, sendHex);
+  mMenu->insertSeparator(before);
+  QAction *colours = AddCheckItem(
+      mMenu, QStringLiteral("Show Colours"), [this] { mDisplayChoices->mnuToolsColours_Click(); },
+      before);
+  QAction *hex = AddCheckItem(
+      mMenu, QStringLiteral("Show Hex"), [this] { mDisplayChoices->mnuToolsHex_Click(); }, before);
+  QAction *milliseconds = AddCheckItem(
+      mMenu, QStringLiteral("Milliseconds in Time Prefix"),
+      [this] { mDisplayChoices->mnuToolsMilliseconds_Click(); }, before);
+  mColoursAdapter = std::make_unique<QtMenuItem>(colours);
+  mHexAdapter = std::make_unique<QtMenuItem>(hex);
+  mMillisecondsAdapter = std::make_unique<QtMenuItem>(milliseconds);
+  mSendHexInput = std::make_unique<QtTextInput>(mParts.window);
+  mDisplayChoices = std::make_unique<DisplayChoices>(DisplayChoicesControls{
+      mParts.top, mParts.rtfData, mParts.comm, *mColoursAdapter, *mHexAdapter,
+      *mMillisecondsAdapter, *mSendHexInput, mParts.messageBox, mParts.appInfo, mChoices});
 }
 
 void QtToolsMenu::AddTypingItems() {
@@ -118,6 +144,7 @@ void QtToolsMenu::AddTypingItems() {
 
 QtToolsMenu::~QtToolsMenu() {
   mParts.display->viewport()->removeEventFilter(this);
+  mDisplayChoices.reset();
   mLogic.reset();
   mTyping.reset();
 }

@@ -10,7 +10,9 @@
 #include "Controls.h"
 #include "DisplayView.h"
 #include "HistoryMenu.h"
+#include "DisplayChoices.h"
 #include "QtControls.h"
+#include "QtTextInput.h"
 #include "TextDisplay.h"
 #include "ToolsMenu.h"
 #include "ToolsWindows.h"
@@ -48,6 +50,7 @@ public:
   void AddTypingItems();
 
   ToolsMenu &Logic() { return *mLogic; }
+  DisplayChoices &Display() { return *mDisplayChoices; }
   TypingChoices &Typing() { return *mTyping; }
   HistoryMenu &History() { return *mHistory; }
   QMenu *HistoryItems() { return mHistoryMenu; }
@@ -63,6 +66,7 @@ protected:
 
 private:
   void Paste(QClipboard::Mode mode);
+  void AddDisplayChoices(QAction *before);
 
   QtToolsMenuParts mParts;
   QMenu *mMenu = nullptr;
@@ -79,6 +83,10 @@ private:
   LineLevelsWindow *mLevels = nullptr;
   FindDialog *mFind = nullptr;
   std::unique_ptr<ToolsMenu> mLogic;
+  // Show Colours, Show Hex, Milliseconds in Time Prefix and Send Hex.
+  std::unique_ptr<QtMenuItem> mColoursAdapter, mHexAdapter, mMillisecondsAdapter;
+  std::unique_ptr<QtTextInput> mSendHexInput;
+  std::unique_ptr<DisplayChoices> mDisplayChoices;
   std::unique_ptr<QtMenuItem> mEnterCR, mEnterLF, mEnterCRLF, mLocalEcho;
   QMenu *mEnterMenu = nullptr;
   QAction *mEcho = nullptr;

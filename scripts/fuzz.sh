@@ -11,7 +11,7 @@ scripts/deps.sh fuzz
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(ini_fuzz display_fuzz settings_text_fuzz line_errors_fuzz)
+[ ${#targets[@]} -eq 0 ] && targets=(ini_fuzz display_fuzz settings_text_fuzz line_errors_fuzz ansi_colours_fuzz hex_input_fuzz)
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTREL_FUZZ=ON -DKESTREL_SANITIZE=ON -DKESTREL_GUI=OFF -DKESTREL_BENCH=OFF >/dev/null

@@ -148,7 +148,8 @@ TEST_F(QtWindows, TheMenusNameTheirItemsAndPasteComesByKeyOrMiddleClick) {
             (Texts{"&Copy|Select All||Paste to Port Shift+Ins", "&File|Options|Tools|Help",
                    "|Log File||E&xit",
                    "Reconnect Automatically [ ]||Paste to Port Shift+Ins|Paste on Middle Click "
-                   "[ ]|Send File...|Send Break||History|Find... F3|Line Levels [ ]"}));
+                   "[ ]|Send File...|Send Break|Send Hex...||Show Colours [ ]|Show Hex [ ]|"
+                   "Milliseconds in Time Prefix [ ]||History|Find... F3|Line Levels [ ]"}));
   QApplication::setActiveWindow(&w), w.Display().setFocus();
   QGuiApplication::clipboard()->setText(QStringLiteral("ls\n\u00e9\u20ac\r\n"));
   QTest::keyClick(&w.Display(), Qt::Key_Insert, Qt::ShiftModifier);

@@ -154,7 +154,12 @@ struct FakeFileChooser : IFileChooser {
   std::deque<std::pair<ChooserResult, std::string>> answers;
 };
 struct FakeClock : IClock {
-  LocalTime Now() const override { return now; }
+  LocalTime Now() const override {
+    LocalTime whole = now;
+    whole.millisecond = 0;
+    return whole;
+  }
+  LocalTime NowWithMilliseconds() const override { return now; }
   std::string DefaultDateTimeText(const LocalTime &t) const override {
     char text[64];
     std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", t.month, t.day, t.year,
