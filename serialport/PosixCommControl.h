@@ -88,8 +88,6 @@ public:
 
   // Told, on the user-interface thread, when the device went away while open.
   void OnClosedByDevice(std::function<void()> handler);
-  // The device file the port number currently names.
-  std::string DevicePath() const;
 
 private:
   struct Impl;
