@@ -26,8 +26,10 @@ TEST_F(TerminalTest, ReceivedBytesShowAsTheyShould) {
   };
   Load();
   for (const auto &[before, addTime, received, shown] : rows) {
-    t->mnuOptionAddTime.Checked(false), Receive("\n");
-    t->rtfData.Text(before), t->mnuOptionAddTime.Checked(addTime);
+    t->mnuOptionAddTime.Checked(false);
+    Receive("\n");
+    t->rtfData.Text(before);
+    t->mnuOptionAddTime.Checked(addTime);
     Receive(received);
     EXPECT_EQ(Display(), shown) << before.size() << " characters, then " << received;
   }

@@ -46,8 +46,11 @@ auto Decoded(const std::vector<std::string> &reads, bool reset = false) {
   LineErrorDecoder decoder;
   LineErrorDecoder::Marks marks;
   std::string out;
-  for (const auto &read : reads)
-    decoder.Decode(Bytes(read), out, marks), reset ? decoder.Reset() : void();
+  for (const auto &read : reads) {
+    decoder.Decode(Bytes(read), out, marks);
+    if (reset)
+      decoder.Reset();
+  }
   return std::tuple(out, marks.errors, marks.breaks);
 }
 // As the driver hands it over, as it was sent, errors, breaks; 0xFF then A
@@ -117,7 +120,8 @@ TEST(LineEvents, CountersLevelsAndMarksGiveTheirKindsInOrder) {
 // What probing and then opening the port give, port 1 naming device (one when both agree).
 Failure ProbeAndOpen(std::string device, std::string sys = "/sys", std::int16_t port = 1) {
   DeviceMap map;
-  map.SysRoot(sys), map.Map(1, device);
+  map.SysRoot(sys);
+  map.Map(1, device);
   PosixCommControl comm(map, kNoUi);
   Failure probed = ToldBy(comm, comm.PortProbe(port));
   comm.CommPort(port);
@@ -237,8 +241,10 @@ TEST_F(PtyPort, ReceivesHoldsBackAFloodAndCountsAndDiscardsQueuedOutput) {
   std::this_thread::sleep_for(500ms); // the window is busy elsewhere
   EXPECT_LE((got = comm->Input()).size(), (4u << 20) + 65536u);
   for (auto until = std::chrono::steady_clock::now() + 20s;
-       got.size() < sent.size() && std::chrono::steady_clock::now() < until;)
-    got += comm->Input(), std::this_thread::sleep_for(1ms);
+       got.size() < sent.size() && std::chrono::steady_clock::now() < until;) {
+    got += comm->Input();
+    std::this_thread::sleep_for(1ms);
+  }
   writer.join();
   EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
   ASSERT_EQ(comm->Output(std::string(1 << 20, 'q')), comNoError); // nobody reads the far end
@@ -257,8 +263,10 @@ TEST_F(PtyPort, HandlersAreNeverReenteredAndLateEventsAreDropped) {
   comm->OnComm([&] {
     maxDepth = std::max(maxDepth, ++depth);
     received += comm->Input();
-    if (++calls == 1) // a message box: a nested event loop while more data comes
-      pty.Write("second"), ui.PumpFor(200ms);
+    if (++calls == 1) { // a message box: a nested event loop while more data comes
+      pty.Write("second");
+      ui.PumpFor(200ms);
+    }
     --depth;
   });
   ASSERT_EQ(Open(), comNoError);
@@ -431,7 +439,8 @@ TEST(PortScan, AHolderInAnotherProcessIsFoundByTheNameOfItsOpenFile) {
   const Failure found = ToldBy(comm, comm.PortProbe(1));
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
-  ::close(ready[0]), ::close(ready[1]);
+  ::close(ready[0]);
+  ::close(ready[1]);
   ASSERT_EQ(told, 'y');
   EXPECT_EQ(found, Failure(comPortAlreadyOpen, pty.SlavePath() + kBusy));
   ASSERT_EQ(::tcgetattr(pty.Master(), &after), 0);
