@@ -29,23 +29,17 @@ std::string AppendToFile(const std::string &path, std::string_view bytes) {
   off_t ownStart = -1, ownEnd = -1;
   bool onePiece = true;
   std::string error;
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(file.fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0) {
-      // A write that takes nothing would be tried for ever.
-      error = SystemErrorText(written < 0 ? errno : EIO);
-      break;
-    }
+  int writeError = 0;
+  WriteSome(file.fd, bytes, writeError, [&](std::size_t written) {
     const off_t end = ::lseek(file.fd, 0, SEEK_CUR);
     const off_t begin = end - static_cast<off_t>(written);
     onePiece = onePiece && (ownEnd < 0 || ownEnd == begin);
     if (ownStart < 0)
       ownStart = begin;
     ownEnd = end;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+  });
+  if (writeError != 0)
+    error = SystemErrorText(writeError);
   struct stat st {};
   if (!error.empty() && ownEnd >= 0) {
     const bool stillLast = ::fstat(file.fd, &st) == 0 && st.st_size == ownEnd;

@@ -17,16 +17,29 @@ FileType TypeOf(const struct stat &st) {
 }
 } // namespace
 
-int WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+std::size_t WriteSome(int fd, std::string_view bytes, int &error,
+                      const std::function<void(std::size_t)> &wrote) {
+  std::size_t done = 0;
+  error = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR)
       continue;
-    if (n <= 0)
-      return n < 0 ? errno : EIO;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+    if (wrote)
+      wrote(static_cast<std::size_t>(n));
   }
-  return 0;
+  return done;
+}
+
+int WriteAll(int fd, std::string_view bytes) {
+  int error = 0;
+  WriteSome(fd, bytes, error);
+  return error;
 }
 
 bool OwnLink(const struct stat &st) {

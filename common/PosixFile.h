@@ -7,7 +7,9 @@
 // values, never as exceptions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -15,9 +17,15 @@
 
 namespace kestrel {
 
-// Writes all of bytes to fd, going on after an interrupted or partial write.
-// Returns 0, or the errno of the write that failed (EIO when one wrote
-// nothing).
+// Writes as much of bytes to fd as it takes, going on after an interrupted or
+// partial write, and returns the count written. error is 0 when all were
+// written, else the errno of the write that stopped (EAGAIN when a
+// non-blocking fd is full, EIO when one wrote nothing). wrote, when given,
+// is told the count of each write that took some, right after it.
+std::size_t WriteSome(int fd, std::string_view bytes, int &error,
+                      const std::function<void(std::size_t)> &wrote = {});
+
+// Writes all of bytes to fd: 0, or the errno of the write that failed.
 int WriteAll(int fd, std::string_view bytes);
 
 // What OpenRegularFile found when it did not open the path.

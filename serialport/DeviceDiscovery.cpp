@@ -11,11 +11,6 @@
 
 namespace kestrel::serial {
 
-std::string BaseName(const std::string &path) {
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string RealPath(const std::string &path) {
   std::string real = path;
   if (char *r = ::realpath(path.c_str(), nullptr)) {

@@ -16,7 +16,6 @@
 
 namespace kestrel::serial {
 
-std::string BaseName(const std::string &path);
 // The path with every link resolved; the path itself when that fails.
 std::string RealPath(const std::string &path);
 // The first line of a small text file, trailing blanks and CR dropped.

@@ -2,26 +2,21 @@
 
 #include "DeviceDiscovery.h"
 #include "IniFile.h"
+#include "PortSettingsText.h"
+#include "PosixFile.h"
 
 namespace kestrel {
 
-using serial::BaseName, serial::DigitsOnly, serial::FirstLineOf, serial::RealPath;
+using serial::FirstLineOf, serial::RealPath;
 
 DeviceMap DeviceMap::FromIni(const std::string &iniPath) {
   DeviceMap map;
   // Read with the full-length reader: a /dev/serial/by-id path is far longer
   // than the settings store's values may be.
   for (const auto &[key, value] : IniReadSection(iniPath, "Devices")) {
-    if (key.size() < 4 || (key[0] != 'C' && key[0] != 'c') || (key[1] != 'O' && key[1] != 'o') ||
-        (key[2] != 'M' && key[2] != 'm'))
-      continue;
-    std::string number = key.substr(3);
-    if (!DigitsOnly(number) || number.size() > 5)
-      continue;
-    long port = std::stol(number);
-    if (port < 1 || port > 32767 || value.empty())
-      continue;
-    map.Map(static_cast<std::int16_t>(port), value);
+    const std::int16_t port = PortNumberFromName(key);
+    if (port != 0 && !value.empty())
+      map.Map(port, value);
   }
   return map;
 }
@@ -48,12 +43,13 @@ std::string DeviceMap::Describe(std::int16_t port) const {
     return {};
   // The product name sits on the USB device, two or three levels above the
   // tty's own entry (interface, then device).
-  std::string entry = RealPath(mSysRoot + "/class/tty/" + BaseName(RealPath(device)) + "/device");
+  std::string entry =
+      RealPath(mSysRoot + "/class/tty/" + SplitPath(RealPath(device)).name + "/device");
   for (int up = 0; up < 4 && entry.size() > 1; ++up) {
     std::string product = FirstLineOf(entry + "/product");
     if (!product.empty())
       return device + " - " + product;
-    entry = entry.substr(0, entry.rfind('/'));
+    entry = SplitPath(entry).folder;
   }
   return device;
 }

@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -63,7 +62,6 @@ struct PortSession::Pass {
 
 PortSession::PortSession(int fd, std::string device, const LineSettings &settings, Hooks hooks)
     : mFd(fd), mDevice(std::move(device)), mHooks(std::move(hooks)) {
-  mWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   SettingsChanged(settings);
   mHaveCounters = ReadCounters(mFd, mCounters);
   int levels = 0;
@@ -95,8 +93,6 @@ PortSession::~PortSession() {
   if (mWaiter)
     mWaiter->Stop();
   CloseDescriptor();
-  if (mWake >= 0)
-    ::close(mWake);
 }
 
 void PortSession::CloseDescriptor() {
@@ -114,9 +110,7 @@ void PortSession::CloseDescriptor() {
 }
 
 void PortSession::Wake() {
-  std::uint64_t one = 1;
-  if (mWake >= 0)
-    (void)!::write(mWake, &one, sizeof one);
+  mWake.Signal();
 }
 
 void PortSession::SettingsChanged(const LineSettings &settings) {
@@ -139,14 +133,8 @@ int PortSession::Output(const std::string &text) {
     std::lock_guard lock(mBufMutex);
     if (mOutput.empty()) {
       // Most of the time the driver takes it all at once.
-      std::size_t done = 0;
-      while (done < text.size()) {
-        ssize_t n = ::write(mFd, text.data() + done, text.size() - done);
-        if (n > 0)
-          done += static_cast<std::size_t>(n);
-        else if (!(n < 0 && errno == EINTR))
-          break;
-      }
+      int error = 0;
+      const std::size_t done = WriteSome(mFd, text, error);
       mOutput.append(text, done, std::string::npos);
     } else {
       mOutput += text;
@@ -251,17 +239,15 @@ bool PortSession::Wait(Pass &pass) {
                     static_cast<short>((pass.wantRead && !pass.resting ? POLLIN : 0) |
                                        (pass.wantWrite ? POLLOUT : 0)),
                     0},
-                   {mWake, POLLIN, 0}};
+                   {mWake.Fd(), POLLIN, 0}};
   if (::poll(fds, 2, timeout) < 0) {
     if (errno == EINTR)
       return true;
     pass.gone = true;
     return false;
   }
-  if (fds[1].revents & POLLIN) {
-    std::uint64_t n;
-    (void)!::read(mWake, &n, sizeof n);
-  }
+  if (fds[1].revents & POLLIN)
+    mWake.Drain();
   if (mStop)
     return false;
   now = Clock::now();
@@ -360,18 +346,10 @@ void PortSession::WriteOut(Pass &pass) {
   if (pass.gone || !pass.writable)
     return;
   std::lock_guard lock(mBufMutex);
-  while (!mOutput.empty()) {
-    ssize_t n = ::write(mFd, mOutput.data(), mOutput.size());
-    if (n > 0) {
-      mOutput.erase(0, static_cast<std::size_t>(n));
-      continue;
-    }
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-      pass.gone = true;
-    break;
-  }
+  int error = 0;
+  mOutput.erase(0, WriteSome(mFd, mOutput, error));
+  if (error != 0 && error != EAGAIN && error != EWOULDBLOCK)
+    pass.gone = true;
 }
 
 // Step 5: the bytes with the error marks in their places, then the line

@@ -25,6 +25,7 @@
 
 #include "LineEvents.h"
 #include "LineWaiter.h"
+#include "PosixFile.h"
 #include "ReadPacing.h"
 #include "ReceiveQueue.h"
 #include "Termios2.h"
@@ -105,7 +106,7 @@ private:
 
   std::mutex mIoMutex;
   int mFd = -1;
-  int mWake = -1; // eventfd: output waiting, a send, a line change, or stop
+  WakeEvent mWake; // output waiting, a send, a line change, or stop
   const std::string mDevice;
   Hooks mHooks;
   std::atomic<bool> mOpen{true};

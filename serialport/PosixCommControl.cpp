@@ -1,7 +1,9 @@
 #include "PosixCommControl.h"
 
 #include "DeviceDiscovery.h"
+#include "PortChecks.h"
 #include "PortSession.h"
+#include "PortSettingsText.h"
 #include "SystemRoutines.h"
 #include "Termios2.h"
 
@@ -28,63 +30,7 @@ namespace {
 // repaints get their turn between slices. The rest follows at once in a new
 // receive event.
 constexpr std::size_t kInputSlice = 256u << 10;
-using serial::BaseName, serial::ControllingTerminal, serial::DigitsOnly, serial::FirstLineOf,
-    serial::RealPath, serial::TtyDriverType;
-
-// "19200,N,8,1" to its values; false when the text cannot be used. Stop bits
-// 1.5 exist only with 5 data bits, where the line takes them for 2.
-bool ParseSettings(const std::string &text, serial::LineSettings &s) {
-  std::string f[4];
-  int n = 0;
-  for (char ch : text) {
-    if (ch == ',') {
-      if (++n > 3)
-        return false;
-    } else if (ch != ' ') {
-      f[n] += ch;
-    }
-  }
-  if (n != 3 || !DigitsOnly(f[0]) || f[0].size() > 9 || f[1].size() != 1 || !DigitsOnly(f[2]))
-    return false;
-  unsigned long baud = std::stoul(f[0]);
-  if (baud == 0)
-    return false;
-  char parity = static_cast<char>(std::toupper(static_cast<unsigned char>(f[1][0])));
-  if (std::string("NEOMS").find(parity) == std::string::npos)
-    return false;
-  int data = std::stoi(f[2]);
-  if (data < 5 || data > 8)
-    return false;
-  int stop;
-  if (f[3] == "1")
-    stop = 1;
-  else if (f[3] == "2" && data != 5)
-    stop = 2;
-  else if (f[3] == "1.5" && data == 5)
-    stop = 2;
-  else
-    return false;
-  s.baud = static_cast<std::uint32_t>(baud);
-  s.parity = parity;
-  s.dataBits = data;
-  s.stopBits = stop;
-  return true;
-}
-
-// Drivers round a rate they cannot make exactly to the nearest they can; more
-// than 3 % off is a rate the device cannot keep to.
-bool CloseEnough(std::uint32_t wanted, std::uint32_t got) {
-  double ratio = static_cast<double>(got) / static_cast<double>(wanted);
-  return ratio > 0.97 && ratio < 1.03;
-}
-
-const char *const kDialoutAdvice = ". To use serial ports, add your user to the dialout group "
-                                   "(sudo adduser $USER dialout) and log in again.";
-
-// What the open says of a port another program holds, and the scan says in advance.
-std::string BusyText(const std::string &device) {
-  return device + ": " + SystemErrorText(EBUSY) + " (another program has the port open)";
-}
+using serial::BusyText, serial::WithAccessAdvice;
 
 // The longest the search for processes holding a port may take in one scan.
 constexpr auto kHolderWalk = std::chrono::milliseconds(40);
@@ -142,7 +88,12 @@ struct PosixCommControl::Impl {
     return port && !session.expired() && session.lock() == portToken;
   }
 
-  int Check(std::int16_t port, std::string &device, struct stat &node);
+  int Check(std::int16_t port, std::string &device, struct stat &node) {
+    serial::NodeCheck found = serial::CheckNode(devices, port);
+    device = found.device;
+    node = found.node;
+    return found.error == comNoError ? comNoError : Fail(found.error, found.text);
+  }
   bool HeldOpen(const std::string &device);
   int Open();
   void Close();
@@ -153,43 +104,6 @@ struct PosixCommControl::Impl {
   void DeviceGone(const std::weak_ptr<int> &session);
   void PostDeviceGone(const std::weak_ptr<int> &session);
 };
-
-// Whether the port's device node is a serial port this program may use, from
-// the node alone: 8002 when there is none or it is no serial port.
-int PosixCommControl::Impl::Check(std::int16_t port, std::string &device, struct stat &node) {
-  device = devices.DevicePath(port);
-  if (device.empty())
-    return Fail(comInvalidPortNumber,
-                "COM" + std::to_string(port) + ": no device belongs to this port number");
-  if (::stat(device.c_str(), &node) != 0) {
-    int err = errno;
-    std::string why = device + ": " + SystemErrorText(err);
-    if (err == EACCES)
-      return Fail(comAccessDenied, why + kDialoutAdvice);
-    return Fail(err == ENOENT || err == ENOTDIR ? comInvalidPortNumber : comDeviceError, why);
-  }
-  if (!S_ISCHR(node.st_mode))
-    return Fail(comInvalidPortNumber, device + ": not a serial device");
-  const std::string type = TtyDriverType(node.st_rdev);
-  const dev_t own = ControllingTerminal();
-  if (type == "system:/dev/tty" || (own != 0 && node.st_rdev == own))
-    return Fail(comInvalidPortNumber,
-                device + ": the terminal this program runs in, not a serial port");
-  if (type == "console" || type.rfind("system:", 0) == 0)
-    return Fail(comInvalidPortNumber, device + ": a system console, not a serial port");
-  if (type != "?" && type != "serial" && type != "pty:slave")
-    return Fail(comInvalidPortNumber, device + ": not a serial device");
-  // A ttyS entry exists for every UART the kernel reserved room for; type 0
-  // means there is no hardware behind it. Opening it to find out would block
-  // or fail in confusing ways on some machines.
-  std::string base = BaseName(RealPath(device));
-  if (base.rfind("ttyS", 0) == 0) {
-    std::string uart = FirstLineOf(devices.SysRoot() + "/class/tty/" + base + "/type");
-    if (uart == "0")
-      return Fail(comInvalidPortNumber, device + ": no serial hardware behind this port");
-  }
-  return comNoError;
-}
 
 bool PosixCommControl::Impl::HeldOpen(const std::string &device) {
   if (heldOpenAt == std::chrono::steady_clock::time_point() ||
@@ -224,7 +138,7 @@ int PosixCommControl::Impl::Open() {
       return Fail(comPortAlreadyOpen, BusyText(device));
     case EACCES:
     case EPERM:
-      return Fail(comAccessDenied, why + kDialoutAdvice);
+      return Fail(comAccessDenied, WithAccessAdvice(why));
     default:
       return Fail(comDeviceError, why);
     }
@@ -381,7 +295,7 @@ int PosixCommControl::CommPort(std::int16_t port) {
   if (d->IsOpen())
     return d->Fail(comPortOpenNoChange, "the port number cannot change while the port is open");
   if (port < 1)
-    return d->Fail(comInvalidPortNumber, "COM" + std::to_string(port) + ": not a port number");
+    return d->Fail(comInvalidPortNumber, PortNameFromNumber(port) + ": not a port number");
   d->commPort = port;
   return comNoError;
 }
@@ -392,7 +306,7 @@ std::string PosixCommControl::Settings() const {
 
 int PosixCommControl::Settings(const std::string &text) {
   serial::LineSettings wanted;
-  if (!ParseSettings(text, wanted))
+  if (!serial::ParseSettings(text, wanted))
     return d->Fail(comInvalidSettings, "\"" + text + "\": not usable port settings");
   if (d->IsOpen()) {
     const int err = d->port->WithFd([&](int fd) {
@@ -404,7 +318,7 @@ int PosixCommControl::Settings(const std::string &text) {
         failed = serial::ReadLineSettings(fd, got);
       // Only the rate is checked: a pseudo-terminal keeps its frame at 8 bits
       // without parity whatever it is told, and that is not a failure.
-      if (failed == 0 && !CloseEnough(wanted.baud, got.baud))
+      if (failed == 0 && !serial::CloseEnough(wanted.baud, got.baud))
         failed = -1;
       if (failed != 0)
         (void)serial::ApplyLineSettings(fd, d->settings);
@@ -487,7 +401,7 @@ int PosixCommControl::PortProbe(std::int16_t port) {
     int err = errno;
     std::string why = device + ": " + SystemErrorText(err);
     if (err == EACCES || err == EPERM || err == EROFS)
-      return d->Fail(comAccessDenied, why + kDialoutAdvice);
+      return d->Fail(comAccessDenied, WithAccessAdvice(why));
     return d->Fail(comDeviceError, why);
   }
   if (serial::LockedByAProcess(node) || d->HeldOpen(device))
@@ -576,10 +490,6 @@ int PosixCommControl::LineLevels(ModemLines &levels) const {
   levels.cd = bits & TIOCM_CD;
   levels.ri = bits & TIOCM_RI;
   return comNoError;
-}
-
-std::string PosixCommControl::DevicePath() const {
-  return d->devices.DevicePath(d->commPort);
 }
 
 const DeviceMap &PosixCommControl::Devices() const {

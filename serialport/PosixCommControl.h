@@ -88,8 +88,6 @@ public:
 
   // Told, on the user-interface thread, when the device went away while open.
   void OnClosedByDevice(std::function<void()> handler);
-  // The device file the port number currently names.
-  std::string DevicePath() const;
   // Which device each number leads to; a new map holds from the next open
   // or probe on (a mapping made while the program runs).
   const DeviceMap &Devices() const;

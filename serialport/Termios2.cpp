@@ -11,6 +11,15 @@ namespace kestrel::serial {
 
 namespace {
 
+// An ioctl retried while interrupted: 0 or the errno of the failure.
+template <typename Arg> int Retried(int fd, unsigned long request, Arg arg) {
+  int r;
+  do
+    r = ioctl(fd, request, arg);
+  while (r < 0 && errno == EINTR);
+  return r < 0 ? errno : 0;
+}
+
 tcflag_t SizeFlag(int dataBits) {
   switch (dataBits) {
   case 5:
@@ -48,11 +57,7 @@ tcflag_t RateCode(std::uint32_t baud) {
 } // namespace
 
 int Ioctl(int fd, unsigned long request, void *arg) {
-  int r;
-  do
-    r = ioctl(fd, request, arg);
-  while (r < 0 && errno == EINTR);
-  return r < 0 ? errno : 0;
+  return Retried(fd, request, arg);
 }
 
 int ApplyLineSettings(int fd, const LineSettings &s) {
@@ -121,19 +126,11 @@ int ReadLineSettings(int fd, LineSettings &s) {
 }
 
 int FlushInput(int fd) {
-  int r;
-  do
-    r = ioctl(fd, TCFLSH, TCIFLUSH);
-  while (r < 0 && errno == EINTR);
-  return r < 0 ? errno : 0;
+  return Retried(fd, TCFLSH, TCIFLUSH);
 }
 
 int FlushOutput(int fd) {
-  int r;
-  do
-    r = ioctl(fd, TCFLSH, TCOFLUSH);
-  while (r < 0 && errno == EINTR);
-  return r < 0 ? errno : 0;
+  return Retried(fd, TCFLSH, TCOFLUSH);
 }
 
 } // namespace kestrel::serial

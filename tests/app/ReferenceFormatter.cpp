@@ -29,15 +29,19 @@ void ReferenceFormatter::AddTextToDisplay(const std::string &sData) {
   for (char ch : sData) {
     int code = static_cast<unsigned char>(ch);
     if (code >= 32 && code <= 126) {
-      if (lineStart && addTime)
-        SetText(display + TimeText() + " - "), lineStart = false;
+      if (lineStart && addTime) {
+        SetText(display + TimeText() + " - ");
+        lineStart = false;
+      }
       RichTextAppend(std::string(1, ch));
       logLine += logEnabled ? std::string(1, ch) : "";
     } else if (code == 10) {
       RichTextAppend("\r\n");
       lineCount += 1;
-      if (logEnabled)
-        LogFileWrite(logLine), logLine = "";
+      if (logEnabled) {
+        LogFileWrite(logLine);
+        logLine = "";
+      }
       lineStart = true;
     } else if (code != 8 && code != 13) {
       char token[16];
@@ -45,8 +49,10 @@ void ReferenceFormatter::AddTextToDisplay(const std::string &sData) {
       logLine += token;
     }
   }
-  if (lineCount > 500)
-    SetText(""), lineCount = 0;
+  if (lineCount > 500) {
+    SetText("");
+    lineCount = 0;
+  }
   if (logLine.size() > 500 && logEnabled)
     LogFileWrite(logLine);
   if (logLine.size() > 500)
@@ -54,7 +60,9 @@ void ReferenceFormatter::AddTextToDisplay(const std::string &sData) {
 }
 void ReferenceFormatter::LogFileWrite(const std::string &sText) {
   std::string line = TimeText() + "\t" + sText + "\r\n";
-  if (std::FILE *file = std::fopen(logFilePath.c_str(), "ab"))
-    std::fwrite(line.data(), 1, line.size(), file), std::fclose(file);
+  if (std::FILE *file = std::fopen(logFilePath.c_str(), "ab")) {
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fclose(file);
+  }
 }
 } // namespace kestrel::test

@@ -25,7 +25,8 @@ public:
   }
   // Ticking the log box with a file chosen: logging on, the start line written.
   void StartLogging(const std::string &path) {
-    logFilePath = path, logEnabled = true;
+    logFilePath = path;
+    logEnabled = true;
     LogFileWrite("*** Logging Started ***");
   }
   void StopLogging() { logEnabled = false; }

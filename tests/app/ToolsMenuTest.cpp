@@ -15,28 +15,55 @@ namespace {
 using namespace std::chrono_literals;
 using Text = std::string;
 constexpr auto kFree = FakeCommControl::PortState::Free;
+
 TEST(ToolsText, FindGoesForwardsAndBackwardsIgnoringCaseByDefault) {
   const Text text = "Boot OK\r\nboot failed\r\nBOOT ok";
-  const bool fw = true, bw = false, match = true, any = false;
-  const std::tuple<const char *, std::size_t, bool, bool, std::size_t> cases[] = {
-      {"boot", 0, fw, any, 0},         {"boot", 1, fw, any, 9},           {"boot", 1, fw, match, 9},
-      {"BOOT", 0, fw, match, 22},      {"boot", 30, bw, any, 22},         {"boot", 22, bw, any, 9},
-      {"boot", 9, bw, any, 0},         {"boot", 3, bw, any, Text::npos},  {"ok", 8, fw, any, 27},
-      {"", 0, fw, any, Text::npos},    {"boot", 99, fw, any, Text::npos}, {"Ok", 999, bw, any, 27},
-      {"nix", 0, fw, any, Text::npos}, {"ok\r\nboot", 0, fw, any, 5}};
-  for (const auto &[needle, from, forward, matchCase, at] : cases)
-    EXPECT_EQ(FindInText(text, needle, from, forward, matchCase), at) << needle << " @" << from;
+  const struct {
+    const char *name, *needle;
+    std::size_t from;
+    bool forward, matchCase;
+    std::size_t at;
+  } rows[] = {
+      {"first, any case", "boot", 0, true, false, 0},
+      {"next after the start", "boot", 1, true, false, 9},
+      {"next, case matched", "boot", 1, true, true, 9},
+      {"capitals, case matched", "BOOT", 0, true, true, 22},
+      {"backwards from past the end", "boot", 30, false, false, 22},
+      {"backwards from a match", "boot", 22, false, false, 9},
+      {"backwards to the first", "boot", 9, false, false, 0},
+      {"backwards, none before", "boot", 3, false, false, Text::npos},
+      {"forwards to the last line", "ok", 8, true, false, 27},
+      {"empty needle", "", 0, true, false, Text::npos},
+      {"start past the end", "boot", 99, true, false, Text::npos},
+      {"backwards from far past the end", "Ok", 999, false, false, 27},
+      {"not there", "nix", 0, true, false, Text::npos},
+      {"across a line break", "ok\r\nboot", 0, true, false, 5},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(FindInText(text, row.needle, row.from, row.forward, row.matchCase), row.at);
+  }
 }
+
 TEST(ToolsText, SendProgressSaysAmountRateAndTimeLeft) {
-  const std::tuple<std::uint64_t, std::uint64_t, std::int64_t, const char *> cases[] = {
-      {0, 10 << 20, 0, "0 bytes of 10.0 MB sent"},
-      {512 << 10, 1 << 20, 1000, "512.0 KB of 1.0 MB sent, 512.0 KB/s, 1 s left"},
-      {1 << 20, 1 << 20, 2000, "1.0 MB of 1.0 MB sent, 512.0 KB/s"},
-      {1152, 1ull << 30, 1000, "1.1 KB of 1.00 GB sent, 1.1 KB/s, 258 h 54 min left"},
-      {960, 96000, 1000, "960 bytes of 93.8 KB sent, 960 bytes/s, 1 min 39 s left"}};
-  for (const auto &[sent, size, ms, text] : cases)
-    EXPECT_EQ(SendProgressText(sent, size, ms), text);
+  const struct {
+    const char *name;
+    std::uint64_t sent, size;
+    std::int64_t ms;
+    const char *text;
+  } rows[] = {
+      {"nothing yet", 0, 10 << 20, 0, "0 bytes of 10.0 MB sent"},
+      {"half way", 512 << 10, 1 << 20, 1000, "512.0 KB of 1.0 MB sent, 512.0 KB/s, 1 s left"},
+      {"all sent", 1 << 20, 1 << 20, 2000, "1.0 MB of 1.0 MB sent, 512.0 KB/s"},
+      {"hours left", 1152, 1ull << 30, 1000, "1.1 KB of 1.00 GB sent, 1.1 KB/s, 258 h 54 min left"},
+      {"minutes left", 960, 96000, 1000, "960 bytes of 93.8 KB sent, 960 bytes/s, 1 min 39 s left"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(SendProgressText(row.sent, row.size, row.ms), row.text);
+  }
 }
+
 // The Tools menu on fake timers and windows, around a terminal window.
 struct Tools {
   template <class Window>
@@ -46,9 +73,11 @@ struct Tools {
                                progress, levels, question, t.messageBox, t.appInfo, choices,
                                [this] { return now; }}) {}
   void Advance(int ms) {
-    for (; ms > 0; --ms, ++now)
+    for (int i = 0; i < ms; ++i) {
       for (FakeTimer *timer : {&tmrReconnect, &tmrBreak, &tmrSendFile, &tmrLineLevels})
         timer->Advance(1);
+      ++now;
+    }
   }
   FakeMenuItem mnuToolsReconnect{false}, mnuToolsLineLevels{false};
   FakeTimer tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels;
@@ -60,59 +89,108 @@ struct Tools {
   ToolsChoices choices{ApplicationFolder() + "/Serial.ini"};
   ToolsMenu menu;
 };
+
+// What the window shows of the port while it reconnects.
+struct PortSeen {
+  std::string panel;          // status panel 1
+  bool settingsShown = false; // status panel 2 not greyed
+  std::string button;
+  bool portOpen = false;
+  bool waiting = false; // for the device to come back
+  int retryMs = 0;      // the reconnect timer, 0 when stopped
+  std::string display;  // without the start line
+  bool operator==(const PortSeen &) const = default;
+};
+std::ostream &operator<<(std::ostream &out, const PortSeen &s) {
+  return out << "{\"" << s.panel << "\"" << (s.settingsShown ? "" : " greyed") << ", button \""
+             << s.button << "\", port " << (s.portOpen ? "open" : "closed")
+             << (s.waiting ? ", waiting" : "") << ", retry " << s.retryMs << " ms, display \""
+             << s.display << "\"}";
+}
+PortSeen Closed(const Text &display) {
+  return {"Serial Port Closed", false, "Open Port", false, false, 0, display};
+}
+PortSeen Waiting(const Text &display) {
+  return {"Waiting for Device", false, "Close Port", false, true, 250, display};
+}
+PortSeen Active(const Text &display) {
+  return {"Serial Port Active", true, "Close Port", true, false, 0, display};
+}
+
 class ToolsTest : public TerminalTest {
 protected:
-  ToolsTest() { c.Port(3, kFree), Load("3", "115200,N,8,1"); }
-  void Open() { ASSERT_TRUE((m.cmdOpenPort_Click(), c.PortOpen())); }
-  void DeviceGoes() { c.Vanish(), m.MSComm1_Closed(); }
+  ToolsTest() {
+    c.Port(3, kFree);
+    Load("3", "115200,N,8,1");
+  }
+  void Open() {
+    m.cmdOpenPort_Click();
+    ASSERT_TRUE(c.PortOpen());
+  }
+  void DeviceGoes() {
+    c.Vanish();
+    m.MSComm1_Closed();
+  }
   void SendFile(const Text &bytes) {
     WriteFile(dir.File("image.bin"), bytes);
     x.chooser.path = dir.File("image.bin");
     m.mnuToolsSendFile_Click();
   }
-  // Status panels 1 and 2, the port button, the port, a wait for the device, the display.
-  Text Seen() const {
-    return t->sbTop.PanelText(1) + (t->sbTop.PanelEnabled(2) ? "|" : "|grey|") +
-           t->cmdOpenPort.Caption() + (c.PortOpen() ? "|open" : "|closed") +
-           (m.Waiting() ? "|waiting " : "|") + std::to_string(x.tmrReconnect.Interval()) + "|" +
-           Shown();
+  PortSeen Seen() const {
+    return {t->sbTop.PanelText(1),
+            t->sbTop.PanelEnabled(2),
+            t->cmdOpenPort.Caption(),
+            c.PortOpen(),
+            m.Waiting(),
+            x.tmrReconnect.Interval(),
+            Shown()};
   }
   FakeCommControl &c = t->MSComm1;
   Tools x{*t};
   ToolsMenu &m = x.menu;
 };
+
 TEST_F(ToolsTest, ReconnectWaitsForTheDeviceReopensItAndStopsOnTheButtonOrTheOption) {
   Open();
   DeviceGoes();
-  EXPECT_EQ(Seen(), "Serial Port Closed|grey|Open Port|closed|0|");
-  t->mnuOptionIgnorePinStatus.Checked(false), m.mnuToolsReconnect_Click();
+  EXPECT_EQ(Seen(), Closed(""));
+  t->mnuOptionIgnorePinStatus.Checked(false);
+  m.mnuToolsReconnect_Click();
   c.Port(3, kFree);
   Open();
   Receive("partial");
   DeviceGoes();
   const Text lost = "partial\r\nDevice Disconnected\r\n";
-  EXPECT_EQ(Seen(), "Waiting for Device|grey|Close Port|closed|waiting 250|" + lost);
+  EXPECT_EQ(Seen(), Waiting(lost));
   x.Advance(1000);
   EXPECT_EQ(x.tmrReconnect.fired, 4);
-  EXPECT_EQ(Seen(), "Waiting for Device|grey|Close Port|closed|waiting 250|" + lost);
-  c.Port(3, kFree), x.Advance(250), Receive("more\n");
-  const Text back = lost + "Device Reconnected\r\nmore\r\n";
-  EXPECT_EQ(Seen(), "Serial Port Active|Close Port|open|0|" + back);
-  EXPECT_EQ(c.Settings(), "115200,N,8,1");
-  // With pin status messages ignored the same happens without the lines.
-  t->mnuOptionIgnorePinStatus.Checked(true), DeviceGoes();
+  EXPECT_EQ(Seen(), Waiting(lost));
   c.Port(3, kFree);
   x.Advance(250);
-  EXPECT_EQ(Seen(), "Serial Port Active|Close Port|open|0|" + back);
+  Receive("more\n");
+  const Text back = lost + "Device Reconnected\r\nmore\r\n";
+  EXPECT_EQ(Seen(), Active(back));
+  EXPECT_EQ(c.Settings(), "115200,N,8,1");
+  // With pin status messages ignored the same happens without the lines.
+  t->mnuOptionIgnorePinStatus.Checked(true);
+  DeviceGoes();
+  c.Port(3, kFree);
+  x.Advance(250);
+  EXPECT_EQ(Seen(), Active(back));
   for (bool byButton : {true, false}) {
+    SCOPED_TRACE(byButton ? "stopped by the button" : "stopped by the option");
     DeviceGoes();
-    byButton ? m.cmdOpenPort_Click() : m.mnuToolsReconnect_Click();
+    if (byButton)
+      m.cmdOpenPort_Click();
+    else
+      m.mnuToolsReconnect_Click();
     c.Port(3, kFree);
     x.Advance(1000);
-    EXPECT_EQ(Seen(), "Serial Port Closed|grey|Open Port|closed|0|" + back) << byButton;
+    EXPECT_EQ(Seen(), Closed(back));
     Open();
   }
 }
+
 TEST_F(ToolsTest, ReconnectAutomaticallyStartsAsTheUserLastLeftIt) {
   EXPECT_FALSE(x.mnuToolsReconnect.Checked());
   m.mnuToolsReconnect_Click();
@@ -124,6 +202,7 @@ TEST_F(ToolsTest, ReconnectAutomaticallyStartsAsTheUserLastLeftIt) {
   EXPECT_FALSE(Tools{*t}.mnuToolsReconnect.Checked());
   EXPECT_EQ(t->messageBox.shown.size(), 0u);
 }
+
 // Lines end in CR as typed keys do; what is not Latin-1 is left out and told.
 TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
   m.mnuToolsPaste_Click(U"closed\n");
@@ -131,20 +210,30 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
   Open();
   const Text active = "Serial Port Active", left = " left out (not in Latin-1)";
   const std::u32string big(ToolsMenu::kPasteAskBytes + 1, U'x');
-  for (const auto &[text, sent, panel] : std::vector<std::tuple<std::u32string, Text, Text>>{
-           {U"one\r\ntwo\nthree\rfour", "one\rtwo\rthree\rfour", active},
-           {U"\r\r\n\n", "\r\r\r", ""},
-           {U"caf\u00e9 \u00ff", "caf\xe9 \xff", ""},
-           {U"\t\x1b[0m", "\t\x1b[0m", ""},
-           {U"", "", active},
-           {U"5 \u20ac, \U0001F600!", "5 , !", "Paste to Port: 2 characters" + left},
-           {std::u32string(U"a\0b", 3), Text("a\0b", 3), ""},
-           {std::u32string(ToolsMenu::kPasteAskBytes, U'y'), Text(65536, 'y'), ""},
-           {big, "", ""}}) {
+  const struct {
+    const char *name;
+    std::u32string text;
+    Text sent;
+    Text panel; // empty: whatever the panel said before
+  } rows[] = {
+      {"every line end as CR", U"one\r\ntwo\nthree\rfour", "one\rtwo\rthree\rfour", active},
+      {"blank lines kept", U"\r\r\n\n", "\r\r\r", ""},
+      {"Latin-1 letters", U"caf\u00e9 \u00ff", "caf\xe9 \xff", ""},
+      {"tabs and escapes", U"\t\x1b[0m", "\t\x1b[0m", ""},
+      {"nothing", U"", "", active},
+      {"beyond Latin-1", U"5 \u20ac, \U0001F600!", "5 , !", "Paste to Port: 2 characters" + left},
+      {"a NUL is Latin-1 and sent", std::u32string(U"a\0b", 3), Text("a\0b", 3), ""},
+      {"the most sent unasked", std::u32string(ToolsMenu::kPasteAskBytes, U'y'), Text(65536, 'y'),
+       ""},
+      {"larger: asked, declined", big, "", ""},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
     c.sent.clear();
-    m.mnuToolsPaste_Click(text);
-    EXPECT_TRUE(c.sent == sent) << c.sent.size();
-    EXPECT_TRUE(panel.empty() || t->sbTop.PanelText(1) == panel) << t->sbTop.PanelText(1);
+    m.mnuToolsPaste_Click(row.text);
+    EXPECT_TRUE(c.sent == row.sent) << c.sent.size() << " bytes sent";
+    if (!row.panel.empty())
+      EXPECT_EQ(t->sbTop.PanelText(1), row.panel);
   }
   EXPECT_EQ(x.question.asked, std::vector<Text>{"kestrel-terminal - Paste to Port: The text to "
                                                 "paste is 65537 characters long. Send all of it "
@@ -153,7 +242,9 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
   m.mnuToolsPaste_Click(big);
   EXPECT_EQ(c.sent.size(), big.size());
 }
+
 const Text kSendTitle = "kestrel-terminal - Send File";
+
 TEST_F(ToolsTest, SendFileIsPacedAndArrivesWhole) {
   Open();
   SendFile(Text(1 << 20, 'p'));
@@ -169,6 +260,7 @@ TEST_F(ToolsTest, SendFileIsPacedAndArrivesWhole) {
   EXPECT_EQ(c.sent, Text(1 << 20, 'p'));
   EXPECT_EQ(m.Sender().Status(), FileSender::State::Done);
 }
+
 // Cancel throws away what is queued: nothing more reaches the line.
 TEST_F(ToolsTest, SendFileCancelledStopsAtOnce) {
   Open();
@@ -184,23 +276,23 @@ TEST_F(ToolsTest, SendFileCancelledStopsAtOnce) {
   x.Advance(100);
   EXPECT_EQ(c.sent, Text(100000, 'z'));
 }
+
 TEST_F(ToolsTest, SendFileSaysWhyNot) {
   const Text unable = "Unable to read the file ";
+  const auto warning = [](const Text &text, const Text &detail) {
+    return Box{text, kSendTitle, MessageIcon::Exclamation, detail};
+  };
   const struct {
     const char *name;
     bool open;
     Text path;
     std::vector<Box> boxes;
   } rows[] = {
-      {"port closed",
-       false,
-       dir.File("x"),
-       {{"Open the port before sending a file.", kSendTitle, MessageIcon::Exclamation, ""}}},
+      {"port closed", false, dir.File("x"), {warning("Open the port before sending a file.", "")}},
       {"no such file",
        true,
        dir.File("none"),
-       {{unable + dir.File("none") + ".", kSendTitle, MessageIcon::Exclamation,
-         "No such file or directory"}}},
+       {warning(unable + dir.File("none") + ".", "No such file or directory")}},
       {"a folder",
        true,
        dir.Path(),
@@ -219,6 +311,7 @@ TEST_F(ToolsTest, SendFileSaysWhyNot) {
     EXPECT_FALSE(x.progress.shown);
   }
 }
+
 TEST_F(ToolsTest, SendFileSaysSoWhenThePortCloses) {
   Open();
   SendFile(Text(2 << 20, 'z'));
@@ -228,9 +321,13 @@ TEST_F(ToolsTest, SendFileSaysSoWhenThePortCloses) {
   EXPECT_EQ(Boxes(), (std::vector<Box>{{"The port closed before all of image.bin was sent.",
                                         kSendTitle, MessageIcon::Exclamation, ""}}));
 }
+
 // What each lamp reads is pinned by the Qt window's test; here, the timers.
 TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChange) {
-  m.mnuToolsSendBreak_Click(), Open(), m.mnuToolsSendBreak_Click(), m.mnuToolsSendBreak_Click();
+  m.mnuToolsSendBreak_Click(); // closed: nothing
+  Open();
+  m.mnuToolsSendBreak_Click();
+  m.mnuToolsSendBreak_Click(); // while one lasts: nothing more
   x.Advance(249);
   EXPECT_EQ(c.breakHistory, std::vector<bool>{true});
   x.Advance(1);
@@ -240,13 +337,19 @@ TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChan
   c.inputs.ri = true;
   t->frm.mnuDTRLevel_Click();
   x.Advance(ToolsMenu::kLevelsTickMs);
-  EXPECT_TRUE(v.visible && v.enabled && v.levels.ri && v.levels.dtr && !v.levels.cts);
+  EXPECT_TRUE(v.visible);
+  EXPECT_TRUE(v.enabled);
+  EXPECT_TRUE(v.levels.ri);
+  EXPECT_TRUE(v.levels.dtr);
+  EXPECT_FALSE(v.levels.cts);
   const int updates = v.updates;
   x.Advance(1000);
   EXPECT_EQ(v.updates, updates) << "no change, no redraw";
   m.LineLevels_Closed();
-  EXPECT_FALSE(x.mnuToolsLineLevels.Checked() || x.tmrLineLevels.Interval());
+  EXPECT_FALSE(x.mnuToolsLineLevels.Checked());
+  EXPECT_EQ(x.tmrLineLevels.Interval(), 0);
 }
+
 TEST(ToolsOnPty, TenMegabytesOfFileArriveByteExactAtTheDevice) {
   Pty pty;
   if (!pty.Ok())
@@ -263,19 +366,27 @@ TEST(ToolsOnPty, TenMegabytesOfFileArriveByteExactAtTheDevice) {
   t.frm.Form_Load();
   x.menu.cmdOpenPort_Click();
   ASSERT_TRUE(t.MSComm1.PortOpen());
-  Text file(10u << 20, '\0'), arrived;
-  for (std::size_t i = 0, seed = 1; i < file.size(); ++i)
-    file[i] = char((seed = seed * 1103515245u + 12345u) >> 16);
-  WriteFile(x.chooser.path = dir.File("upload.bin"), file);
+  Text file(10u << 20, '\0');
+  std::uint32_t seed = 1;
+  for (char &byte : file) {
+    seed = seed * 1103515245u + 12345u;
+    byte = static_cast<char>(seed >> 16);
+  }
+  x.chooser.path = dir.File("upload.bin");
+  WriteFile(x.chooser.path, file);
+  Text arrived;
   std::thread reader([&] { arrived = pty.Read(file.size(), 120s); });
   x.menu.mnuToolsSendFile_Click();
-  for (auto end = std::chrono::steady_clock::now() + 120s;
-       x.progress.shown && std::chrono::steady_clock::now() < end; x.Advance(5))
+  const auto end = std::chrono::steady_clock::now() + 120s;
+  while (x.progress.shown && std::chrono::steady_clock::now() < end) {
     ui.PumpFor(5ms);
+    x.Advance(5);
+  }
   reader.join();
   EXPECT_EQ(x.menu.Sender().Status(), FileSender::State::Done);
-  EXPECT_TRUE(arrived == file) << arrived.size();
+  EXPECT_TRUE(arrived == file) << arrived.size() << " bytes arrived";
   ApplicationFolder("");
 }
+
 } // namespace
 } // namespace kestrel::test

@@ -1,44 +1,28 @@
 // Keys and clicks in the main window as the user makes them: every key with a character code goes
 // to the port, the Tools shortcuts use keys without one, a middle click pastes only when asked
 // to, Enter presses the focused button, and the File menu's first entry reads as a separator.
-#include "FakeCommControl.h"
-#include "FakeWindowHost.h"
-#include "MainWindow.h"
-#include "SystemRoutines.h"
-#include "TempDir.h"
+#include "QtFixture.h"
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QMenuBar>
-#include <QTest>
-#include <gtest/gtest.h>
 namespace kestrel::test {
 namespace {
 const QString kClipboard = QStringLiteral("from clipboard");
 const QString kSelection = QStringLiteral("from selection");
-class Keys : public ::testing::Test {
+// The main window shown and active, its port open, the focus on the display.
+class Keys : public QtFixture {
 protected:
   void SetUp() override {
-    qt::SetApplicationIdentity();
-    ApplicationFolder(dir.Path());
-    WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=19200,N,8,1\n");
-    comm.Port(2, FakeCommControl::PortState::Free);
-    main = std::make_unique<qt::MainWindow>(comm, host);
-    main->show();
+    QtFixture::SetUp();
+    Main();
     QApplication::setActiveWindow(main.get());
-    QTest::mouseClick(Button("OpenPort"), Qt::LeftButton);
     QGuiApplication::clipboard()->setText(kClipboard);
     if (QGuiApplication::clipboard()->supportsSelection())
       QGuiApplication::clipboard()->setText(kSelection, QClipboard::Selection);
     main->Display().setFocus();
   }
-  void TearDown() override { ApplicationFolder(""); }
-  QPushButton *Button(const QString &caption) {
-    for (QPushButton *b : main->findChildren<QPushButton *>())
-      if (b->text() == caption)
-        return b;
-    return nullptr;
-  }
+  QPushButton *Button(const QString &caption) { return ByText<QPushButton>(*main, caption); }
   QAction *ToolsItem(const QString &caption) {
     for (QAction *a : main->Tools().Menu()->actions())
       if (a->text() == caption)
@@ -50,13 +34,8 @@ protected:
     return (QGuiApplication::clipboard()->supportsSelection() ? kSelection : kClipboard)
         .toStdString();
   }
-  TempDir dir;
-  FakeCommControl comm;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
-  std::unique_ptr<qt::MainWindow> main;
 };
+
 // Each key comes with the text the window system gives it (a Ctrl+letter gives its control code).
 struct TypedKey {
   const char *name;

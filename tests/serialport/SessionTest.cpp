@@ -163,7 +163,9 @@ TEST(SessionOrder, BytesArriveInOrderAndAnEchoIsNotHeldBack) {
   PosixCommControl comm(devices, ui.Poster());
   std::string got;
   comm.OnComm([&] { got += comm.Input(); });
-  ASSERT_EQ(comm.RThreshold(1) | comm.Settings("115200,N,8,1") | comm.PortOpen(true), comNoError);
+  ASSERT_EQ(comm.RThreshold(1), comNoError);
+  ASSERT_EQ(comm.Settings("115200,N,8,1"), comNoError);
+  ASSERT_EQ(comm.PortOpen(true), comNoError);
   std::string sent;
   for (int i = 0; i < 200; ++i) { // a steady stream in small pieces
     const std::string piece = "line " + std::to_string(i) + "\r\n";

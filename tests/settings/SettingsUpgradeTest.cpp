@@ -49,10 +49,14 @@ TEST_F(Upgrade, ACopyKeptBesideTheProgramIsTakenOverOnceAndNeverChanged) {
     SCOPED_TRACE(c.name);
     fs::remove_all(dir.File(".config"));
     fs::remove(oldFile);
-    if (c.besideProgram)
-      WriteFile(oldFile, c.besideProgram), fs::permissions(oldFile, fs::perms(0640));
-    if (c.inUserFolder)
-      fs::create_directories(user), WriteFile(newFile, c.inUserFolder);
+    if (c.besideProgram) {
+      WriteFile(oldFile, c.besideProgram);
+      fs::permissions(oldFile, fs::perms(0640));
+    }
+    if (c.inUserFolder) {
+      fs::create_directories(user);
+      WriteFile(newFile, c.inUserFolder);
+    }
     const auto oldTime = c.besideProgram ? fs::last_write_time(oldFile) : fs::file_time_type();
     EXPECT_EQ(Start(), user);
     EXPECT_EQ(fs::exists(newFile), c.after != nullptr);
@@ -106,7 +110,8 @@ protected:
     rootsOwn = std::string(pw->pw_dir) + "/.config/kestrel-terminal";
   }
   void TearDown() override {
-    ::unsetenv("HOME"), ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
     for (const auto &[name, value] : saved)
       ::setenv(name.c_str(), value.c_str(), 1);
   }
@@ -142,7 +147,8 @@ TEST_F(OtherHome, RootNeverMakesItsFolderInAnotherUsersHome) {
 TEST_F(OtherHome, TheUsersOwnStartMakesFolderAndFileTheyOwn) {
   Environment(dir.Path(), "");
   const std::string program = dir.File(".local/bin");
-  fs::create_directories(program), fs::create_directories(dir.File(".local/share"));
+  fs::create_directories(program);
+  fs::create_directories(dir.File(".local/share"));
   WriteFile(program + "/Serial.ini", kOld);
   const std::string folder = dir.File(".config/kestrel-terminal");
   EXPECT_EQ(InChild([&] {

@@ -5,21 +5,30 @@
 namespace kestrel::test {
 struct FakeQuestionBox : IQuestionBox {
   bool Ask(const std::string &text, const std::string &title) override {
-    return asked.push_back(title + ": " + text), answer;
+    asked.push_back(title + ": " + text);
+    return answer;
   }
   bool answer = false;
   std::vector<std::string> asked;
 };
 struct FakeOpenFileChooser : IOpenFileChooser {
   bool Choose(const std::string &, std::string &chosen) override {
-    return ++shows, !(chosen = path).empty();
+    ++shows;
+    chosen = path;
+    return !chosen.empty();
   }
   std::string path; // empty: the user cancels
   int shows = 0;
 };
 struct FakeSendProgress : ISendProgress {
-  void Show(const std::string &name) override { shown = true, fileName = name; }
-  void Progress(int p, const std::string &line) override { permille = p, text = line; }
+  void Show(const std::string &name) override {
+    shown = true;
+    fileName = name;
+  }
+  void Progress(int p, const std::string &line) override {
+    permille = p;
+    text = line;
+  }
   void Close() override { shown = false; }
   bool shown = false;
   std::string fileName, text;
@@ -27,7 +36,11 @@ struct FakeSendProgress : ISendProgress {
 };
 struct FakeLineLevelsView : ILineLevelsView {
   void Visible(bool on) override { visible = on; }
-  void Levels(const ModemLines &l, bool on) override { levels = l, enabled = on, ++updates; }
+  void Levels(const ModemLines &l, bool on) override {
+    levels = l;
+    enabled = on;
+    ++updates;
+  }
   bool visible = false, enabled = false;
   ModemLines levels;
   int updates = 0;

@@ -24,7 +24,8 @@ public:
     ::close(slave);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    mMaster = master, mSlave = name;
+    mMaster = master;
+    mSlave = name;
   }
   ~Pty() { Close(); }
   Pty(const Pty &) = delete;
