@@ -2,6 +2,7 @@
 
 #include "DeviceDiscovery.h"
 #include "PortSettingsText.h"
+#include "PosixFile.h"
 
 #include <algorithm>
 #include <climits>
@@ -73,7 +74,7 @@ void Describe(const DeviceTree &tree, const std::string &base, SerialDevice &dev
   for (int level = 0; level < 4 && up.size() > tree.sys.size() && device.driver.empty(); ++level) {
     const std::string driver = LinkTarget(up + "/driver");
     if (!driver.empty() && driver.find("/serial-base/") == std::string::npos)
-      device.driver = BaseName(driver);
+      device.driver = SplitPath(driver).name;
     up = up.substr(0, up.rfind('/'));
   }
   up = entry;
@@ -104,7 +105,7 @@ SerialDevice Entry(const DeviceTree &tree, const std::string &path, const std::s
   SerialDevice device;
   device.path = path;
   device.target = target;
-  Describe(tree, target.empty() ? BaseName(path) : target, device);
+  Describe(tree, target.empty() ? SplitPath(path).name : target, device);
   device.mayOpen = MayOpen(node, tree);
   if (!device.mayOpen)
     device.reason = std::string("you may not open it: add yourself to ") + kDialoutAdvice;
@@ -142,7 +143,7 @@ std::vector<SerialDevice> ListSerialDevices(const DeviceTree &tree) {
   for (const Named &n : nodes) {
     const std::string path = tree.dev + "/" + n.name;
     // serialN is a link a board's setup makes to its console UART.
-    const std::string target = n.name.rfind("serial", 0) == 0 ? BaseName(LinkTarget(path)) : "";
+    const std::string target = n.name.rfind("serial", 0) == 0 ? SplitPath(LinkTarget(path)).name : "";
     struct stat node {};
     if (Listed(tree, path, target.empty() ? n.name : target, node))
       devices.push_back(Entry(tree, path, target, node));
@@ -152,7 +153,7 @@ std::vector<SerialDevice> ListSerialDevices(const DeviceTree &tree) {
   std::sort(links.begin(), links.end());
   for (const std::string &name : links) {
     const std::string path = byId + "/" + name;
-    const std::string target = BaseName(LinkTarget(path));
+    const std::string target = SplitPath(LinkTarget(path)).name;
     struct stat node {};
     if (!target.empty() && Listed(tree, path, target, node))
       devices.push_back(Entry(tree, path, target, node));
