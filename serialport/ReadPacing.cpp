@@ -12,8 +12,11 @@ void ReadPacing::Read(std::size_t bytes, Clock::time_point at) {
   if (bytes == 0)
     return;
   const bool first = mLastRead == Clock::time_point();
-  const auto gap = at - mLastRead;
+  // A rest of our own is no pause of the stream: the gap counts from its end.
+  const auto gap = at - std::max(mLastRead, std::min(mRestEnd, at));
+  const auto brought = at - mLastRead; // the time these bytes took to come
   mLastRead = at;
+  mRestEnd = Clock::time_point();
   const bool wasStreaming = mStreaming;
   mStreaming = !first && gap < kQuiet;
   const bool sentLately = mLastSent != Clock::time_point() && at - mLastSent < kAfterSend;
@@ -21,12 +24,12 @@ void ReadPacing::Read(std::size_t bytes, Clock::time_point at) {
   // handed over and followed at once.
   if (!mStreaming || !wasStreaming || sentLately || bytes >= kFlood)
     return;
-  const Ms paced = Ms(gap) * (static_cast<double>(kRestGathers) / static_cast<double>(bytes));
+  const Ms paced = Ms(brought) * (static_cast<double>(kRestGathers) / static_cast<double>(bytes));
   const Ms atRate = Ms(1000.0 * 10.0 * static_cast<double>(kRestAtRate) / mBaud);
   const Ms rest = std::min({Ms(kRestMost), paced, atRate});
   if (rest < kRestLeast)
     return;
-  mRestUntil = at + std::chrono::duration_cast<Clock::duration>(rest);
+  mRestUntil = mRestEnd = at + std::chrono::duration_cast<Clock::duration>(rest);
 }
 
 void ReadPacing::Sent(Clock::time_point at) {

@@ -11,7 +11,8 @@
 // rate, which stays far inside what the tty layer buffers without throttling.
 // During a rest the thread looks at the bytes waiting every kRestLook: a
 // stream that paused (nothing more came for kQuiet) ends the rest, as does a
-// full take.
+// full take. The read that ends a rest is still part of the stream: the wait
+// was the rest's own, not a pause of the sender.
 // A pure class: times come in as arguments.
 #pragma once
 
@@ -28,7 +29,7 @@ public:
   static constexpr auto kAfterSend = std::chrono::milliseconds(250);
   static constexpr auto kRestMost = std::chrono::milliseconds(50);
   static constexpr auto kRestLeast = std::chrono::milliseconds(2);
-  static constexpr auto kRestLook = std::chrono::milliseconds(8);
+  static constexpr auto kRestLook = std::chrono::milliseconds(20);
   static constexpr std::size_t kRestGathers = 2048;
   static constexpr std::size_t kRestAtRate = 4096;
   static constexpr std::size_t kFlood = 3072;
@@ -49,7 +50,8 @@ private:
   Clock::time_point mLastRead{};
   Clock::time_point mLastSent{};
   Clock::time_point mRestUntil{};
-  bool mStreaming = false; // the last read came close after the one before
+  Clock::time_point mRestEnd{}; // where the last rest was to end
+  bool mStreaming = false;      // the last read came close after the one before
   std::size_t mLastWaiting = 0;
   Clock::time_point mLastGrowth{}; // when the bytes waiting last grew
 };
