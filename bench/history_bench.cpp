@@ -5,9 +5,7 @@
 // flat), and Find over the full history.
 //
 //   history_bench [megabytes of flood, default 64]
-#include "FakeCommControl.h"
-#include "FakeControls.h"
-#include "FakeWindowHost.h"
+#include "TerminalFixture.h"
 #include "TextDisplay.h"
 #include "ToolsText.h"
 #include "frmTop.h"
@@ -25,29 +23,8 @@ namespace {
 constexpr std::size_t kChunk = 1024;
 constexpr std::size_t kHistory = 1000000;
 
-struct Window {
-  FakeCheckBox chkLogEnabled;
-  FakeButton cmdClearDisplay;
-  TextDisplay rtfData;
-  FakeCheckBox chkAutoClear;
-  FakeTextBox txtSize{"0"};
-  FakeButton cmdOpenPort;
-  FakeStatusBar sbTop;
-  FakeFileChooser cdlgTop;
-  FakeCommControl MSComm1;
-  FakeMenuItem mnuOptionAddTime{false};
-  FakeMenuItem mnuOptionIgnorePinStatus{true};
-  FakeMenuItem mnuRTSLevel;
-  FakeMenuItem mnuDTRLevel;
-  FakeMessageBox messageBox;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
-  frmTop frm{frmTopControls{chkLogEnabled, cmdClearDisplay, rtfData, chkAutoClear, txtSize,
-                            cmdOpenPort, sbTop, cdlgTop, MSComm1, mnuOptionAddTime,
-                            mnuOptionIgnorePinStatus, mnuRTSLevel, mnuDTRLevel, messageBox, clock,
-                            appInfo, host}};
-};
+// The terminal window on fake controls, as the tests build it.
+using Window = Terminal;
 
 // Lines of 78 printable characters and CR LF, each line different.
 std::string Flood(std::size_t bytes) {

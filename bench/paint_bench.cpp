@@ -6,9 +6,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen paint_bench [frames, default 200]
 #include "DisplayView.h"
-#include "FakeCommControl.h"
-#include "FakeControls.h"
-#include "FakeWindowHost.h"
+#include "TerminalFixture.h"
 #include "TextDisplay.h"
 #include "TextEditView.h"
 #include "frmTop.h"
@@ -28,29 +26,8 @@ namespace {
 // 115200 baud, 10 bits a byte, eight catch-ups a second.
 constexpr std::size_t kFrameBytes = 115200 / 10 / 8;
 
-struct Window {
-  FakeCheckBox chkLogEnabled;
-  FakeButton cmdClearDisplay;
-  TextDisplay rtfData;
-  FakeCheckBox chkAutoClear;
-  FakeTextBox txtSize{"0"};
-  FakeButton cmdOpenPort;
-  FakeStatusBar sbTop;
-  FakeFileChooser cdlgTop;
-  FakeCommControl MSComm1;
-  FakeMenuItem mnuOptionAddTime{false};
-  FakeMenuItem mnuOptionIgnorePinStatus{true};
-  FakeMenuItem mnuRTSLevel;
-  FakeMenuItem mnuDTRLevel;
-  FakeMessageBox messageBox;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
-  frmTop frm{frmTopControls{chkLogEnabled, cmdClearDisplay, rtfData, chkAutoClear, txtSize,
-                            cmdOpenPort, sbTop, cdlgTop, MSComm1, mnuOptionAddTime,
-                            mnuOptionIgnorePinStatus, mnuRTSLevel, mnuDTRLevel, messageBox, clock,
-                            appInfo, host}};
-};
+// The terminal window on fake controls, as the tests build it.
+using Window = Terminal;
 
 std::string Stream(std::size_t bytes) {
   std::string s;

@@ -15,9 +15,11 @@ struct ToolsOn {
                                progress, levels, question, t.messageBox, t.appInfo, choices,
                                [this] { return now; }}) {}
   void Advance(int ms) {
-    for (; ms > 0; --ms, ++now)
+    for (int i = 0; i < ms; ++i) {
       for (FakeTimer *timer : {&tmrReconnect, &tmrBreak, &tmrSendFile, &tmrLineLevels})
         timer->Advance(1);
+      ++now;
+    }
   }
   FakeMenuItem mnuToolsReconnect{false}, mnuToolsLineLevels{false};
   FakeTimer tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels;

@@ -7,6 +7,7 @@
 #include "Pty.h"
 #include "SystemRoutines.h"
 #include "TerminalFixture.h"
+#include "ToolsFixture.h"
 #include "ToolsText.h"
 #include "UiQueue.h"
 #include <thread>
@@ -64,31 +65,7 @@ TEST(ToolsText, SendProgressSaysAmountRateAndTimeLeft) {
   }
 }
 
-// The Tools menu on fake timers and windows, around a terminal window.
-struct Tools {
-  template <class Window>
-  explicit Tools(Window &t)
-      : menu(ToolsMenuControls{t.frm, t.rtfData, t.MSComm1, mnuToolsReconnect, mnuToolsLineLevels,
-                               tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels, chooser,
-                               progress, levels, question, t.messageBox, t.appInfo, choices,
-                               [this] { return now; }}) {}
-  void Advance(int ms) {
-    for (int i = 0; i < ms; ++i) {
-      for (FakeTimer *timer : {&tmrReconnect, &tmrBreak, &tmrSendFile, &tmrLineLevels})
-        timer->Advance(1);
-      ++now;
-    }
-  }
-  FakeMenuItem mnuToolsReconnect{false}, mnuToolsLineLevels{false};
-  FakeTimer tmrReconnect, tmrBreak, tmrSendFile, tmrLineLevels;
-  FakeOpenFileChooser chooser;
-  FakeSendProgress progress;
-  FakeLineLevelsView levels;
-  FakeQuestionBox question;
-  std::int64_t now = 1000;
-  ToolsChoices choices{ApplicationFolder() + "/Serial.ini"};
-  ToolsMenu menu;
-};
+using Tools = ToolsOn;
 
 // What the window shows of the port while it reconnects.
 struct PortSeen {

@@ -1,13 +1,8 @@
 // The display choices in the real window on a fake port with a free COM2: the Tools items
 // remembered in Serial.ini, colours taken out of the text the view shows, hex rows, the Send
 // Hex dialog, the clock's milliseconds; and a check item moved between menus still works.
-#include "FakeCommControl.h"
-#include "FakeWindowHost.h"
 #include "IniFile.h"
-#include "MainWindow.h"
-#include "QtRuntime.h"
-#include "SystemRoutines.h"
-#include "TempDir.h"
+#include "QtFixture.h"
 #include <QAccessible>
 #include <QApplication>
 #include <QInputDialog>
@@ -19,25 +14,11 @@
 #include <gtest/gtest.h>
 namespace kestrel::test {
 namespace {
-class DisplayChoicesWindow : public ::testing::Test {
+class DisplayChoicesWindow : public QtFixture {
 protected:
-  void SetUp() override {
-    qt::SetApplicationIdentity();
-    ApplicationFolder(dir.Path());
-    WriteFile(dir.File("Serial.ini"), "[SerialPort]\nPort=2\nSettings=19200,N,8,1\n");
-    comm.Port(2, FakeCommControl::PortState::Free);
-  }
   void TearDown() override {
     main.reset();
-    ApplicationFolder("");
-  }
-  qt::MainWindow &Main() {
-    main = std::make_unique<qt::MainWindow>(comm, host);
-    main->show();
-    for (QPushButton *b : main->findChildren<QPushButton *>())
-      if (b->text() == "OpenPort")
-        QTest::mouseClick(b, Qt::LeftButton);
-    return *main;
+    QtFixture::TearDown();
   }
   QAction *Item(const QString &text) {
     for (QAction *a : main->Tools().Menu()->actions())
@@ -50,12 +31,6 @@ protected:
     main->Display().Sync();
     return main->Display().toPlainText().toStdString();
   }
-  TempDir dir;
-  FakeCommControl comm;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
-  std::unique_ptr<qt::MainWindow> main;
 };
 TEST_F(DisplayChoicesWindow, ChoicesStartClearAndAreKeptInTheToolsSection) {
   Main();
