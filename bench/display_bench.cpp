@@ -2,14 +2,9 @@
 // prefix, binary noise and one endless line, each with the log off and on
 // (a real file, opened and closed per line), through the window's formatter
 // and through the plain model it is checked against.
-#include "FakeCommControl.h"
-#include "FakeControls.h"
-#include "FakeWindowHost.h"
 #include "ReferenceFormatter.h"
 #include "SystemRoutines.h"
-#include "TempDir.h"
-#include "TextDisplay.h"
-#include "frmTop.h"
+#include "TerminalFixture.h"
 
 #include <benchmark/benchmark.h>
 
@@ -50,30 +45,6 @@ std::string MakeInput(Input kind, std::size_t size) {
   return s;
 }
 
-struct Window {
-  FakeCheckBox chkLogEnabled;
-  FakeButton cmdClearDisplay;
-  TextDisplay rtfData;
-  FakeCheckBox chkAutoClear;
-  FakeTextBox txtSize{"0"};
-  FakeButton cmdOpenPort;
-  FakeStatusBar sbTop;
-  FakeFileChooser cdlgTop;
-  FakeCommControl MSComm1;
-  FakeMenuItem mnuOptionAddTime{false};
-  FakeMenuItem mnuOptionIgnorePinStatus{true};
-  FakeMenuItem mnuRTSLevel;
-  FakeMenuItem mnuDTRLevel;
-  FakeMessageBox messageBox;
-  FakeClock clock;
-  FakeAppInfo appInfo;
-  FakeWindowHost host{clock, appInfo};
-  frmTop frm{frmTopControls{chkLogEnabled, cmdClearDisplay, rtfData, chkAutoClear, txtSize,
-                            cmdOpenPort, sbTop, cdlgTop, MSComm1, mnuOptionAddTime,
-                            mnuOptionIgnorePinStatus, mnuRTSLevel, mnuDTRLevel, messageBox, clock,
-                            appInfo, host}};
-};
-
 void Truncate(benchmark::State &state, const std::string &path) {
   state.PauseTiming();
   if (::truncate(path.c_str(), 0) != 0)
@@ -85,7 +56,7 @@ void Display(benchmark::State &state, Input kind, bool log) {
   TempDir dir;
   ApplicationFolder(dir.Path());
   std::string input = MakeInput(kind, 1 << 20);
-  Window w;
+  Terminal w;
   w.appInfo.folder = dir.Path();
   w.frm.Form_Load();
   w.mnuOptionAddTime.Checked(kind == Input::Lines);

@@ -3,13 +3,8 @@
 #include "ToolsMenu.h"
 #include "FakeToolsControls.h"
 #include "IniFile.h"
-#include "PosixCommControl.h"
-#include "Pty.h"
-#include "SystemRoutines.h"
-#include "TerminalFixture.h"
-#include "ToolsFixture.h"
+#include "ToolsOnPty.h"
 #include "ToolsText.h"
-#include "UiQueue.h"
 #include <thread>
 namespace kestrel::test {
 namespace {
@@ -328,21 +323,12 @@ TEST_F(ToolsTest, ABreakLastsAQuarterSecondAndTheLampsAreRedrawnOnlyWhenTheyChan
 }
 
 TEST(ToolsOnPty, TenMegabytesOfFileArriveByteExactAtTheDevice) {
-  Pty pty;
-  if (!pty.Ok())
-    GTEST_SKIP() << "no pseudo-terminal to be had here";
   TempDir dir;
-  ApplicationFolder(dir.Path());
-  WriteFile(dir.File("Serial.ini"), "[SerialPort]\r\nPort=1\r\nSettings=115200,N,8,1\r\n");
-  DeviceMap map; // port 1 is the pty, every other number names nothing
-  for (std::int16_t port = 1; port <= 20; ++port)
-    map.Map(port, port == 1 ? pty.SlavePath() : dir.File("none"));
-  UiQueue ui;
-  TerminalOn<PosixCommControl> t(map, ui.Poster());
-  Tools x(t);
-  t.frm.Form_Load();
-  x.menu.cmdOpenPort_Click();
-  ASSERT_TRUE(t.MSComm1.PortOpen());
+  ToolsOnPty p(dir);
+  if (!p.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  ASSERT_TRUE(p.t->MSComm1.PortOpen());
+  ToolsOn &x = *p.x;
   Text file(10u << 20, '\0');
   std::uint32_t seed = 1;
   for (char &byte : file) {
@@ -352,17 +338,16 @@ TEST(ToolsOnPty, TenMegabytesOfFileArriveByteExactAtTheDevice) {
   x.chooser.path = dir.File("upload.bin");
   WriteFile(x.chooser.path, file);
   Text arrived;
-  std::thread reader([&] { arrived = pty.Read(file.size(), 120s); });
+  std::thread reader([&] { arrived = p.pty->Read(file.size(), 120s); });
   x.menu.mnuToolsSendFile_Click();
   const auto end = std::chrono::steady_clock::now() + 120s;
   while (x.progress.shown && std::chrono::steady_clock::now() < end) {
-    ui.PumpFor(5ms);
+    p.ui.PumpFor(5ms);
     x.Advance(5);
   }
   reader.join();
   EXPECT_EQ(x.menu.Sender().Status(), FileSender::State::Done);
   EXPECT_TRUE(arrived == file) << arrived.size() << " bytes arrived";
-  ApplicationFolder("");
 }
 
 } // namespace

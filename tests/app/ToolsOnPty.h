@@ -25,7 +25,8 @@ struct ToolsOnPty {
     x->menu.cmdOpenPort_Click();
   }
   ~ToolsOnPty() {
-    x.reset(), t.reset();
+    x.reset();
+    t.reset();
     ApplicationFolder("");
   }
   // False where no pseudo-terminal could be had.
@@ -52,7 +53,8 @@ struct ToolsOnPty {
   // Chooses board.log in the folder and ticks the log box.
   void LogToBoardLog() {
     t->cdlgTop.WillChoose(dir.File("board.log"));
-    t->chkLogEnabled.Value(true), t->frm.chkLogEnabled_Click();
+    t->chkLogEnabled.Value(true);
+    t->frm.chkLogEnabled_Click();
   }
   TempDir &dir;
   UiQueue ui;

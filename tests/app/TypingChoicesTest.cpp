@@ -2,11 +2,8 @@
 // the echo drawn as typed and kept out of the log, the choices kept between runs; and the
 // endings arriving at a pseudo-terminal as chosen.
 #include "TypingChoices.h"
-#include "PosixCommControl.h"
-#include "Pty.h"
-#include "TerminalFixture.h"
 #include "TextStyle.h"
-#include "UiQueue.h"
+#include "ToolsOnPty.h"
 namespace kestrel::test {
 namespace {
 using Enter = TypingChoices::Enter;
@@ -166,20 +163,12 @@ TEST_F(TypingTest, APortPluggedInBetweenOpeningsOfTheDialogIsListedAtTheNext) {
 }
 
 TEST(TypingOnPty, LfAndCrLfArriveAtTheDeviceAsChosen) {
-  Pty pty;
-  if (!pty.Ok())
-    GTEST_SKIP() << "no pseudo-terminal to be had here";
   TempDir dir;
-  ApplicationFolder(dir.Path());
-  WriteFile(dir.File("Serial.ini"), "[SerialPort]\r\nPort=1\r\nSettings=115200,N,8,1\r\n");
-  DeviceMap map;
-  map.Map(1, pty.SlavePath());
-  UiQueue ui;
-  TerminalOn<PosixCommControl> t(map, ui.Poster());
-  Typing x(t, dir.File("Serial.ini"));
-  t.frm.Form_Load();
-  t.frm.cmdOpenPort_Click();
-  ASSERT_TRUE(t.MSComm1.PortOpen());
+  ToolsOnPty p(dir);
+  if (!p.Ok())
+    GTEST_SKIP() << "no pseudo-terminal to be had here";
+  ASSERT_TRUE(p.t->MSComm1.PortOpen());
+  Typing x(*p.t, dir.File("Serial.ini"));
   struct Row {
     const char *name;
     Enter enter;
@@ -190,10 +179,8 @@ TEST(TypingOnPty, LfAndCrLfArriveAtTheDeviceAsChosen) {
     SCOPED_TRACE(row.name);
     x.typing.mnuToolsEnterSends_Click(row.enter);
     x.Type("at\r");
-    EXPECT_EQ(pty.Read(std::string(row.arrives).size()), row.arrives);
+    EXPECT_EQ(p.pty->Read(std::string(row.arrives).size()), row.arrives);
   }
-  t.frm.cmdOpenPort_Click();
-  ApplicationFolder("");
 }
 
 } // namespace
