@@ -131,8 +131,12 @@ double DisplayWriter::AutoClearLimit() {
 }
 
 void DisplayWriter::HistoryLines(std::size_t lines) {
+  const bool backToLimit = lines == 0 && mHistoryLines > 0;
   mHistoryLines = lines;
-  DropPastHistory();
+  if (backToLimit)
+    DropPastLimit();
+  else
+    DropPastHistory();
 }
 
 std::size_t DisplayWriter::Limit() const {
@@ -145,6 +149,20 @@ void DisplayWriter::DropPastHistory() {
     return;
   DropFrontTracked(
       static_cast<std::size_t>(lines.Start(lines.Breaks() - mHistoryLines) - lines.Origin()));
+}
+
+void DisplayWriter::DropPastLimit() {
+  const LineIndex &lines = mDisplay.Lines();
+  if (mDisplay.Length() <= kDisplayLimit)
+    return;
+  const std::uint64_t keepFrom = lines.End() - kDisplayLimit;
+  const std::size_t line = lines.LineOf(keepFrom);
+  std::uint64_t from = lines.Start(line);
+  if (from < keepFrom && line + 1 < lines.Count())
+    from = lines.Start(line + 1);
+  if (from < keepFrom || from >= lines.End())
+    from = keepFrom;
+  DropFrontTracked(static_cast<std::size_t>(from - lines.Origin()));
 }
 
 void DisplayWriter::DropFrontTracked(std::size_t count) {

@@ -50,13 +50,16 @@ public:
   // The number typed into txtSize, read again only when its text changes.
   double AutoClearLimit();
   // Whole lines the display keeps; 0 for the 10000-character limit. A
-  // smaller count drops the lines past it at once.
+  // smaller count drops the lines past it at once; the limit keeps the lines
+  // that start in the last 10000 characters (or those characters, where no
+  // line starts in them).
   std::size_t HistoryLines() const { return mHistoryLines; }
   void HistoryLines(std::size_t lines);
 
 private:
   std::size_t Limit() const;
   void DropPastHistory();
+  void DropPastLimit();
   void DropFrontTracked(std::size_t count);
   std::size_t LastLineBreak();
   std::size_t AutoClearRoom();

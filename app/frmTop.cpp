@@ -274,6 +274,12 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
   EndOfCall();
 }
 
+void frmTop::HistoryLines(std::size_t lines) {
+  if (lines == 0 && mDisplay.HistoryLines() > 0)
+    mLineCount = 0;
+  mDisplay.HistoryLines(lines);
+}
+
 // The rules both formatters apply once per call, after its last character:
 // the display is emptied past 500 line breaks, and a log line that grew past
 // 500 characters without one goes out (or is dropped with logging off).

@@ -104,9 +104,11 @@ public:
   void EndCutLine();
 
   // Whole lines the display keeps; 0 for its limit of about 10000
-  // characters and the clearing after 500 line feeds.
+  // characters and the clearing after 500 line feeds. Back on that limit,
+  // the display keeps the lines that start in its last 10000 characters, and
+  // the 500 line feeds count from the switch.
   std::size_t HistoryLines() const { return mDisplay.HistoryLines(); }
-  void HistoryLines(std::size_t lines) { mDisplay.HistoryLines(lines); }
+  void HistoryLines(std::size_t lines);
   // The receive path in steps, for a formatter beside AddTextToDisplay. The
   // display side: the time prefix where a line starts, a run of printable
   // characters, a line break. The log side: the received bytes, as

@@ -5,11 +5,13 @@
 namespace kestrel {
 
 void TextDisplay::Text(std::string_view text) {
+  // text may be a piece of the display's own text, which the clear unmaps.
+  const std::string copy(text);
   mOrigin += Length();
-  mBuffer.assign(text);
-  mHead = 0;
+  mBuffer.Clear();
+  mBuffer.Append(copy);
   mLines.Reset(mOrigin);
-  mLines.Append(mBuffer);
+  mLines.Append(copy);
   mRuns.clear();
   if (mStyle != 0 && !text.empty())
     mRuns.push_back({mOrigin, mStyle});
@@ -19,21 +21,20 @@ void TextDisplay::Text(std::string_view text) {
 void TextDisplay::AppendAtEnd(std::string_view text) {
   if (!text.empty() && (mRuns.empty() ? mStyle != 0 : mRuns.back().style != mStyle))
     mRuns.push_back({mOrigin + Length(), mStyle});
-  mBuffer.append(text);
+  mBuffer.Append(text);
   mLines.Append(text);
   Changed();
 }
 
 void TextDisplay::DropFront(std::size_t count) {
   count = count < Length() ? count : Length();
-  mHead += count;
+  mBuffer.DropFront(count);
   mOrigin += count;
   mLines.CutTo(mOrigin);
   while (mRuns.size() > 1 && mRuns[1].from <= mOrigin)
     mRuns.pop_front();
   if (Length() == 0)
     mRuns.clear();
-  Compact();
   Changed();
 }
 
@@ -54,20 +55,6 @@ void TextDisplay::Changed() {
     mOnDirty();
   if (mOnChange)
     mOnChange();
-}
-
-// The dropped front is given back once it outweighs the live text, or passes
-// kDeadFront for a long history, so the buffer stays within the text and a
-// few megabytes more and appends stay amortised O(1).
-void TextDisplay::Compact() {
-  constexpr std::size_t kDeadFront = 32u << 20;
-  if (mHead == mBuffer.size()) {
-    mBuffer.clear();
-    mHead = 0;
-  } else if (mHead > 4096 && (mHead > mBuffer.size() / 2 || mHead > kDeadFront)) {
-    mBuffer.erase(0, mHead);
-    mHead = 0;
-  }
 }
 
 } // namespace kestrel

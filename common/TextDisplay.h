@@ -3,7 +3,7 @@
 // The terminal appends to its display one character at a time and trims it
 // from the front, many million times a minute at high line rates. A widget
 // cannot take that, so the text lives here: appends are amortised O(1), a cut
-// at the front moves an offset instead of the text, and nothing reads more of
+// at the front moves an offset instead of the text (TextRing), and nothing reads more of
 // the text than the caller asks for. The widget that shows it repaints from
 // this model at its own pace (OnDirty tells it there is something new) and
 // edits only what changed: every character carries a position counted from
@@ -25,6 +25,7 @@
 #pragma once
 
 #include "LineIndex.h"
+#include "TextRing.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,10 +38,10 @@ namespace kestrel {
 
 class TextDisplay {
 public:
-  std::string_view Text() const { return std::string_view(mBuffer).substr(mHead); }
+  std::string_view Text() const { return mBuffer.View(); }
   // Replaces the whole text.
   void Text(std::string_view text);
-  std::size_t Length() const { return mBuffer.size() - mHead; }
+  std::size_t Length() const { return mBuffer.Size(); }
   // Lifetime position of the first character of Text(); grows with every cut.
   std::uint64_t Origin() const { return mOrigin; }
 
@@ -78,10 +79,8 @@ public:
 
 private:
   void Changed();
-  void Compact();
 
-  std::string mBuffer;
-  std::size_t mHead = 0;
+  TextRing mBuffer;
   std::uint64_t mOrigin = 0;
   std::uint64_t mGeneration = 0;
   std::uint32_t mStyle = 0;

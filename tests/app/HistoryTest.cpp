@@ -32,7 +32,8 @@ protected:
   History() { Load(); }
   void ReceiveByLine(const std::string &text) {
     for (std::size_t at = 0; at < text.size();) {
-      const std::size_t end = text.find('\n', at) + 1;
+      const std::size_t feed = text.find('\n', at);
+      const std::size_t end = feed == std::string::npos ? text.size() : feed + 1;
       t->frm.AddTextToDisplay(text.substr(at, end - at));
       at = end;
     }
@@ -70,6 +71,42 @@ TEST_F(History, ASmallerCountDropsTheLinesPastItAtOnceAndAutomaticClearingStillA
   Receive("0123456789012345678901234567890123456789");
   // Character by character: the first clears the display, the 32nd again.
   EXPECT_EQ(Display(), "23456789");
+}
+
+struct SwitchBackRow {
+  const char *name;
+  std::string held;  // received with 100000 lines kept, one call per line
+  std::string after; // received on the display's own limit again
+  std::size_t breaks;
+  std::string first;
+  std::size_t length;
+};
+
+// Lines(n, m, 18) are 20 characters each on the display.
+TEST_F(History, BackOnTheDisplaysOwnLimitItKeepsItsLastLinesAndCountsFromTheSwitch) {
+  const SwitchBackRow rows[] = {
+      {"the lines starting in the last 10000 characters stay", Lines(1000, 3000, 18), "", 500,
+       "line 2500.........", 10000},
+      {"the lines held before do not count towards the clearing", Lines(1000, 3000, 18),
+       Lines(3000, 3010, 18), 498, "line 2512.........", 9960},
+      {"500 line feeds after the switch clear it", Lines(1000, 3000, 18), Lines(3000, 3501, 18), 0,
+       "", 0},
+      {"one long line: its last 10000 characters stay", std::string(30000, 'x'), "", 0,
+       std::string(10000, 'x'), 10000},
+  };
+  for (const SwitchBackRow &row : rows) {
+    SCOPED_TRACE(row.name);
+    t = std::make_unique<Terminal>();
+    t->appInfo.folder = dir.Path();
+    Load();
+    t->frm.HistoryLines(100000);
+    ReceiveByLine(row.held);
+    t->frm.HistoryLines(0);
+    ReceiveByLine(row.after);
+    EXPECT_EQ(t->rtfData.Lines().Breaks(), row.breaks);
+    EXPECT_EQ(FirstLine(), row.first);
+    EXPECT_EQ(t->rtfData.Length(), row.length);
+  }
 }
 
 class HistoryChoices : public TerminalTest {

@@ -204,8 +204,9 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
     c.sent.clear();
     m.mnuToolsPaste_Click(row.text);
     EXPECT_TRUE(c.sent == row.sent) << c.sent.size() << " bytes sent";
-    if (!row.panel.empty())
+    if (!row.panel.empty()) {
       EXPECT_EQ(t->sbTop.PanelText(1), row.panel);
+    }
   }
   EXPECT_EQ(x.question.asked, std::vector<Text>{"kestrel-terminal - Paste to Port: The text to "
                                                 "paste is 65537 characters long. Send all of it "
