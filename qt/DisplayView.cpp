@@ -44,6 +44,10 @@ DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
   setAttribute(Qt::WA_InputMethodEnabled, false);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setAutoFillBackground(false);
+  // Every paint fills what it covers, so Qt may move the rows already on
+  // screen when the view follows new output (a blit on the X server) and
+  // repaint only the rows that changed.
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   verticalScrollBar()->setSingleStep(1);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Measure();
@@ -67,6 +71,8 @@ void DisplayView::Sync() {
   mShown = mModel.Generation();
   const std::uint64_t endBefore = mRows.Lines().End();
   const std::uint64_t originBefore = mRows.Lines().Origin();
+  const std::uint64_t topBefore = mTopRow;
+  const std::uint64_t endRowBefore = mRows.RowOf(endBefore);
   QScrollBar *bar = verticalScrollBar();
   const bool atEnd = bar->value() >= bar->maximum();
   mRows.Follow(mModel);
@@ -75,11 +81,34 @@ void DisplayView::Sync() {
   UpdateScrollBar(atEnd);
   ++mRepaints;
   mPacing.CaughtUp(mClock.elapsed());
-  viewport()->update();
+  RepaintChanged(topBefore, endRowBefore, originBefore);
   if (QAccessible::isActive()) {
     QAccessibleEvent changed(this, QAccessible::VisibleDataChanged);
     QAccessible::updateAccessibility(&changed);
   }
+}
+
+// Rows numbered alike before and after a catch-up show the same text, up to
+// the row that held the old end, which may have grown: unless a cut
+// re-wrapped the first line in sight or the view jumped, the rows kept are
+// moved and only that row and the ones after it are painted. An echo at the
+// prompt repaints one row, not the whole view.
+void DisplayView::RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBefore,
+                                 std::uint64_t originBefore) {
+  const auto page = static_cast<std::uint64_t>(PageRows());
+  const bool rowsKept = mRows.Lines().Origin() == originBefore || mRows.RowAt(mTopRow).line > 0;
+  if (!rowsKept || mTopRow < topBefore || mTopRow - topBefore >= page || endRowBefore < topBefore) {
+    viewport()->update();
+    return;
+  }
+  const int moved = static_cast<int>(mTopRow - topBefore) * mLineHeight;
+  if (moved > 0)
+    viewport()->scroll(0, -moved);
+  const int y = static_cast<int>(std::max(endRowBefore, mTopRow) - mTopRow) * mLineHeight;
+  // Painted now rather than at the next pass of the event loop: the catch-up
+  // is already paced, and an echo should not wait behind other events.
+  if (y < viewport()->height())
+    viewport()->repaint(0, y, viewport()->width(), viewport()->height() - y);
 }
 
 // A view at the end stays there; one scrolled up keeps its top row, which
@@ -156,9 +185,11 @@ void DisplayView::resizeEvent(QResizeEvent *event) {
   viewport()->update();
 }
 
+// Where the view moves its scroll bar itself, it repaints what changed.
 void DisplayView::scrollContentsBy(int, int) {
-  if (!mPlacing)
-    mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(verticalScrollBar()->value());
+  if (mPlacing)
+    return;
+  mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(verticalScrollBar()->value());
   viewport()->update();
 }
 
@@ -251,14 +282,18 @@ std::uint64_t DisplayView::PositionAt(const QPoint &point) const {
   return std::min(r.from + column, r.to);
 }
 
-void DisplayView::paintEvent(QPaintEvent *) {
+void DisplayView::paintEvent(QPaintEvent *event) {
   QPainter painter(viewport());
   mPalette.Theme(palette());
-  painter.fillRect(viewport()->rect(), mPalette.Background());
+  const QRect area = event->rect();
+  painter.fillRect(area, mPalette.Background());
+  const int first = std::max(0, area.top()) / mLineHeight;
+  const int last = std::max(0, area.bottom()) / mLineHeight;
   const std::uint64_t end =
-      std::min(mRows.EndRow(), mTopRow + static_cast<std::uint64_t>(PageRows()) + 1);
-  int y = 0;
-  for (std::uint64_t row = mTopRow; row < end; ++row, y += mLineHeight)
+      std::min(mRows.EndRow(), mTopRow + static_cast<std::uint64_t>(last) + 1);
+  int y = first * mLineHeight;
+  for (std::uint64_t row = mTopRow + static_cast<std::uint64_t>(first); row < end;
+       ++row, y += mLineHeight)
     PaintRow(painter, mRows.RowAt(row), y);
 }
 

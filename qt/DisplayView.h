@@ -99,6 +99,8 @@ protected:
 private:
   void Measure();
   void UpdateScrollBar(bool atEnd);
+  void RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBefore,
+                      std::uint64_t originBefore);
   int PageRows() const;
   std::uint64_t PositionAt(const QPoint &point) const;
   void MoveCaret(QKeyEvent &event);

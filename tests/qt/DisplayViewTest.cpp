@@ -10,11 +10,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 inline void PrintTo(const QString &text, std::ostream *os) {
@@ -109,6 +111,46 @@ TEST_F(DisplayViewTest, ARedRunIsPaintedRedAndPlainTextInTheThemesColour) {
     }
   EXPECT_GT(reds, 20);
   EXPECT_GT(others, 10);
+}
+
+// What the window shows after catch-ups that move the rows on screen and
+// paint only the changed ones is what painting the whole view gives.
+TEST_F(DisplayViewTest, AfterPartialRepaintsTheScreenShowsWhatAFullPaintShows) {
+  const struct {
+    const char *name;
+    std::function<void()> change;
+  } steps[] = {
+      {"a few lines, no scrolling", [&] { Lines(0, 3); }},
+      {"a line growing", [&] { model.AppendAtEnd("prompt> ab"); }},
+      {"the line ended and more lines scroll",
+       [&] {
+         model.AppendAtEnd("c\r\n");
+         Lines(3, 20);
+       }},
+      {"one echo at a time", [&] { model.AppendAtEnd("x"); }},
+      {"the front cut while at the end",
+       [&] {
+         DropLines(5);
+         Lines(20, 22);
+       }},
+      {"a whole page at once", [&] { Lines(22, 80); }},
+      {"emptied and begun again", [&] { model.Text("fresh\r\n"); }},
+  };
+  for (const auto &step : steps) {
+    SCOPED_TRACE(step.name);
+    step.change();
+    view.Sync();
+    QApplication::processEvents();
+    const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
+    const QImage shown =
+        view.screen()
+            ->grabWindow(view.winId(), area.x(), area.y(), area.width(), area.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    const QImage full = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), full.size());
+    EXPECT_TRUE(shown == full);
+  }
 }
 
 TEST_F(DisplayViewTest, FindSelectsTheMatchAndScrollsToItAndAScreenReaderReadsTheRowsInSight) {
