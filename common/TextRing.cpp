@@ -1,6 +1,8 @@
 #include "TextRing.h"
 
+#include <algorithm>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -19,6 +21,21 @@ std::size_t RoundUp(std::size_t bytes) {
 // while a full history of a million lines holds little unused memory.
 std::size_t GrownCapacity(std::size_t needed) {
   return RoundUp(needed + needed / 4);
+}
+
+// The file mapped twice, back to back, or nullptr.
+char *MapTwice(int fd, std::size_t capacity) {
+  void *base = mmap(nullptr, 2 * capacity, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (base == MAP_FAILED)
+    return nullptr;
+  char *at = static_cast<char *>(base);
+  const int access = PROT_READ | PROT_WRITE;
+  if (mmap(at, capacity, access, MAP_SHARED | MAP_FIXED, fd, 0) != at ||
+      mmap(at + capacity, capacity, access, MAP_SHARED | MAP_FIXED, fd, 0) != at + capacity) {
+    munmap(base, 2 * capacity);
+    return nullptr;
+  }
+  return at;
 }
 
 } // namespace
@@ -82,42 +99,61 @@ void TextRing::UsePlainString() {
   mPlainOnly = true;
 }
 
-// A new ring of capacity bytes holding the live text from its start; false,
-// with the old ring kept, where the system refuses it.
+// The ring at capacity bytes; false, with the old ring kept, where the system
+// refuses it. Growing extends the same file, so the text stays where it is
+// and only a text that wrapped round the old end has its front moved, to the
+// new end; the pages that front leaves are given back. Growth never holds the
+// text twice, which for a full history of a million lines would be 80 MB
+// more at the moment of growing. Shrinking copies the text to a new file.
 bool TextRing::Remap(std::size_t capacity) {
   capacity = RoundUp(capacity < kGrain ? kGrain : capacity);
   if (capacity == mCapacity)
     return true;
-  int fd = memfd_create("kestrel-display", MFD_CLOEXEC);
+  const bool grow = mFd >= 0 && capacity > mCapacity;
+  const int fd = grow ? mFd : memfd_create("kestrel-display", MFD_CLOEXEC);
   if (fd < 0)
     return false;
-  void *base = MAP_FAILED;
-  if (ftruncate(fd, static_cast<off_t>(capacity)) == 0)
-    base = mmap(nullptr, 2 * capacity, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  bool mapped = base != MAP_FAILED;
-  char *at = static_cast<char *>(base);
-  if (mapped)
-    mapped = mmap(at, capacity, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0) == at &&
-             mmap(at + capacity, capacity, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0) ==
-                 at + capacity;
-  close(fd);
-  if (!mapped) {
-    if (base != MAP_FAILED)
-      munmap(base, 2 * capacity);
+  char *at = ftruncate(fd, static_cast<off_t>(capacity)) == 0 ? MapTwice(fd, capacity) : nullptr;
+  if (at == nullptr) {
+    if (!grow)
+      close(fd);
     return false;
   }
-  if (mSize > 0)
-    std::memcpy(at, mBase + mHead, mSize);
+  std::size_t head = 0;
+  if (!grow) {
+    if (mSize > 0)
+      std::memcpy(at, mBase + mHead, mSize);
+  } else if (mHead + mSize <= mCapacity) {
+    head = mHead;
+  } else {
+    const std::size_t front = mCapacity - mHead;
+    head = capacity - front;
+    std::memmove(at + head, at + mHead, front);
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t from = (mHead + page - 1) / page * page;
+    const std::size_t to = std::min(mCapacity, head) / page * page;
+    if (to > from)
+      fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from),
+                static_cast<off_t>(to - from));
+  }
+  const int keep = mFd;
+  mFd = -1; // Unmap closes the old file, unless it is the one grown
   Unmap();
+  if (!grow && keep >= 0)
+    close(keep);
+  mFd = fd;
   mBase = at;
   mCapacity = capacity;
-  mHead = 0;
+  mHead = head;
   return true;
 }
 
 void TextRing::Unmap() {
   if (mBase != nullptr)
     munmap(mBase, 2 * mCapacity);
+  if (mFd >= 0)
+    close(mFd);
+  mFd = -1;
   mBase = nullptr;
   mCapacity = 0;
 }

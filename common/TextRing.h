@@ -14,7 +14,8 @@
 // falls back to a plain string that gives back its dead front once it
 // outweighs the live text or passes 32 MB. Both give the same text; only the
 // cost differs. Growth that cannot be mapped falls back the same way, so an
-// append never fails while memory lasts.
+// append never fails while memory lasts. Growing extends the ring's file in
+// place, so the text is never held twice.
 #pragma once
 
 #include <cstddef>
@@ -51,6 +52,7 @@ private:
 
   // The double mapping: mBase[i] and mBase[i + mCapacity] are one byte.
   char *mBase = nullptr;
+  int mFd = -1; // the memfd behind the mapping
   std::size_t mCapacity = 0;
   std::size_t mHead = 0;
   std::size_t mSize = 0;
