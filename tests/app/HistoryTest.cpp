@@ -93,6 +93,8 @@ TEST_F(History, BackOnTheDisplaysOwnLimitItKeepsItsLastLinesAndCountsFromTheSwit
        "", 0},
       {"one long line: its last 10000 characters stay", std::string(30000, 'x'), "", 0,
        std::string(10000, 'x'), 10000},
+      {"one long line ended: its last 10000 characters stay", std::string(30000, 'x') + "\n", "", 1,
+       std::string(9998, 'x'), 10000},
   };
   for (const SwitchBackRow &row : rows) {
     SCOPED_TRACE(row.name);

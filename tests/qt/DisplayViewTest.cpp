@@ -135,6 +135,18 @@ TEST_F(DisplayViewTest, AfterPartialRepaintsTheScreenShowsWhatAFullPaintShows) {
        }},
       {"a whole page at once", [&] { Lines(22, 80); }},
       {"emptied and begun again", [&] { model.Text("fresh\r\n"); }},
+      {"one long line",
+       [&] {
+         std::string digits;
+         for (int i = 0; i < 300; ++i)
+           digits += "0123456789";
+         model.AppendAtEnd(digits);
+       }},
+      {"the long line cut at its front wraps anew",
+       [&] {
+         model.DropFront(model.Length() - 2993);
+         model.AppendAtEnd("x");
+       }},
   };
   for (const auto &step : steps) {
     SCOPED_TRACE(step.name);
