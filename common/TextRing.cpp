@@ -136,11 +136,13 @@ bool TextRing::Remap(std::size_t capacity) {
       fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from),
                 static_cast<off_t>(to - from));
   }
-  const int keep = mFd;
-  mFd = -1; // Unmap closes the old file, unless it is the one grown
+  // The old file is kept from Unmap, which would close it, and closed here
+  // unless it is the file just grown.
+  const int old = mFd;
+  mFd = -1;
   Unmap();
-  if (!grow && keep >= 0)
-    close(keep);
+  if (!grow && old >= 0)
+    close(old);
   mFd = fd;
   mBase = at;
   mCapacity = capacity;
