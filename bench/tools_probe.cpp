@@ -57,11 +57,15 @@ void SizeChange(const char *name, std::size_t newSize) {
     t.frm.cmdOpenPort_Click();
     WriteFile(x.chooser.path = dir.File("image.bin"), Text(2u << 20, 'f'));
     x.menu.mnuToolsSendFile_Click();
-    for (int tick = 0; tick < 5; ++tick)
-      t.MSComm1.Drain(30000), x.Advance(ToolsMenu::kSendTickMs);
+    for (int tick = 0; tick < 5; ++tick) {
+      t.MSComm1.Drain(30000);
+      x.Advance(ToolsMenu::kSendTickMs);
+    }
     (void)!::truncate(dir.File("image.bin").c_str(), static_cast<off_t>(newSize));
-    for (int tick = 0; x.progress.shown && tick < 10000; ++tick)
-      t.MSComm1.Drain(30000), x.Advance(ToolsMenu::kSendTickMs);
+    for (int tick = 0; x.progress.shown && tick < 10000; ++tick) {
+      t.MSComm1.Drain(30000);
+      x.Advance(ToolsMenu::kSendTickMs);
+    }
     std::printf("file %s to %zu bytes while sending 2097152: %zu bytes sent, %s\n", name, newSize,
                 t.MSComm1.sent.size(),
                 t.messageBox.shown.empty() ? "no word"

@@ -36,7 +36,8 @@ TEST(SendFileOnPty, KeysAndPastesDuringASendAreRefusedAndTheFileArrivesByteExact
     ui.PumpFor(5ms);
     if (tries % 7 == 0) {
       std::int16_t key = 'k', enter = 13;
-      t.frm.rtfData_KeyPress(key), t.frm.rtfData_KeyPress(enter);
+      t.frm.rtfData_KeyPress(key);
+      t.frm.rtfData_KeyPress(enter);
       EXPECT_EQ(t.sbTop.PanelText(1), "Typed keys are not sent while a file is sending");
     } else if (tries % 7 == 3) {
       x.menu.mnuToolsPaste_Click(U"PASTED\n"); // Paste to Port and a middle click alike
@@ -61,7 +62,10 @@ TEST(SendFileOnPty, KeysAndPastesDuringASendAreRefusedAndTheFileArrivesByteExact
 }
 class SendFileChangeTest : public TerminalTest {
 protected:
-  SendFileChangeTest() { c.Port(3, FakeCommControl::PortState::Free), Load("3", "9600,N,8,1"); }
+  SendFileChangeTest() {
+    c.Port(3, FakeCommControl::PortState::Free);
+    Load("3", "9600,N,8,1");
+  }
   FakeCommControl &c = t->MSComm1;
   ToolsOn x{*t};
 };
@@ -75,14 +79,18 @@ TEST_F(SendFileChangeTest, AFileThatShrinksOrGrowsWhileSendingStopsAndSaysHowMuc
     SCOPED_TRACE(row.name);
     if (!c.PortOpen())
       t->frm.cmdOpenPort_Click();
-    c.sent.clear(), t->messageBox.shown.clear();
+    c.sent.clear();
+    t->messageBox.shown.clear();
     WriteFile(x.chooser.path = dir.File("image.bin"), file);
     x.menu.mnuToolsSendFile_Click();
-    for (int tick = 0; tick < 5; ++tick)
-      c.Drain(30000), x.Advance(ToolsMenu::kSendTickMs);
+    for (int tick = 0; tick < 5; ++tick) {
+      c.Drain(30000);
+      x.Advance(ToolsMenu::kSendTickMs);
+    }
     ASSERT_TRUE(x.progress.shown);
     ASSERT_EQ(::truncate(dir.File("image.bin").c_str(), static_cast<off_t>(row.newSize)), 0);
-    c.Drain(30000), x.Advance(ToolsMenu::kSendTickMs);
+    c.Drain(30000);
+    x.Advance(ToolsMenu::kSendTickMs);
     EXPECT_FALSE(x.progress.shown);
     EXPECT_EQ(c.OutBufferCount(), 0) << "what was queued is thrown away";
     const Text went = c.sent;

@@ -40,32 +40,51 @@ TEST(LineIndex, FollowsTheDisplaysAppendsCutsAndReplacements) {
        0,
        8},
       {"a break split over two appends",
-       [](TextDisplay &d) { d.AppendAtEnd("ab\r"), d.AppendAtEnd("\ncd"); },
+       [](TextDisplay &d) {
+         d.AppendAtEnd("ab\r");
+         d.AppendAtEnd("\ncd");
+       },
        {0, 4},
        0,
        6},
       {"a cut inside the first line",
-       [](TextDisplay &d) { d.AppendAtEnd("ab\r\ncd"), d.DropFront(1); },
+       [](TextDisplay &d) {
+         d.AppendAtEnd("ab\r\ncd");
+         d.DropFront(1);
+       },
        {1, 4},
        1,
        6},
       {"a cut through the first break",
-       [](TextDisplay &d) { d.AppendAtEnd("ab\r\ncd\r\nef"), d.DropFront(4); },
+       [](TextDisplay &d) {
+         d.AppendAtEnd("ab\r\ncd\r\nef");
+         d.DropFront(4);
+       },
        {4, 8},
        4,
        10},
       {"a cut of everything",
-       [](TextDisplay &d) { d.AppendAtEnd("ab\r\ncd"), d.DropFront(100); },
+       [](TextDisplay &d) {
+         d.AppendAtEnd("ab\r\ncd");
+         d.DropFront(100);
+       },
        {6},
        6,
        6},
       {"a replacement counts as cutting all",
-       [](TextDisplay &d) { d.AppendAtEnd("ab\r\n"), d.Text("x\r\ny"); },
+       [](TextDisplay &d) {
+         d.AppendAtEnd("ab\r\n");
+         d.Text("x\r\ny");
+       },
        {4, 7},
        4,
        8},
       {"a clear then new text",
-       [](TextDisplay &d) { d.AppendAtEnd("abc"), d.Text(""), d.AppendAtEnd("\r\n"); },
+       [](TextDisplay &d) {
+         d.AppendAtEnd("abc");
+         d.Text("");
+         d.AppendAtEnd("\r\n");
+       },
        {3, 5},
        3,
        5},
@@ -117,52 +136,76 @@ TEST(WrappedLines, WrapsEachLineIntoRowsOfTheWidthAndFollowsCuts) {
   const WrapRow rows[] = {
       {"short lines, one row each",
        10,
-       [](TextDisplay &d, WrappedLines &w) { d.AppendAtEnd("ab\r\n\r\ncd"), w.Follow(d); },
+       [](TextDisplay &d, WrappedLines &w) {
+         d.AppendAtEnd("ab\r\n\r\ncd");
+         w.Follow(d);
+       },
        {"ab", "", "cd"},
        0},
       {"a long line in rows of the width",
        4,
-       [](TextDisplay &d, WrappedLines &w) { d.AppendAtEnd("abcdefghij\r\nk"), w.Follow(d); },
+       [](TextDisplay &d, WrappedLines &w) {
+         d.AppendAtEnd("abcdefghij\r\nk");
+         w.Follow(d);
+       },
        {"abcd", "efgh", "ij", "k"},
        0},
       {"a line of exactly the width is one row",
        4,
-       [](TextDisplay &d, WrappedLines &w) { d.AppendAtEnd("abcd\r\n"), w.Follow(d); },
+       [](TextDisplay &d, WrappedLines &w) {
+         d.AppendAtEnd("abcd\r\n");
+         w.Follow(d);
+       },
        {"abcd", ""},
        0},
       {"the line being received grows across catch-ups",
        4,
        [](TextDisplay &d, WrappedLines &w) {
-         d.AppendAtEnd("abc"), w.Follow(d), d.AppendAtEnd("defg\r\nh"), w.Follow(d);
+         d.AppendAtEnd("abc");
+         w.Follow(d);
+         d.AppendAtEnd("defg\r\nh");
+         w.Follow(d);
        },
        {"abcd", "efg", "h"},
        0},
       {"cut lines take their rows with them",
        4,
        [](TextDisplay &d, WrappedLines &w) {
-         d.AppendAtEnd("abcdefgh\r\nij\r\nkl"), w.Follow(d), d.DropFront(10), w.Follow(d);
+         d.AppendAtEnd("abcdefgh\r\nij\r\nkl");
+         w.Follow(d);
+         d.DropFront(10);
+         w.Follow(d);
        },
        {"ij", "kl"},
        2},
       {"a cut inside the first line drops its first rows",
        2,
        [](TextDisplay &d, WrappedLines &w) {
-         d.AppendAtEnd("abcdef\r\ng"), w.Follow(d), d.DropFront(3), w.Follow(d);
+         d.AppendAtEnd("abcdef\r\ng");
+         w.Follow(d);
+         d.DropFront(3);
+         w.Follow(d);
        },
        {"de", "f", "g"},
        1},
       {"a new width wraps again",
        2,
        [](TextDisplay &d, WrappedLines &w) {
-         d.AppendAtEnd("abcdef\r\ng"), w.Follow(d), w.Columns(3);
+         d.AppendAtEnd("abcdef\r\ng");
+         w.Follow(d);
+         w.Columns(3);
        },
        {"abc", "def", "g"},
        0},
       {"the display cut and refilled between catch-ups",
        4,
        [](TextDisplay &d, WrappedLines &w) {
-         d.AppendAtEnd("ab\r\n"), w.Follow(d), d.Text(""), d.AppendAtEnd("cd\r\nef"),
-             d.DropFront(4), w.Follow(d);
+         d.AppendAtEnd("ab\r\n");
+         w.Follow(d);
+         d.Text("");
+         d.AppendAtEnd("cd\r\nef");
+         d.DropFront(4);
+         w.Follow(d);
        },
        {"ef"},
        2},

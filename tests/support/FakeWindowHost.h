@@ -35,7 +35,10 @@ struct FakeWindowHost : IWindowHost {
   FakeWindowHost(IClock &clock, IAppInfo &appInfo) : clock(clock), appInfo(appInfo) {}
   std::unique_ptr<IConfigSerialWindow> LoadConfigSerial() override {
     auto window = std::make_unique<FakeConfigSerialWindow>();
-    window->whileShown = [this](auto &w) { ++configShown, configWhileShown(w); };
+    window->whileShown = [this](auto &w) {
+      ++configShown;
+      configWhileShown(w);
+    };
     return window;
   }
   IAboutWindow &LoadAbout() override {
