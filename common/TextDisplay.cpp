@@ -13,7 +13,7 @@ void TextDisplay::Text(std::string_view text) {
   mLines.Reset(mOrigin);
   mLines.Append(copy);
   mRuns.clear();
-  if (mStyle != 0 && !text.empty())
+  if (mStyle != 0 && !copy.empty())
     mRuns.push_back({mOrigin, mStyle});
   Changed();
 }
