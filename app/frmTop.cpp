@@ -15,6 +15,31 @@ namespace {
 constexpr std::int32_t kLineClearCount = 500;
 constexpr std::size_t kLogLineLimit = 500;
 
+// Splits received text into runs of printable characters, line feeds and
+// other bytes, handed on in order; the one scan that the display and the log
+// both follow.
+template <class Run, class LineEnd, class Code>
+void ForEachPiece(std::string_view text, Run run, LineEnd lineEnd, Code code) {
+  const char *p = text.data();
+  const char *const end = p + text.size();
+  while (p < end) {
+    const auto ch = static_cast<unsigned char>(*p);
+    if (IsPrintable(ch)) {
+      const char *runEnd = p + 1;
+      while (runEnd < end && IsPrintable(static_cast<unsigned char>(*runEnd)))
+        ++runEnd;
+      run(std::string_view(p, static_cast<std::size_t>(runEnd - p)));
+      p = runEnd;
+    } else {
+      ++p;
+      if (ch == '\n')
+        lineEnd();
+      else
+        code(ch);
+    }
+  }
+}
+
 } // namespace
 
 frmTop::frmTop(frmTopControls controls)
@@ -233,44 +258,21 @@ void frmTop::mnuDTRLevel_Click() {
 }
 
 void frmTop::AddTextToDisplay(const std::string &sData) {
-  const char *p = sData.data();
-  const char *const end = p + sData.size();
-  while (p < end) {
-    auto ch = static_cast<unsigned char>(*p);
-    if (IsPrintable(ch)) {
-      const char *runEnd = p + 1;
-      while (runEnd < end && IsPrintable(static_cast<unsigned char>(*runEnd)))
-        ++runEnd;
-      std::string_view run(p, static_cast<std::size_t>(runEnd - p));
-      p = runEnd;
-      if (mLineStart && mControls.mnuOptionAddTime.Checked()) {
-        TimeText();
-        mDisplay.AppendTracked(mTimePrefix);
-        mLineStart = false;
-      }
-      mDisplay.ShowPrintable(run);
-      if (mLogEnabled)
-        mLogLine.append(run);
-      mLineOpen = true;
-    } else if (ch == '\n') {
-      ++p;
-      mLineOpen = false;
-      mDisplay.RichTextAppend(kLineBreak);
-      ++mLineCount;
-      if (mLogEnabled) {
-        LogFileWrite(mLogFilePath, mLogLine, true);
-        mLogLine.clear();
-      }
-      mLineStart = true;
-    } else {
-      ++p;
-      if (ch != 8 && ch != 13) {
-        mLogLine.append(CodeToken(ch));
-        mLineOpen = true;
-      }
-    }
-  }
-
+  ForEachPiece(
+      sData,
+      [this](std::string_view run) {
+        StartDisplayLine();
+        mDisplay.ShowPrintable(run);
+        LogPrintable(run);
+      },
+      [this] {
+        mLineOpen = false;
+        mDisplay.RichTextAppend(kLineBreak);
+        ++mLineCount;
+        LogLineOut();
+        mLineStart = true;
+      },
+      [this](unsigned char ch) { LogCode(ch); });
   EndOfCall();
 }
 
@@ -300,25 +302,13 @@ void frmTop::AddTypedToDisplay(const std::string &sData) {
   TextStyle typed = TextStyle::Unpacked(previous);
   typed.typed = true;
   mControls.rtfData.Style(typed.Packed());
-  for (std::size_t i = 0; i < sData.size(); ++i) {
-    const auto ch = static_cast<unsigned char>(sData[i]);
-    if (IsPrintable(ch)) {
-      std::size_t end = i + 1;
-      while (end < sData.size() && IsPrintable(static_cast<unsigned char>(sData[end])))
-        ++end;
-      if (mLineStart && mControls.mnuOptionAddTime.Checked()) {
-        TimeText();
-        mDisplay.AppendTracked(mTimePrefix);
-        mLineStart = false;
-      }
-      mDisplay.ShowPrintable(std::string_view(sData).substr(i, end - i));
-      i = end - 1;
-    } else if (ch == '\n') {
-      mDisplay.RichTextAppend(kLineBreak);
-      ++mLineCount;
-      mLineStart = true;
-    }
-  }
+  ForEachPiece(
+      sData,
+      [this](std::string_view run) {
+        StartDisplayLine();
+        mDisplay.ShowPrintable(run);
+      },
+      [this] { ShowLineBreak(); }, [](unsigned char) {});
   mControls.rtfData.Style(previous);
   EndOfCall();
 }
@@ -387,31 +377,35 @@ void frmTop::ShowLineBreak() {
 }
 
 void frmTop::CollectForLog(std::string_view received) {
-  const char *p = received.data();
-  const char *const end = p + received.size();
-  while (p < end) {
-    auto ch = static_cast<unsigned char>(*p);
-    if (IsPrintable(ch)) {
-      const char *runEnd = p + 1;
-      while (runEnd < end && IsPrintable(static_cast<unsigned char>(*runEnd)))
-        ++runEnd;
-      if (mLogEnabled)
-        mLogLine.append(p, runEnd);
-      p = runEnd;
-      mLineOpen = true;
-      continue;
-    }
-    ++p;
-    if (ch == '\n') {
-      mLineOpen = false;
-      if (mLogEnabled) {
-        LogFileWrite(mLogFilePath, mLogLine, true);
-        mLogLine.clear();
-      }
-    } else if (ch != 8 && ch != 13) {
-      mLogLine.append(CodeToken(ch));
-      mLineOpen = true;
-    }
+  ForEachPiece(
+      received, [this](std::string_view run) { LogPrintable(run); },
+      [this] {
+        mLineOpen = false;
+        LogLineOut();
+      },
+      [this](unsigned char ch) { LogCode(ch); });
+}
+
+// The log's side of a received chunk. Control codes other than backspace and
+// carriage return are collected as tokens even with logging off, so that the
+// 500-character rule cuts the same lines either way.
+void frmTop::LogPrintable(std::string_view run) {
+  if (mLogEnabled)
+    mLogLine.append(run);
+  mLineOpen = true;
+}
+
+void frmTop::LogLineOut() {
+  if (mLogEnabled) {
+    LogFileWrite(mLogFilePath, mLogLine, true);
+    mLogLine.clear();
+  }
+}
+
+void frmTop::LogCode(unsigned char ch) {
+  if (ch != 8 && ch != 13) {
+    mLogLine.append(CodeToken(ch));
+    mLineOpen = true;
   }
 }
 

@@ -161,6 +161,9 @@ private:
   void StatusPanelSet(std::int16_t index, const std::string &text, bool enabled);
   void StatusBarUpdate();
   void EndOfCall();
+  void LogPrintable(std::string_view run);
+  void LogLineOut();
+  void LogCode(unsigned char ch);
   const std::string &TimeText();
   void LogWriteFailed(const std::string &LogFileName, const std::string &reason);
 
