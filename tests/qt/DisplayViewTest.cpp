@@ -186,9 +186,3 @@ TEST_F(DisplayViewTest, FindSelectsTheMatchAndScrollsToItAndAScreenReaderReadsTh
 
 } // namespace
 } // namespace kestrel::test
-
-int main(int argc, char **argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

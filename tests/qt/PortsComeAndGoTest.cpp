@@ -206,8 +206,3 @@ TEST_F(Program, ABadCommandLineEndsWithStatusTwoAndOneLineBeforeAnyWindow) {
 
 } // namespace
 } // namespace kestrel::test
-int main(int argc, char **argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -315,8 +315,3 @@ TEST_F(QtWindows, TheDisplayShowsTheModelThroughFloodsKeepsASelectionAndFollowsT
 } // namespace
 } // namespace kestrel::test
 // The application outlives every widget and is gone before static objects are.
-int main(int argc, char **argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
-  return RUN_ALL_TESTS();
-}
