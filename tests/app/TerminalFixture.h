@@ -58,10 +58,6 @@ inline std::ostream &operator<<(std::ostream &out, const PortView &v) {
              << (v.portOpen ? "open" : "closed") << "}";
 }
 using Box = FakeMessageBox::Shown;
-inline std::ostream &operator<<(std::ostream &out, const Box &b) {
-  return out << "{\"" << b.text << "\", title \"" << b.title << "\", icon "
-             << static_cast<int>(b.icon) << ", detail \"" << b.detail << "\"}";
-}
 class TerminalTest : public testing::Test {
 protected:
   TerminalTest() {

@@ -18,11 +18,6 @@ using Items = std::vector<std::string>;
 using Box = FakeMessageBox::Shown;
 using enum FakeCommControl::PortState;
 
-std::ostream &operator<<(std::ostream &out, const Box &b) {
-  return out << "{\"" << b.text << "\", title \"" << b.title << "\", icon "
-             << static_cast<int>(b.icon) << ", detail \"" << b.detail << "\"}";
-}
-
 // What the dialog's lists show chosen, and the line under the port list.
 struct Choices {
   std::string port, parity, dataBits, stopBits, baud, line;

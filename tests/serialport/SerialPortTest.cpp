@@ -112,10 +112,10 @@ TEST(LineEvents, CountersLevelsAndMarksGiveTheirKindsInOrder) {
   EXPECT_EQ(Events(LevelEvents, TIOCM_CD | TIOCM_RI, TIOCM_CD | TIOCM_RI), Kinds{});
   // Without counters the parity setting tells a marked byte's kind.
   using M = LineErrorDecoder::Marks;
-  EXPECT_EQ(Events(MarkEvents, M{2, 1}, false), (Kinds{comEventFrame, comEventBreak}));
-  EXPECT_EQ(Events(MarkEvents, M{1, 0}, true), Kinds{comEventRxParity});
-  EXPECT_EQ(Events(MarkEvents, M{0, 0}, true), Kinds{});
-  EXPECT_EQ(Events(MarkEvents, M{0, 3}, true), Kinds{comEventBreak});
+  EXPECT_EQ(Events(MarkEvents, M{2, 1, {}}, false), (Kinds{comEventFrame, comEventBreak}));
+  EXPECT_EQ(Events(MarkEvents, M{1, 0, {}}, true), Kinds{comEventRxParity});
+  EXPECT_EQ(Events(MarkEvents, M{0, 0, {}}, true), Kinds{});
+  EXPECT_EQ(Events(MarkEvents, M{0, 3, {}}, true), Kinds{comEventBreak});
 }
 // What probing and then opening the port give, port 1 naming device (one when both agree).
 Failure ProbeAndOpen(std::string device, std::string sys = "/sys", std::int16_t port = 1) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <ostream>
 #include <vector>
 namespace kestrel::test {
 struct FakeButton : IButton {
@@ -111,6 +112,10 @@ struct FakeMessageBox : IMessageBox {
     MessageIcon icon;
     std::string detail;
     bool operator==(const Shown &) const = default;
+    friend std::ostream &operator<<(std::ostream &out, const Shown &b) {
+      return out << "{\"" << b.text << "\", title \"" << b.title << "\", icon "
+                 << static_cast<int>(b.icon) << ", detail \"" << b.detail << "\"}";
+    }
   };
   void Show(const std::string &text, const std::string &title, MessageIcon icon,
             const std::string &detail) override {
