@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "PortSettingsText.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -163,24 +165,8 @@ std::string HelpText(const std::string &program) {
 }
 
 bool SettingsTextValid(const std::string &text) {
-  std::string f[4];
-  int n = 0;
-  for (char ch : text) {
-    if (ch == ',') {
-      if (++n > 3)
-        return false;
-    } else {
-      f[n] += ch;
-    }
-  }
-  if (n != 3 || !BaudValid(f[0]) || f[1].size() != 1 || f[2].size() != 1)
-    return false;
-  const char parity = static_cast<char>(std::toupper(static_cast<unsigned char>(f[1][0])));
-  if (std::string_view("NEOMS").find(parity) == std::string_view::npos)
-    return false;
-  if (f[2][0] < '5' || f[2][0] > '8')
-    return false;
-  return f[3] == "1" || f[3] == "2" || (f[3] == "1.5" && f[2] == "5");
+  LineSettings settings;
+  return ParseSettings(text, settings);
 }
 
 std::string SettingsForRun(const CommandLine &line, const std::string &stored) {

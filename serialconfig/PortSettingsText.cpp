@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace kestrel {
 
@@ -87,13 +88,64 @@ std::string PortTextFromName(const std::string &name) {
   return name.size() > prefix ? name.substr(prefix) : std::string();
 }
 
+namespace {
+
+bool DigitsIn(const std::string &s) {
+  return !s.empty() &&
+         std::all_of(s.begin(), s.end(), [](unsigned char ch) { return std::isdigit(ch); });
+}
+
+} // namespace
+
+bool ParseSettings(const std::string &text, LineSettings &s) {
+  std::string f[4];
+  int n = 0;
+  for (char ch : text) {
+    if (ch == ',') {
+      if (++n > 3)
+        return false;
+    } else if (ch != ' ') {
+      f[n] += ch;
+    }
+  }
+  if (n != 3 || !DigitsIn(f[0]) || f[0].size() > 9 || f[1].size() != 1 || !DigitsIn(f[2]))
+    return false;
+  // Data bits are read past any leading zeros, so that no number of digits
+  // can overflow the conversion.
+  const std::size_t lead = std::min(f[2].find_first_not_of('0'), f[2].size() - 1);
+  if (f[2].size() - lead != 1)
+    return false;
+  const unsigned long baud = std::stoul(f[0]);
+  if (baud == 0)
+    return false;
+  const char parity = static_cast<char>(std::toupper(static_cast<unsigned char>(f[1][0])));
+  if (std::string_view("NEOMS").find(parity) == std::string_view::npos)
+    return false;
+  const int data = f[2][lead] - '0';
+  if (data < 5 || data > 8)
+    return false;
+  int stop;
+  if (f[3] == "1")
+    stop = 1;
+  else if (f[3] == "2" && data != 5)
+    stop = 2;
+  else if (f[3] == "1.5" && data == 5)
+    stop = 2;
+  else
+    return false;
+  s.baud = static_cast<std::uint32_t>(baud);
+  s.parity = parity;
+  s.dataBits = data;
+  s.stopBits = stop;
+  return true;
+}
+
 std::int16_t PortNumberFromName(const std::string &name) {
   const std::size_t prefix = std::char_traits<char>::length(kPortPrefix);
   if (name.size() <= prefix || Upper(name.substr(0, prefix)) != kPortPrefix)
     return 0;
   const std::string digits = PortTextFromName(name);
-  if (digits.size() > 5 ||
-      !std::all_of(digits.begin(), digits.end(), [](unsigned char ch) { return std::isdigit(ch); }))
+  if (digits.size() > 5 || !DigitsIn(digits))
     return 0;
   const long n = std::stol(digits);
   return n > 0 && n <= 32767 ? static_cast<std::int16_t>(n) : 0;

@@ -27,6 +27,19 @@ std::string ParityWrite(const std::string &shown);
 std::string SettingsCompose(const std::string &baud, const std::string &parityShown,
                             const std::string &dataBits, const std::string &stopBits);
 
+// The line settings a settings text stands for.
+struct LineSettings {
+  std::uint32_t baud = 9600;
+  char parity = 'N'; // N, E, O, M (mark) or S (space)
+  int dataBits = 8;  // 5 to 8
+  int stopBits = 1;  // 1 or 2; 2 with 5 data bits is 1.5 on the line
+};
+// "19200,N,8,1" to its values, blanks allowed and the parity letter in any
+// case; false when the text cannot be used. Stop bits 1.5 exist only with 5
+// data bits, where the line takes them for 2. The one rule for the port and
+// for the command line.
+bool ParseSettings(const std::string &text, LineSettings &settings);
+
 // "COM" + the number ("COM3").
 std::string PortNameFromNumber(std::int16_t port);
 // "COM" + the stored port text as the store returns it.

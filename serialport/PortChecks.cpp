@@ -11,44 +11,6 @@
 
 namespace kestrel::serial {
 
-bool ParseSettings(const std::string &text, serial::LineSettings &s) {
-  std::string f[4];
-  int n = 0;
-  for (char ch : text) {
-    if (ch == ',') {
-      if (++n > 3)
-        return false;
-    } else if (ch != ' ') {
-      f[n] += ch;
-    }
-  }
-  if (n != 3 || !DigitsOnly(f[0]) || f[0].size() > 9 || f[1].size() != 1 || !DigitsOnly(f[2]))
-    return false;
-  unsigned long baud = std::stoul(f[0]);
-  if (baud == 0)
-    return false;
-  char parity = static_cast<char>(std::toupper(static_cast<unsigned char>(f[1][0])));
-  if (std::string("NEOMS").find(parity) == std::string::npos)
-    return false;
-  int data = std::stoi(f[2]);
-  if (data < 5 || data > 8)
-    return false;
-  int stop;
-  if (f[3] == "1")
-    stop = 1;
-  else if (f[3] == "2" && data != 5)
-    stop = 2;
-  else if (f[3] == "1.5" && data == 5)
-    stop = 2;
-  else
-    return false;
-  s.baud = static_cast<std::uint32_t>(baud);
-  s.parity = parity;
-  s.dataBits = data;
-  s.stopBits = stop;
-  return true;
-}
-
 bool CloseEnough(std::uint32_t wanted, std::uint32_t got) {
   double ratio = static_cast<double>(got) / static_cast<double>(wanted);
   return ratio > 0.97 && ratio < 1.03;

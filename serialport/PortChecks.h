@@ -1,7 +1,6 @@
-// What the control decides before it touches a device: whether a settings
-// text can be used, whether a port number names a serial port this program
-// may use (from the device node and the kernel's lists alone: nothing is
-// opened), and the words it gives when it refuses.
+// What the control decides before it touches a device: whether a port number names a serial port
+// this program may use (from the device node and the kernel's lists alone: nothing is opened), and
+// the words it gives when it refuses.
 #pragma once
 
 #include "DeviceMap.h"
@@ -12,10 +11,6 @@
 #include <sys/stat.h>
 
 namespace kestrel::serial {
-
-// "19200,N,8,1" to its values; false when the text cannot be used. Stop bits
-// 1.5 exist only with 5 data bits, where the line takes them for 2.
-bool ParseSettings(const std::string &text, LineSettings &settings);
 
 // Drivers round a rate they cannot make exactly to the nearest they can; more
 // than 3 % off is a rate the device cannot keep to.

@@ -306,7 +306,7 @@ std::string PosixCommControl::Settings() const {
 
 int PosixCommControl::Settings(const std::string &text) {
   serial::LineSettings wanted;
-  if (!serial::ParseSettings(text, wanted))
+  if (!ParseSettings(text, wanted))
     return d->Fail(comInvalidSettings, "\"" + text + "\": not usable port settings");
   if (d->IsOpen()) {
     const int err = d->port->WithFd([&](int fd) {

@@ -7,16 +7,13 @@
 // cross this header. Every function returns 0 or the errno of the failure.
 #pragma once
 
+#include "PortSettingsText.h"
+
 #include <cstdint>
 
 namespace kestrel::serial {
 
-struct LineSettings {
-  std::uint32_t baud = 9600;
-  char parity = 'N'; // N, E, O, M (mark) or S (space)
-  int dataBits = 8;  // 5 to 8
-  int stopBits = 1;  // 1 or 2; 2 with 5 data bits is 1.5 on the line
-};
+using kestrel::LineSettings;
 
 // Raw mode: no echo, no line editing, no flow control, no character
 // translation; a read returns as soon as one byte is waiting (VMIN 1, VTIME 0);

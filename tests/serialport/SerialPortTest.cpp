@@ -187,7 +187,7 @@ TEST_F(PtyPort, SettingsReachTheDriverBeforeAndWhileOpenAndUnusableOnesAreRefuse
       {"250000,e,7,2", BOTHER, 2},  {"31250,M,8,1", BOTHER, 1},   {"1200,S,5,1.5", B1200, 2},
       {"50,N,8,1", B50, 1},         {"600,N,8,1", B600, 1},       {"9600,N,8,1", B9600, 1},
       {"115200,N,8,1", B115200, 1}, {"921600,N,8,1", B921600, 1}, {"4000000,N,8,1", B4000000, 1},
-      {"250000,N,8,1", BOTHER, 1},  {"19200,N,8,1", B19200, 1}};
+      {"250000,N,8,1", BOTHER, 1},  {"9600,N,08,1", B9600, 1},    {"19200,N,8,1", B19200, 1}};
   const auto driver = [&] {
     termios t{};
     serial::LineSettings s;
@@ -202,9 +202,10 @@ TEST_F(PtyPort, SettingsReachTheDriverBeforeAndWhileOpenAndUnusableOnesAreRefuse
     EXPECT_EQ(text == std::get<0>(rows[0]) ? 0 : comm->Settings(text), comNoError) << text;
     EXPECT_EQ(driver(), std::tuple(text, code, code, std::stoul(text), stopBits));
   }
-  for (std::string text : {"", "9600", "9600,N,8", "9600,N,8,1,1", "9600,X,8,1", "9600,N,9,1",
-                           "9600,N,4,1", "9600,N,8,3", "9600,N,8,1.5", "9600,N,5,2", "0,N,8,1",
-                           "-9600,N,8,1", "abc,N,8,1", "99999999999,N,8,1", "9600,NN,8,1"}) {
+  for (std::string text :
+       {"", "9600", "9600,N,8", "9600,N,8,1,1", "9600,X,8,1", "9600,N,9,1", "9600,N,4,1",
+        "9600,N,8,3", "9600,N,8,1.5", "9600,N,5,2", "0,N,8,1", "-9600,N,8,1", "abc,N,8,1",
+        "99999999999,N,8,1", "9600,NN,8,1", "9600,N,58888888888,1"}) {
     EXPECT_EQ(Told(comm->Settings(text)),
               Failure(comInvalidSettings, "\"" + text + "\": not usable port settings"));
     EXPECT_EQ(driver(), std::tuple("19200,N,8,1", B19200, B19200, 19200u, 1));
