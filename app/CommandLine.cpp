@@ -28,12 +28,8 @@ constexpr std::array kQtWithValue = {
 constexpr std::array kQtFlag = {"reverse", "widgetcount", "nograb",     "dograb",
                                 "sync",    "cmap",        "testability"};
 
-bool Digits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 bool BaudValid(const std::string &s) {
-  return Digits(s) && s.size() <= 9 && std::stoul(s) > 0;
+  return DigitsOnly(s) && s.size() <= 9 && std::stoul(s) > 0;
 }
 
 bool HasControlCode(const std::string &s) {

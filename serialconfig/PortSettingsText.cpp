@@ -16,6 +16,11 @@ constexpr const char *kPortPrefix = "COM";
 
 } // namespace
 
+bool DigitsOnly(const std::string &text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
 std::string Upper(std::string text) {
   for (char &ch : text)
     ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
@@ -88,15 +93,6 @@ std::string PortTextFromName(const std::string &name) {
   return name.size() > prefix ? name.substr(prefix) : std::string();
 }
 
-namespace {
-
-bool DigitsIn(const std::string &s) {
-  return !s.empty() &&
-         std::all_of(s.begin(), s.end(), [](unsigned char ch) { return std::isdigit(ch); });
-}
-
-} // namespace
-
 bool ParseSettings(const std::string &text, LineSettings &s) {
   std::string f[4];
   int n = 0;
@@ -108,7 +104,7 @@ bool ParseSettings(const std::string &text, LineSettings &s) {
       f[n] += ch;
     }
   }
-  if (n != 3 || !DigitsIn(f[0]) || f[0].size() > 9 || f[1].size() != 1 || !DigitsIn(f[2]))
+  if (n != 3 || !DigitsOnly(f[0]) || f[0].size() > 9 || f[1].size() != 1 || !DigitsOnly(f[2]))
     return false;
   // Data bits are read past any leading zeros, so that no number of digits
   // can overflow the conversion.
@@ -145,7 +141,7 @@ std::int16_t PortNumberFromName(const std::string &name) {
   if (name.size() <= prefix || Upper(name.substr(0, prefix)) != kPortPrefix)
     return 0;
   const std::string digits = PortTextFromName(name);
-  if (digits.size() > 5 || !DigitsIn(digits))
+  if (digits.size() > 5 || !DigitsOnly(digits))
     return 0;
   const long n = std::stol(digits);
   return n > 0 && n <= 32767 ? static_cast<std::int16_t>(n) : 0;

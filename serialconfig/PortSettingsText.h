@@ -55,6 +55,8 @@ std::int16_t PortNumberFromName(const std::string &name);
 inline constexpr const char *kDialoutAdvice =
     "the dialout group (sudo adduser $USER dialout) and log in again.";
 
+// Whether text is one or more of the digits 0 to 9 and nothing else.
+bool DigitsOnly(const std::string &text);
 // The text with its ASCII letters in upper case.
 std::string Upper(std::string text);
 

@@ -1,5 +1,7 @@
 #include "DeviceDiscovery.h"
 
+#include "PortSettingsText.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -27,15 +29,6 @@ std::string FirstLineOf(const std::string &file) {
   while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
     line.pop_back();
   return line;
-}
-
-bool DigitsOnly(const std::string &s) {
-  if (s.empty())
-    return false;
-  for (char ch : s)
-    if (ch < '0' || ch > '9')
-      return false;
-  return true;
 }
 
 std::string TtyDriverType(dev_t device) {

@@ -20,7 +20,6 @@ namespace kestrel::serial {
 std::string RealPath(const std::string &path);
 // The first line of a small text file, trailing blanks and CR dropped.
 std::string FirstLineOf(const std::string &file);
-bool DigitsOnly(const std::string &s);
 
 // The type the kernel's tty drivers give a character device number
 // ("serial", "pty:slave", "console", "system:/dev/tty", ...): empty when no

@@ -314,4 +314,3 @@ TEST_F(QtWindows, TheDisplayShowsTheModelThroughFloodsKeepsASelectionAndFollowsT
 }
 } // namespace
 } // namespace kestrel::test
-// The application outlives every widget and is gone before static objects are.
