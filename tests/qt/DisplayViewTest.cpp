@@ -66,6 +66,22 @@ TEST_F(DisplayViewTest, AtTheEndItFollowsNewOutputAndScrolledUpItStaysOnItsTextT
   EXPECT_EQ(Top(), "line 25");
 }
 
+// A new size wraps the lines again: a view at the end stays at the end, one
+// scrolled up keeps its top line.
+TEST_F(DisplayViewTest, ResizedAtTheEndItStaysThereAndScrolledUpItKeepsItsTopLine) {
+  QScrollBar *bar = view.verticalScrollBar();
+  Lines(0, 100);
+  view.resize(300, 120);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_TRUE(view.VisibleText().endsWith("line 99\n"));
+  bar->setValue(20);
+  view.resize(400, 260);
+  QApplication::processEvents();
+  EXPECT_EQ(Top(), "line 20");
+  EXPECT_LT(bar->value(), bar->maximum());
+}
+
 TEST_F(DisplayViewTest, ASelectionStaysOnItsTextAndCopiesWhatIsLeftOfItAfterACut) {
   Lines(0, 10);
   view.setTextCursor(view.document()->find("line 1\r\nline 2"));

@@ -14,8 +14,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -380,16 +382,20 @@ TEST(RefusedDevice, GivesItsErrorNumberAndExactReason) {
   EXPECT_EQ(ProbeAndOpen(missing, "/sys", 300),
             Failure(comInvalidPortNumber, "COM300: no device belongs to this port number"));
   // A process's own terminal: the pty it has as controlling terminal, and /dev/tty. Another user
-  // is denied a device it may not open, and told busy for one held in exclusive mode.
-  test::Pty own, closed, held;
-  if (!own.Ok() || !closed.Ok() || !held.Ok())
+  // is denied a device it may not open, and told busy for one held in exclusive mode, by a
+  // terminal program of ours (locked too) or by one that only sets the mode.
+  test::Pty own, closed, held, exclusive;
+  if (!own.Ok() || !closed.Ok() || !held.Ok() || !exclusive.Ok())
     GTEST_SKIP() << kNoPty;
   ASSERT_EQ(::chmod(closed.SlavePath().c_str(), 0600), 0);
   ASSERT_EQ(::chmod(held.SlavePath().c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(exclusive.SlavePath().c_str(), 0666), 0);
   DeviceMap map;
   map.Map(1, held.SlavePath());
   PosixCommControl holder(map, kNoUi);
   ASSERT_EQ(holder.PortOpen(true), comNoError);
+  const int exclusiveHolder = ::open(exclusive.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_EQ(::ioctl(exclusiveHolder, TIOCEXCL), 0);
   EXPECT_EQ(InChild([&] {
               ::setsid();
               int bad = ::open(own.SlavePath().c_str(), O_RDWR) < 0; // its controlling terminal
@@ -399,12 +405,44 @@ TEST(RefusedDevice, GivesItsErrorNumberAndExactReason) {
                 return 2;
               const Failure denied(comAccessDenied, closed.SlavePath() + kDenied),
                   busy(comPortAlreadyOpen, held.SlavePath() + kBusy);
+              DeviceMap exclusiveMap;
+              exclusiveMap.Map(1, exclusive.SlavePath());
+              PosixCommControl second(exclusiveMap, kNoUi);
               // Denied unless the test runs as the owner of the device: then nothing to see.
               return int(ProbeAndOpen(held.SlavePath()) != busy ||
+                         ToldBy(second, second.PortOpen(true)) !=
+                             Failure(comPortAlreadyOpen, exclusive.SlavePath() + kBusy) ||
                          (::access(closed.SlavePath().c_str(), W_OK) &&
                           ProbeAndOpen(closed.SlavePath()) != denied));
             }),
             0);
+  ::close(exclusiveHolder);
+}
+// A lock another program takes after the open looked at the system's lock table is still met
+// by the open's own lock: refused as busy. The child hides the table from itself to make that
+// moment.
+TEST(RefusedDevice, ALockTakenAfterTheLookAtTheLockTableIsStillBusy) {
+  test::Pty pty;
+  if (!pty.Ok())
+    GTEST_SKIP() << kNoPty;
+  const int other = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  const int kNoNamespace = 2;
+  const int result = InChild([&] {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("/dev/null", "/proc/locks", nullptr, MS_BIND, nullptr) != 0)
+      return kNoNamespace;
+    DeviceMap map;
+    map.Map(1, pty.SlavePath());
+    PosixCommControl comm(map, kNoUi);
+    return int(ToldBy(comm, comm.PortOpen(true)) !=
+               Failure(comPortAlreadyOpen, pty.SlavePath() + kBusy));
+  });
+  ::close(other);
+  if (result == kNoNamespace)
+    GTEST_SKIP() << "no mount namespace to be had here";
+  EXPECT_EQ(result, 0);
 }
 // Ports others hold (a shell's, unlocked; a terminal program's, locked) and a free one.
 TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {

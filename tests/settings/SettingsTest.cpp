@@ -218,6 +218,8 @@ TEST_F(Settings, IniObjectWritesAndReadsBackAtMost49CharactersAndDeletesItsFile)
   EXPECT_EQ(ini.DataRetrieve("Port", "1"), "3");
   EXPECT_EQ(ini.DataRetrieve("Missing", "9600,N,8,1"), "9600,N,8,1");
   EXPECT_EQ(ini.INIWrite(path, "Other", "k", "v"), -1);
+  EXPECT_EQ(ini.INIWrite(path, "Other", "k", ""), 0);
+  EXPECT_EQ(ini.LastWriteError(), "an empty value is never written");
   EXPECT_EQ(ReadFile(path), "[SerialPort]\nPort=3\nSettings=" + s60 + "\n[Other]\nk=v\n");
   EXPECT_TRUE(ini.DataSave("Port", std::string(50, 't')));
   EXPECT_EQ(ini.Data(), std::string(49, 't'));
