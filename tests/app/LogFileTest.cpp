@@ -69,8 +69,10 @@ TEST_F(LogTest, ChoosingTheFileAndSwitchingLogging) {
   Receive("one\n");
   t->cdlgTop.WillCancel();
   t->frm.mnuFileLogFile_Click();
+  t->cdlgTop.WillChoose(""); // a chooser that answers with no name
+  t->frm.mnuFileLogFile_Click();
   EXPECT_EQ(Log(), (LogView{true, "Log Enabled: " + a, true, b}));
-  EXPECT_EQ(c.shows, 5);
+  EXPECT_EQ(c.shows, 6);
   t->frm.LogFileWrite("", "nothing", true);
   t->frm.LogFileWrite(b, "plain", false);
   EXPECT_EQ(ReadFile(a), kStarted + at58 + "XY <0x1>Z\r\n" + at58 + "*** Logging Started ***\r\n" +

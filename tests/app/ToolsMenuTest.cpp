@@ -194,6 +194,7 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
       {"tabs and escapes", U"\t\x1b[0m", "\t\x1b[0m", ""},
       {"nothing", U"", "", active},
       {"beyond Latin-1", U"5 \u20ac, \U0001F600!", "5 , !", "Paste to Port: 2 characters" + left},
+      {"one beyond Latin-1", U"\u20ac", "", "Paste to Port: 1 character" + left},
       {"a NUL is Latin-1 and sent", std::u32string(U"a\0b", 3), Text("a\0b", 3), ""},
       {"the most sent unasked", std::u32string(ToolsMenu::kPasteAskBytes, U'y'), Text(65536, 'y'),
        ""},
