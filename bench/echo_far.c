@@ -1,17 +1,23 @@
 /* The far end and the eye of bench/echo_latency.sh: a pseudo-terminal whose
  * slave is linked at PATH plays the board; keys are typed into the focused
- * window through XTest; the screen region is read back (XGetImage) until it
- * shows the answer. The board answers each key at once with an echo line
- * (its trial number); with "reply" it sends a reply line 4 ms after the echo. A trial's
- * answer is shown once the region differs from its state before the key in
- * at least 80 % of the pixels in which its settled state differs, so a
- * blinking cursor neither starts nor ends a measurement (a 32-bit screen). The latency is from
- * the key (isolated) or from the reply's write (reply) to that moment.
+ * window through XTest; the screen region is read back (XGetImage) each time
+ * the X server reports that something was drawn on the screen (DAMAGE), so
+ * the eye neither loads the server between frames nor sees a frame up to a
+ * read-back late. With "poll" as the last argument the region is read back
+ * continuously instead, as an earlier eye did. The board answers each key at
+ * once with an echo line (its trial number); with "reply" it sends a reply
+ * line 4 ms after the echo. A trial's answer is shown once the region differs
+ * from its state before the key in at least 80 % of the pixels in which its
+ * settled state differs, so a blinking cursor neither starts nor ends a
+ * measurement (a 32-bit screen); its time is when the server told of the
+ * drawing that the read-back shows. The latency is from the key (isolated) or
+ * from the reply's write (reply) to that moment.
  * Prints "median p90 worst" in milliseconds.
- * Usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT */
+ * Usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT [poll] */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
@@ -60,10 +66,11 @@ static int cmp(const void *a, const void *b) {
 }
 
 int main(int argc, char **argv) {
-  if (argc != 8) {
-    fprintf(stderr, "usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT\n");
+  if (argc != 8 && !(argc == 9 && strcmp(argv[8], "poll") == 0)) {
+    fprintf(stderr, "usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT [poll]\n");
     return 2;
   }
+  const int polling = argc == 9;
   const int reply = strcmp(argv[2], "reply") == 0;
   const int trials = atoi(argv[3]);
   rx = atoi(argv[4]), ry = atoi(argv[5]), rw = atoi(argv[6]), rh = atoi(argv[7]);
@@ -85,6 +92,12 @@ int main(int argc, char **argv) {
   dpy = XOpenDisplay(NULL);
   if (!dpy)
     return fprintf(stderr, "no display\n"), 1;
+  int damageEvent = 0, damageError = 0;
+  if (!polling && !XDamageQueryExtension(dpy, &damageEvent, &damageError))
+    return fprintf(stderr, "the X server has no DAMAGE extension\n"), 1;
+  const Damage damage =
+      polling ? 0 : XDamageCreate(dpy, DefaultRootWindow(dpy), XDamageReportNonEmpty);
+  const int xfd = ConnectionNumber(dpy);
   printf("ready\n");
   fflush(stdout);
   /* Started once the program has the port open: told by a line on stdin. */
@@ -98,6 +111,12 @@ int main(int argc, char **argv) {
   for (int t = 0; t < trials; ++t) {
     drain(m);
     usleep(300000); /* a quiet spell, and a settled screen */
+    if (!polling) {
+      XDamageSubtract(dpy, damage, None, None);
+      XSync(dpy, False);
+      for (XEvent e; XPending(dpy);)
+        XNextEvent(dpy, &e);
+    }
     XImage *before = grab();
     const double pressed = now_ms();
     XTestFakeKeyEvent(dpy, key, True, 0);
@@ -129,13 +148,39 @@ int main(int argc, char **argv) {
         replied = now_ms();
         sentReply = 1;
       }
+      double drawn = now_ms();
+      if (!polling) {
+        /* Until the server tells of drawing, the reply is due or the trial ends. */
+        int seen = 0;
+        while (!seen) {
+          while (XPending(dpy)) {
+            XEvent e;
+            XNextEvent(dpy, &e);
+            seen |= e.type == damageEvent + XDamageNotify;
+          }
+          if (seen)
+            break;
+          const double wait = (!sentReply ? echoed + 4 : echoed + 500) - now_ms();
+          if (wait <= 0)
+            break;
+          struct pollfd x = {xfd, POLLIN, 0};
+          poll(&x, 1, (int)wait + 1);
+          if (!sentReply && now_ms() - echoed >= 4)
+            break;
+        }
+        if (!seen)
+          continue;
+        drawn = now_ms();
+        XDamageSubtract(dpy, damage, None, None);
+      }
       XImage *frame = grab();
-      at[n] = now_ms();
+      at[n] = polling ? now_ms() : drawn;
       changed[n++] = differ(before, frame);
       XDestroyImage(frame);
-      usleep(300); /* leave the processor to the program watched */
+      if (polling)
+        usleep(300); /* leave the processor to the program watched */
     }
-    const long settled = changed[n - 1];
+    const long settled = n > 0 ? changed[n - 1] : 0;
     double shown = -1;
     for (int i = 0; i < n && shown < 0; ++i)
       if (changed[i] * 10 >= settled * 8)

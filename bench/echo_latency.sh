@@ -7,6 +7,7 @@
 # worst in milliseconds for each program and kind.
 # Usage: bench/echo_latency.sh [build-dir] [trials] [display]
 #        SHOT=prefix saves a screenshot of each program mid-run as prefix.NAME.KIND.png
+#        EYE=poll reads the screen back continuously instead of when the server tells of drawing
 #        (default: build 40 :$((70 + RANDOM % 9))); needs scripts/deps.sh bench
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,7 +17,7 @@ display=${3:-:$((70 + RANDOM % 9))}
 scripts/deps.sh bench
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-cc -O2 -o "$work/echo_far" bench/echo_far.c -lX11 -lXtst
+cc -O2 -o "$work/echo_far" bench/echo_far.c -lX11 -lXtst -lXdamage
 cp "$build/qt/kestrel-terminal" "$work/"
 printf '[SerialPort]\r\nPort=1\r\nSettings=115200,N,8,1\r\n[Devices]\r\nCOM1=%s\r\n' "$work/dev" \
   >"$work/Serial.ini"
@@ -37,7 +38,7 @@ window() { # NAME-PATTERN: the id of the visible window, once it is there
 measure() {
   local name=$1 kind=$2 pid win
   rm -f "$work/dev"
-  coproc FAR { "$work/echo_far" "$work/dev" "$kind" "$trials" 0 0 480 360; }
+  coproc FAR { "$work/echo_far" "$work/dev" "$kind" "$trials" 0 0 480 360 ${EYE:-}; }
   local far=$FAR_PID
   read -r _ <&"${FAR[0]}"
   case $name in
