@@ -32,8 +32,6 @@ public:
 
   // Appends the data of chunk to out and adds the marks found to marks.
   void Decode(std::string_view chunk, std::string &out, Marks &marks);
-  // Forgets a mark begun in the last chunk (a port closed and opened again).
-  void Reset() { mState = State::Data; }
 
 private:
   enum class State { Data, AfterFF, AfterFF00 };

@@ -44,15 +44,12 @@ std::string Bytes(std::string text) {
     ch = ch == '~' ? '\377' : ch == '_' ? '\0' : ch;
   return text;
 }
-auto Decoded(const std::vector<std::string> &reads, bool reset = false) {
+auto Decoded(const std::vector<std::string> &reads) {
   LineErrorDecoder decoder;
   LineErrorDecoder::Marks marks;
   std::string out;
-  for (const auto &read : reads) {
+  for (const auto &read : reads)
     decoder.Decode(Bytes(read), out, marks);
-    if (reset)
-      decoder.Reset();
-  }
   return std::tuple(out, marks.errors, marks.breaks);
 }
 // As the driver hands it over, as it was sent, errors, breaks; 0xFF then A
@@ -67,7 +64,6 @@ TEST(MarkDecoding, StripsMarksAndCountsThemWhateverTheSplit) {
       EXPECT_EQ(Decoded({marked.substr(0, cut), marked.substr(cut)}),
                 std::tuple(Bytes(data), errors, breaks))
           << marked << " cut at " << cut;
-  EXPECT_EQ(Decoded({"~", "~~"}, true), std::tuple(Bytes("~"), 0u, 0u)); // a half mark reset
 }
 // Where each mark fell in the data as sent: after the byte it marks, or where the break was.
 TEST(MarkDecoding, NotesWhereEachMarkFell) {
