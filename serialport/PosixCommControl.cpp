@@ -40,84 +40,41 @@ constexpr auto kHolderWalk = std::chrono::milliseconds(40);
 // ---------------------------------------------------------------------------
 // The control
 
-struct PosixCommControl::Impl {
-  DeviceMap devices;
-  Poster post;
-
-  // Properties, kept while the port is closed and applied at the next open.
-  std::int16_t commPort = 1;
-  std::string settingsText = "9600,N,8,1";
-  serial::LineSettings settings;
-  std::int16_t inputLen = 0;
-  bool rts = false;
-  bool dtr = false;
-  std::int16_t rThreshold = 0;
-  std::string lastError;
-
-  // The open port; null while closed. Its events carry its token, so those
-  // that arrive after it is gone are dropped.
-  std::unique_ptr<serial::PortSession> port;
-  std::shared_ptr<int> portToken;
-
-  // The user-interface side.
-  std::function<void()> handler;
-  std::function<void()> closedHandler;
-  std::int16_t commEvent = 0;
-  std::deque<std::pair<std::weak_ptr<int>, int>> pending;
-  bool delivering = false;
-  std::weak_ptr<int> goneAfterDelivering; // a device lost while a handler ran
-  // Posted tasks hold the token, so that those run after the control is gone
-  // do nothing. The I/O thread only copies token; alive is reset on the
-  // user-interface thread.
-  std::shared_ptr<Impl *> alive = std::make_shared<Impl *>(this);
-  const std::weak_ptr<Impl *> token = alive;
-
-  // What DevicesHeldOpen found, kept for a moment: a scan of twenty numbers
-  // looks through /proc once, not once per device, however long the walk took.
-  std::vector<std::string> heldOpen;
-  std::chrono::steady_clock::time_point heldOpenAt;
-
-  int Fail(int error, const std::string &text) {
-    lastError = text;
-    return error;
-  }
-  bool IsOpen() const { return port && port->Open(); }
-  // Whether session is the port still held: also after its device went, until
-  // what it received before is handed over and the port closed.
-  bool Current(const std::weak_ptr<int> &session) const {
-    return port && !session.expired() && session.lock() == portToken;
-  }
-
-  int Check(std::int16_t port, std::string &device, struct stat &node) {
-    serial::NodeCheck found = serial::CheckNode(devices, port);
-    device = found.device;
-    node = found.node;
-    return found.error == comNoError ? comNoError : Fail(found.error, found.text);
-  }
-  bool HeldOpen(const std::string &device);
-  int Open();
-  void Close();
-  void SetLine(int bit, bool high);
-  void PostEvent(const std::weak_ptr<int> &session, int kind);
-  void PostReceive();
-  void Deliver(const std::weak_ptr<int> &session, int kind);
-  void DeviceGone(const std::weak_ptr<int> &session);
-  void PostDeviceGone(const std::weak_ptr<int> &session);
-};
-
-bool PosixCommControl::Impl::HeldOpen(const std::string &device) {
-  if (heldOpenAt == std::chrono::steady_clock::time_point() ||
-      std::chrono::steady_clock::now() - heldOpenAt > std::chrono::milliseconds(500)) {
-    heldOpen = serial::DevicesHeldOpen(kHolderWalk);
-    heldOpenAt = std::chrono::steady_clock::now();
-  }
-  return serial::AmongHeld(heldOpen, device);
+int PosixCommControl::Fail(int error, const std::string &text) {
+  mLastError = text;
+  return error;
 }
 
-int PosixCommControl::Impl::Open() {
+bool PosixCommControl::IsOpen() const {
+  return mPort && mPort->Open();
+}
+
+// Whether session is the port still held: also after its device went, until
+// what it received before is handed over and the port closed.
+bool PosixCommControl::Current(const std::weak_ptr<int> &session) const {
+  return mPort && !session.expired() && session.lock() == mPortToken;
+}
+
+int PosixCommControl::Check(std::int16_t number, std::string &device, struct stat &node) {
+  serial::NodeCheck found = serial::CheckNode(mDevices, number);
+  device = found.device;
+  node = found.node;
+  return found.error == comNoError ? comNoError : Fail(found.error, found.text);
+}
+
+bool PosixCommControl::HeldOpen(const std::string &device) {
+  if (mHeldOpenAt == std::chrono::steady_clock::time_point() ||
+      std::chrono::steady_clock::now() - mHeldOpenAt > std::chrono::milliseconds(500)) {
+    mHeldOpen = serial::DevicesHeldOpen(kHolderWalk);
+    mHeldOpenAt = std::chrono::steady_clock::now();
+  }
+  return serial::AmongHeld(mHeldOpen, device);
+}
+
+int PosixCommControl::Open() {
   std::string device;
   struct stat node {};
-  if (int error = Check(commPort, device, node))
+  if (int error = Check(mCommPort, device, node))
     return error;
   // Looked at before the open: root passes the holder's exclusive mode, and
   // the kernel raises DTR and RTS at every open, which resets a board wired
@@ -158,94 +115,94 @@ int PosixCommControl::Impl::Open() {
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
   (void)serial::Ioctl(f, TIOCEXCL, nullptr);
-  if (int err = serial::ApplyLineSettings(f, settings)) {
+  if (int err = serial::ApplyLineSettings(f, mSettings)) {
     (void)serial::Ioctl(f, TIOCNXCL, nullptr);
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
   (void)serial::FlushInput(f);
   Fail(comNoError, "");
-  portToken = std::make_shared<int>(0);
-  const std::weak_ptr<int> session = portToken;
+  mPortToken = std::make_shared<int>(0);
+  const std::weak_ptr<int> session = mPortToken;
   serial::PortSession::Hooks hooks;
   hooks.post = [this, session](int kind) { PostEvent(session, kind); };
   hooks.gone = [this, session] { PostDeviceGone(session); };
-  port = std::make_unique<serial::PortSession>(f, device, settings, std::move(hooks));
+  mPort = std::make_unique<serial::PortSession>(f, device, mSettings, std::move(hooks));
   // A pseudo-terminal has no modem lines; the calls fail and that is all.
-  SetLine(TIOCM_RTS, rts);
-  SetLine(TIOCM_DTR, dtr);
+  SetLine(TIOCM_RTS, mRts);
+  SetLine(TIOCM_DTR, mDtr);
   return comNoError;
 }
 
-void PosixCommControl::Impl::Close() {
-  port.reset();
-  portToken.reset();
-  pending.clear();
+void PosixCommControl::Close() {
+  mPort.reset();
+  mPortToken.reset();
+  mPending.clear();
 }
 
-void PosixCommControl::Impl::SetLine(int bit, bool high) {
-  if (port)
-    port->WithFd(
+void PosixCommControl::SetLine(int bit, bool high) {
+  if (mPort)
+    mPort->WithFd(
         [&](int fd) { return fd >= 0 ? ::ioctl(fd, high ? TIOCMBIS : TIOCMBIC, &bit) : 0; });
 }
 
-void PosixCommControl::Impl::PostEvent(const std::weak_ptr<int> &session, int kind) {
-  post([token = token, session, kind] {
+void PosixCommControl::PostEvent(const std::weak_ptr<int> &session, int kind) {
+  mPost([token = mToken, session, kind] {
     if (auto self = token.lock())
       (*self)->Deliver(session, kind);
   });
 }
 
-void PosixCommControl::Impl::PostReceive() {
-  if (port && rThreshold > 0 && port->ClaimReceivePost())
-    PostEvent(portToken, comEvReceive);
+void PosixCommControl::PostReceive() {
+  if (mPort && mRThreshold > 0 && mPort->ClaimReceivePost())
+    PostEvent(mPortToken, comEvReceive);
 }
 
 // Events run one at a time: one posted while a handler runs (its message box
 // runs a nested event loop) joins the queue and runs after the handler returns.
-void PosixCommControl::Impl::Deliver(const std::weak_ptr<int> &session, int kind) {
+void PosixCommControl::Deliver(const std::weak_ptr<int> &session, int kind) {
   if (!Current(session))
     return;
-  pending.emplace_back(session, kind);
-  if (delivering)
+  mPending.emplace_back(session, kind);
+  if (mDelivering)
     return;
-  delivering = true;
-  while (!pending.empty()) {
-    auto [itsSession, next] = pending.front();
-    pending.pop_front();
+  mDelivering = true;
+  while (!mPending.empty()) {
+    auto [itsSession, next] = mPending.front();
+    mPending.pop_front();
     if (!Current(itsSession))
       continue;
     if (next == comEvReceive) {
-      port->ReceiveDelivered();
+      mPort->ReceiveDelivered();
       // Already taken by an earlier handler, or not asked for.
-      if (port->Ready() == 0 || rThreshold <= 0)
+      if (mPort->Ready() == 0 || mRThreshold <= 0)
         continue;
     } else {
       // The bytes received before this event go first, even when the receive
       // event that tells of them was posted behind it (the window was busy
       // while the line changed twice among the bytes).
-      for (std::size_t ready; rThreshold > 0 && (ready = port->Ready()) > 0;) {
-        commEvent = comEvReceive;
-        if (handler)
-          handler();
-        if (!Current(itsSession) || port->Ready() >= ready)
+      for (std::size_t ready; mRThreshold > 0 && (ready = mPort->Ready()) > 0;) {
+        mCommEvent = comEvReceive;
+        if (mHandler)
+          mHandler();
+        if (!Current(itsSession) || mPort->Ready() >= ready)
           break; // closed by the handler, or it took nothing
       }
       if (!Current(itsSession))
         continue;
-      if (port->EventDelivered())
+      if (mPort->EventDelivered())
         PostReceive(); // the bytes that came after it
     }
-    commEvent = static_cast<std::int16_t>(next);
-    if (handler)
-      handler();
+    mCommEvent = static_cast<std::int16_t>(next);
+    if (mHandler)
+      mHandler();
   }
-  delivering = false;
-  if (const auto gone = std::exchange(goneAfterDelivering, {}); !gone.expired())
+  mDelivering = false;
+  if (const auto gone = std::exchange(mGoneAfterDelivering, {}); !gone.expired())
     DeviceGone(gone);
 }
 
-void PosixCommControl::Impl::PostDeviceGone(const std::weak_ptr<int> &session) {
-  post([token = token, session] {
+void PosixCommControl::PostDeviceGone(const std::weak_ptr<int> &session) {
+  mPost([token = mToken, session] {
     if (auto self = token.lock())
       (*self)->DeviceGone(session);
   });
@@ -255,61 +212,58 @@ void PosixCommControl::Impl::PostDeviceGone(const std::weak_ptr<int> &session) {
 // learns of the loss: a slice per turn of the window's event loop, so that a
 // backlog of megabytes keeps the window responsive. The I/O thread has ended
 // and closed the descriptor already; this releases the rest.
-void PosixCommControl::Impl::DeviceGone(const std::weak_ptr<int> &session) {
+void PosixCommControl::DeviceGone(const std::weak_ptr<int> &session) {
   if (!Current(session))
     return;
-  if (delivering) {
-    goneAfterDelivering = session;
+  if (mDelivering) {
+    mGoneAfterDelivering = session;
     return;
   }
-  if (const std::size_t ready = rThreshold > 0 ? port->Ready() : 0; ready > 0) {
+  if (const std::size_t ready = mRThreshold > 0 ? mPort->Ready() : 0; ready > 0) {
     Deliver(session, comEvReceive);
     if (!Current(session))
       return;
-    if (port->Ready() < ready) {
+    if (mPort->Ready() < ready) {
       PostDeviceGone(session);
       return;
     }
   }
   Close();
-  if (closedHandler)
-    closedHandler();
+  if (mClosedHandler)
+    mClosedHandler();
 }
 
 PosixCommControl::PosixCommControl(DeviceMap devices, Poster postToUi)
-    : d(std::make_unique<Impl>()) {
-  d->devices = std::move(devices);
-  d->post = std::move(postToUi);
-}
+    : mDevices(std::move(devices)), mPost(std::move(postToUi)) {}
 
 PosixCommControl::~PosixCommControl() {
-  d->alive.reset();
-  d->Close();
+  mAlive.reset();
+  Close();
 }
 
 std::int16_t PosixCommControl::CommPort() const {
-  return d->commPort;
+  return mCommPort;
 }
 
 int PosixCommControl::CommPort(std::int16_t port) {
-  if (d->IsOpen())
-    return d->Fail(comPortOpenNoChange, "the port number cannot change while the port is open");
+  if (IsOpen())
+    return Fail(comPortOpenNoChange, "the port number cannot change while the port is open");
   if (port < 1)
-    return d->Fail(comInvalidPortNumber, PortNameFromNumber(port) + ": not a port number");
-  d->commPort = port;
+    return Fail(comInvalidPortNumber, PortNameFromNumber(port) + ": not a port number");
+  mCommPort = port;
   return comNoError;
 }
 
 std::string PosixCommControl::Settings() const {
-  return d->settingsText;
+  return mSettingsText;
 }
 
 int PosixCommControl::Settings(const std::string &text) {
   serial::LineSettings wanted;
   if (!ParseSettings(text, wanted))
-    return d->Fail(comInvalidSettings, "\"" + text + "\": not usable port settings");
-  if (d->IsOpen()) {
-    const int err = d->port->WithFd([&](int fd) {
+    return Fail(comInvalidSettings, "\"" + text + "\": not usable port settings");
+  if (IsOpen()) {
+    const int err = mPort->WithFd([&](int fd) {
       if (fd < 0)
         return 0;
       int failed = serial::ApplyLineSettings(fd, wanted);
@@ -321,147 +275,147 @@ int PosixCommControl::Settings(const std::string &text) {
       if (failed == 0 && !serial::CloseEnough(wanted.baud, got.baud))
         failed = -1;
       if (failed != 0)
-        (void)serial::ApplyLineSettings(fd, d->settings);
+        (void)serial::ApplyLineSettings(fd, mSettings);
       return failed;
     });
     if (err != 0)
-      return d->Fail(comInvalidSettings,
-                     d->port->Device() + ": the device does not take \"" + text + "\"" +
-                         (err > 0 ? " (" + SystemErrorText(err) + ")" : std::string()));
-    d->port->SettingsChanged(wanted);
+      return Fail(comInvalidSettings,
+                  mPort->Device() + ": the device does not take \"" + text + "\"" +
+                      (err > 0 ? " (" + SystemErrorText(err) + ")" : std::string()));
+    mPort->SettingsChanged(wanted);
   }
-  d->settings = wanted;
-  d->settingsText = text;
+  mSettings = wanted;
+  mSettingsText = text;
   return comNoError;
 }
 
 std::int16_t PosixCommControl::InputLen() const {
-  return d->inputLen;
+  return mInputLen;
 }
 
 int PosixCommControl::InputLen(std::int16_t length) {
   if (length < 0)
-    return d->Fail(comInvalidValue, "InputLen cannot be negative");
-  d->inputLen = length;
+    return Fail(comInvalidValue, "InputLen cannot be negative");
+  mInputLen = length;
   return comNoError;
 }
 
 bool PosixCommControl::RTSEnable() const {
-  return d->rts;
+  return mRts;
 }
 
 int PosixCommControl::RTSEnable(bool high) {
-  d->rts = high;
-  d->SetLine(TIOCM_RTS, high);
+  mRts = high;
+  SetLine(TIOCM_RTS, high);
   return comNoError;
 }
 
 bool PosixCommControl::DTREnable() const {
-  return d->dtr;
+  return mDtr;
 }
 
 int PosixCommControl::DTREnable(bool high) {
-  d->dtr = high;
-  d->SetLine(TIOCM_DTR, high);
+  mDtr = high;
+  SetLine(TIOCM_DTR, high);
   return comNoError;
 }
 
 std::int16_t PosixCommControl::RThreshold() const {
-  return d->rThreshold;
+  return mRThreshold;
 }
 
 int PosixCommControl::RThreshold(std::int16_t threshold) {
   if (threshold < 0)
-    return d->Fail(comInvalidValue, "RThreshold cannot be negative");
-  d->rThreshold = threshold;
+    return Fail(comInvalidValue, "RThreshold cannot be negative");
+  mRThreshold = threshold;
   return comNoError;
 }
 
 bool PosixCommControl::PortOpen() const {
-  return d->IsOpen();
+  return IsOpen();
 }
 
 int PosixCommControl::PortOpen(bool open) {
   if (!open) {
-    d->Close();
+    Close();
     return comNoError;
   }
-  if (d->IsOpen())
-    return d->Fail(comPortAlreadyOpen, d->port->Device() + ": the port is already open");
-  d->Close(); // what a vanished device left behind
-  return d->Open();
+  if (IsOpen())
+    return Fail(comPortAlreadyOpen, mPort->Device() + ": the port is already open");
+  Close(); // what a vanished device left behind
+  return Open();
 }
 
 int PosixCommControl::PortProbe(std::int16_t port) {
   std::string device;
   struct stat node {};
-  if (int error = d->Check(port, device, node))
+  if (int error = Check(port, device, node))
     return error;
   if (::access(device.c_str(), R_OK | W_OK) != 0) {
     int err = errno;
     std::string why = device + ": " + SystemErrorText(err);
     if (err == EACCES || err == EPERM || err == EROFS)
-      return d->Fail(comAccessDenied, WithAccessAdvice(why));
-    return d->Fail(comDeviceError, why);
+      return Fail(comAccessDenied, WithAccessAdvice(why));
+    return Fail(comDeviceError, why);
   }
-  if (serial::LockedByAProcess(node) || d->HeldOpen(device))
-    return d->Fail(comPortAlreadyOpen, BusyText(device));
+  if (serial::LockedByAProcess(node) || HeldOpen(device))
+    return Fail(comPortAlreadyOpen, BusyText(device));
   return comNoError;
 }
 
 int PosixCommControl::Output(const std::string &text) {
-  if (!d->IsOpen() || d->port->Output(text) != comNoError)
-    return d->Fail(comPortNotOpen, "the port is not open");
+  if (!IsOpen() || mPort->Output(text) != comNoError)
+    return Fail(comPortNotOpen, "the port is not open");
   return comNoError;
 }
 
 std::string PosixCommControl::Input() {
-  if (!d->port)
+  if (!mPort)
     return {};
   bool more = false;
   std::string out =
-      d->port->Input(d->inputLen == 0 ? kInputSlice : static_cast<std::size_t>(d->inputLen), more);
-  if (more && d->inputLen == 0)
-    d->PostReceive();
+      mPort->Input(mInputLen == 0 ? kInputSlice : static_cast<std::size_t>(mInputLen), more);
+  if (more && mInputLen == 0)
+    PostReceive();
   return out;
 }
 
 std::int16_t PosixCommControl::CommEvent() const {
-  return d->commEvent;
+  return mCommEvent;
 }
 
 void PosixCommControl::OnComm(std::function<void()> handler) {
-  d->handler = std::move(handler);
+  mHandler = std::move(handler);
 }
 
 std::string PosixCommControl::LastErrorText() const {
-  return d->lastError;
+  return mLastError;
 }
 
 void PosixCommControl::OnClosedByDevice(std::function<void()> handler) {
-  d->closedHandler = std::move(handler);
+  mClosedHandler = std::move(handler);
 }
 
 bool PosixCommControl::Break() const {
-  return d->port && d->port->BreakOn();
+  return mPort && mPort->BreakOn();
 }
 
 int PosixCommControl::Break(bool on) {
   int err = 0;
-  const int error = d->IsOpen() ? d->port->Break(on, err) : comPortNotOpen;
+  const int error = IsOpen() ? mPort->Break(on, err) : comPortNotOpen;
   if (error == comPortNotOpen)
-    return d->Fail(comPortNotOpen, "the port is not open");
+    return Fail(comPortNotOpen, "the port is not open");
   if (error != comNoError)
-    return d->Fail(error, d->port->Device() + ": " + SystemErrorText(err));
+    return Fail(error, mPort->Device() + ": " + SystemErrorText(err));
   return comNoError;
 }
 
 std::int32_t PosixCommControl::OutBufferCount() const {
-  if (!d->port)
+  if (!mPort)
     return 0;
-  const std::size_t held = d->port->OutputHeld();
+  const std::size_t held = mPort->OutputHeld();
   int queued = 0;
-  if (d->port->WithFd([&](int fd) { return fd < 0 || serial::Ioctl(fd, TIOCOUTQ, &queued) != 0; }))
+  if (mPort->WithFd([&](int fd) { return fd < 0 || serial::Ioctl(fd, TIOCOUTQ, &queued) != 0; }))
     queued = 0;
   std::size_t total = held + static_cast<std::size_t>(std::max(queued, 0));
   return static_cast<std::int32_t>(
@@ -470,19 +424,19 @@ std::int32_t PosixCommControl::OutBufferCount() const {
 
 int PosixCommControl::OutBufferCount(std::int32_t count) {
   if (count != 0)
-    return d->Fail(comInvalidValue, "OutBufferCount can only be set to 0");
-  if (d->port)
-    d->port->DiscardOutput();
+    return Fail(comInvalidValue, "OutBufferCount can only be set to 0");
+  if (mPort)
+    mPort->DiscardOutput();
   return comNoError;
 }
 
 int PosixCommControl::LineLevels(ModemLines &levels) const {
   levels = ModemLines{};
-  if (!d->IsOpen())
+  if (!IsOpen())
     return comPortNotOpen;
-  levels.rts = d->rts;
-  levels.dtr = d->dtr;
-  const int bits = d->port->Levels();
+  levels.rts = mRts;
+  levels.dtr = mDtr;
+  const int bits = mPort->Levels();
   if (bits < 0)
     return comDeviceError;
   levels.cts = bits & TIOCM_CTS;
@@ -493,11 +447,11 @@ int PosixCommControl::LineLevels(ModemLines &levels) const {
 }
 
 const DeviceMap &PosixCommControl::Devices() const {
-  return d->devices;
+  return mDevices;
 }
 
 void PosixCommControl::Devices(DeviceMap devices) {
-  d->devices = std::move(devices);
+  mDevices = std::move(devices);
 }
 
 } // namespace kestrel

@@ -42,13 +42,24 @@
 
 #include "CommControl.h"
 #include "DeviceMap.h"
+#include "PortSettingsText.h"
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+struct stat;
 
 namespace kestrel {
+
+namespace serial {
+class PortSession;
+}
 
 class PosixCommControl final : public ICommControl {
 public:
@@ -94,8 +105,55 @@ public:
   void Devices(DeviceMap devices);
 
 private:
-  struct Impl;
-  std::unique_ptr<Impl> d;
+  int Fail(int error, const std::string &text);
+  bool IsOpen() const;
+  bool Current(const std::weak_ptr<int> &session) const;
+  int Check(std::int16_t number, std::string &device, struct stat &node);
+  bool HeldOpen(const std::string &device);
+  int Open();
+  void Close();
+  void SetLine(int bit, bool high);
+  void PostEvent(const std::weak_ptr<int> &session, int kind);
+  void PostReceive();
+  void Deliver(const std::weak_ptr<int> &session, int kind);
+  void DeviceGone(const std::weak_ptr<int> &session);
+  void PostDeviceGone(const std::weak_ptr<int> &session);
+
+  DeviceMap mDevices;
+  Poster mPost;
+
+  // Properties, kept while the port is closed and applied at the next open.
+  std::int16_t mCommPort = 1;
+  std::string mSettingsText = "9600,N,8,1";
+  LineSettings mSettings;
+  std::int16_t mInputLen = 0;
+  bool mRts = false;
+  bool mDtr = false;
+  std::int16_t mRThreshold = 0;
+  std::string mLastError;
+
+  // The open port; null while closed. Its events carry its token, so those
+  // that arrive after it is gone are dropped.
+  std::unique_ptr<serial::PortSession> mPort;
+  std::shared_ptr<int> mPortToken;
+
+  // The user-interface side.
+  std::function<void()> mHandler;
+  std::function<void()> mClosedHandler;
+  std::int16_t mCommEvent = 0;
+  std::deque<std::pair<std::weak_ptr<int>, int>> mPending;
+  bool mDelivering = false;
+  std::weak_ptr<int> mGoneAfterDelivering; // a device lost while a handler ran
+  // Posted tasks hold the token, so that those run after the control is gone
+  // do nothing. The I/O thread only copies the token; mAlive is reset on the
+  // user-interface thread.
+  std::shared_ptr<PosixCommControl *> mAlive = std::make_shared<PosixCommControl *>(this);
+  const std::weak_ptr<PosixCommControl *> mToken = mAlive;
+
+  // What DevicesHeldOpen found, kept for a moment: a scan of twenty numbers
+  // looks through /proc once, not once per device, however long the walk took.
+  std::vector<std::string> mHeldOpen;
+  std::chrono::steady_clock::time_point mHeldOpenAt;
 };
 
 } // namespace kestrel
