@@ -17,8 +17,8 @@
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xdamage.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -189,8 +189,7 @@ int main(int argc, char **argv) {
     if (shown >= 0 && settled > 0) {
       reached[kept] = arrived - pressed;
       got[kept++] = shown - (reply ? replied : pressed);
-    }
-    else
+    } else
       fprintf(stderr, "trial %d: the screen did not change\n", t);
   }
   qsort(got, (size_t)kept, sizeof *got, cmp);
