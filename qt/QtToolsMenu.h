@@ -8,9 +8,9 @@
 #pragma once
 
 #include "Controls.h"
+#include "DisplayChoices.h"
 #include "DisplayView.h"
 #include "HistoryMenu.h"
-#include "DisplayChoices.h"
 #include "QtControls.h"
 #include "QtTextInput.h"
 #include "TextDisplay.h"

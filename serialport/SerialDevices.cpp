@@ -143,7 +143,8 @@ std::vector<SerialDevice> ListSerialDevices(const DeviceTree &tree) {
   for (const Named &n : nodes) {
     const std::string path = tree.dev + "/" + n.name;
     // serialN is a link a board's setup makes to its console UART.
-    const std::string target = n.name.rfind("serial", 0) == 0 ? SplitPath(LinkTarget(path)).name : "";
+    const std::string target =
+        n.name.rfind("serial", 0) == 0 ? SplitPath(LinkTarget(path)).name : "";
     struct stat node {};
     if (Listed(tree, path, target.empty() ? n.name : target, node))
       devices.push_back(Entry(tree, path, target, node));
