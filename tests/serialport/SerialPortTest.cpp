@@ -24,7 +24,7 @@
 #include <thread>
 namespace kestrel {
 namespace {
-using test::AsNobody, test::InChild;
+using test::AsNobody, test::InChild, test::TextFromChild;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using namespace serial;
@@ -392,26 +392,35 @@ TEST(RefusedDevice, GivesItsErrorNumberAndExactReason) {
   ASSERT_EQ(holder.PortOpen(true), comNoError);
   const int exclusiveHolder = ::open(exclusive.SlavePath().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_EQ(::ioctl(exclusiveHolder, TIOCEXCL), 0);
-  EXPECT_EQ(InChild([&] {
-              ::setsid();
-              int bad = ::open(own.SlavePath().c_str(), O_RDWR) < 0; // its controlling terminal
-              for (const std::string &device : {own.SlavePath(), std::string("/dev/tty")})
-                bad |= ProbeAndOpen(device) != Failure(comInvalidPortNumber, device + kOwn);
-              if (bad || (::getuid() == 0 && !AsNobody()))
-                return 2;
-              const Failure denied(comAccessDenied, closed.SlavePath() + kDenied),
-                  busy(comPortAlreadyOpen, held.SlavePath() + kBusy);
-              DeviceMap exclusiveMap;
-              exclusiveMap.Map(1, exclusive.SlavePath());
-              PosixCommControl second(exclusiveMap, kNoUi);
-              // Denied unless the test runs as the owner of the device: then nothing to see.
-              return int(ProbeAndOpen(held.SlavePath()) != busy ||
-                         ToldBy(second, second.PortOpen(true)) !=
-                             Failure(comPortAlreadyOpen, exclusive.SlavePath() + kBusy) ||
-                         (::access(closed.SlavePath().c_str(), W_OK) &&
-                          ProbeAndOpen(closed.SlavePath()) != denied));
-            }),
-            0);
+  const std::string failed = TextFromChild([&] {
+    std::string failed;
+    const auto check = [&failed](bool ok, const char *what) {
+      if (!ok)
+        failed += std::string(what) + "; ";
+    };
+    ::setsid();
+    check(::open(own.SlavePath().c_str(), O_RDWR) >= 0, "no controlling terminal");
+    for (const std::string &device : {own.SlavePath(), std::string("/dev/tty")})
+      check(ProbeAndOpen(device) == Failure(comInvalidPortNumber, device + kOwn),
+            "its own terminal not refused");
+    if (::getuid() == 0 && !AsNobody())
+      return failed + "no uid 65534";
+    check(ProbeAndOpen(held.SlavePath()) == Failure(comPortAlreadyOpen, held.SlavePath() + kBusy),
+          "a locked port not busy");
+    DeviceMap exclusiveMap;
+    exclusiveMap.Map(1, exclusive.SlavePath());
+    PosixCommControl second(exclusiveMap, kNoUi);
+    check(ToldBy(second, second.PortOpen(true)) ==
+              Failure(comPortAlreadyOpen, exclusive.SlavePath() + kBusy),
+          "a port in exclusive mode not busy");
+    // Denied unless the test runs as the owner of the device: then nothing to see.
+    if (::access(closed.SlavePath().c_str(), W_OK) != 0)
+      check(ProbeAndOpen(closed.SlavePath()) ==
+                Failure(comAccessDenied, closed.SlavePath() + kDenied),
+            "a closed port not denied");
+    return failed;
+  });
+  EXPECT_EQ(failed, "");
   ::close(exclusiveHolder);
 }
 // A lock another program takes after the open looked at the system's lock table is still met
