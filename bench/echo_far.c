@@ -7,12 +7,14 @@
  * continuously instead, as an earlier eye did. The board answers each key at
  * once with an echo line (its trial number); with "reply" it sends a reply
  * line 4 ms after the echo. A trial's answer is shown once the region differs
- * from its state before the key in at least 80 % of the pixels in which its
- * settled state differs, so a blinking cursor neither starts nor ends a
- * measurement (a 32-bit screen); its time is when the server told of the
- * drawing that the read-back shows. The latency is from the key (isolated) or
- * from the reply's write (reply) to that moment.
- * Prints "median p90 worst" in milliseconds.
+ * from its state before the key (for a reply: as it was when the reply was
+ * sent) in at least 80 % of the pixels in which its settled state differs, so
+ * a blinking cursor neither starts nor ends a measurement (a 32-bit screen);
+ * its time is when the server told of the drawing that the read-back shows.
+ * The latency is from the key (isolated) or from the reply's write (reply) to
+ * that moment.
+ * Prints "median p90 worst" in milliseconds, then the medians of the key's way
+ * to the board and of the board's write to the screen.
  * Usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT [poll] */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
@@ -106,7 +108,8 @@ int main(int argc, char **argv) {
     return 1;
   const KeyCode key = XKeysymToKeycode(dpy, XK_w);
   double *got = calloc((size_t)trials, sizeof *got);
-  double *reached = calloc((size_t)trials, sizeof *reached); /* key to board */
+  double *reached = calloc((size_t)trials, sizeof *reached);   /* key to board */
+  double *onScreen = calloc((size_t)trials, sizeof *onScreen); /* board to screen */
   int kept = 0;
   for (int t = 0; t < trials; ++t) {
     drain(m);
@@ -144,6 +147,11 @@ int main(int argc, char **argv) {
     int sentReply = !reply;
     while (now_ms() - echoed < 500 && n < kMax) {
       if (!sentReply && now_ms() - echoed >= 4) {
+        /* The reply is judged against the screen as it is when it is sent,
+         * echo and all, so an echo on time does not count as the reply. */
+        XDestroyImage(before);
+        before = grab();
+        n = 0;
         (void)!write(m, answer, strlen(answer));
         replied = now_ms();
         sentReply = 1;
@@ -188,16 +196,20 @@ int main(int argc, char **argv) {
     XDestroyImage(before);
     if (shown >= 0 && settled > 0) {
       reached[kept] = arrived - pressed;
+      onScreen[kept] = shown - (reply ? replied : echoed);
       got[kept++] = shown - (reply ? replied : pressed);
     } else
       fprintf(stderr, "trial %d: the screen did not change\n", t);
   }
   qsort(got, (size_t)kept, sizeof *got, cmp);
   qsort(reached, (size_t)kept, sizeof *reached, cmp);
+  qsort(onScreen, (size_t)kept, sizeof *onScreen, cmp);
   if (kept == 0)
     return printf("no answer was seen\n"), 1;
-  printf("%.1f %.1f %.1f (%d of %d trials; the key reached the board after %.1f ms median)\n",
-         got[kept / 2], got[(kept * 9) / 10], got[kept - 1], kept, trials, reached[kept / 2]);
+  printf("%.1f %.1f %.1f (%d of %d trials; medians: the key reached the board after %.1f ms, "
+         "the screen %.2f ms after the board wrote)\n",
+         got[kept / 2], got[(kept * 9) / 10], got[kept - 1], kept, trials, reached[kept / 2],
+         onScreen[kept / 2]);
   unlink(argv[1]);
   return 0;
 }
