@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -18,6 +19,21 @@ namespace kestrel::qt {
 namespace {
 // The room left of the first column, as a text edit's document margin.
 constexpr int kMargin = 4;
+
+// The viewport, which has no paint engine while the view puts its rows into
+// the window itself.
+class Viewport : public QWidget {
+public:
+  using QWidget::QWidget;
+  QPaintEngine *paintEngine() const override {
+    return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QWidget::paintEngine();
+  }
+  // Painting into a grab of the widget rather than onto the screen.
+  bool Redirected() const {
+    QPoint offset;
+    return redirected(&offset) != nullptr;
+  }
+};
 } // namespace
 
 DisplayView::Span::Line DisplayView::Span::block() const {
@@ -40,6 +56,15 @@ DisplayView::Span DisplayView::Document::find(const QString &text) const {
 DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
     : QAbstractScrollArea(parent), mModel(model) {
   InstallDisplayAccessible();
+  setViewport(new Viewport);
+  // On X11 the viewport is a window of its own that the view paints itself;
+  // KESTREL_QT_PAINT set leaves it to Qt's backing store.
+  if (qGuiApp->nativeInterface<QNativeInterface::QX11Application>() &&
+      !qEnvironmentVariableIsSet("KESTREL_QT_PAINT")) {
+    viewport()->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    viewport()->setAttribute(Qt::WA_NativeWindow);
+    viewport()->setAttribute(Qt::WA_PaintOnScreen);
+  }
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled, false);
   viewport()->setCursor(Qt::IBeamCursor);
@@ -102,13 +127,24 @@ void DisplayView::RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBe
     return;
   }
   const int moved = static_cast<int>(mTopRow - topBefore) * mLineHeight;
-  if (moved > 0)
-    viewport()->scroll(0, -moved);
+  if (moved > 0) {
+    if (Direct())
+      mSurface->Scroll(viewport()->rect(), -moved);
+    else
+      viewport()->scroll(0, -moved);
+  }
   const int y = static_cast<int>(std::max(endRowBefore, mTopRow) - mTopRow) * mLineHeight;
+  // Below the new end the rows were blank and still are, but for the strip
+  // that the move left behind and the row just below the end, where the last
+  // row's descenders reach.
+  const std::uint64_t endRow = std::min(mRows.EndRow() - mTopRow + 1, page + 1);
+  const int bottom =
+      std::min(viewport()->height(), std::max(static_cast<int>(endRow) * mLineHeight,
+                                              moved > 0 ? viewport()->height() - moved : 0));
   // Painted now rather than at the next pass of the event loop: the catch-up
   // is already paced, and an echo should not wait behind other events.
-  if (y < viewport()->height())
-    viewport()->repaint(0, y, viewport()->width(), viewport()->height() - y);
+  if (y < bottom)
+    viewport()->repaint(0, y, viewport()->width(), bottom - y);
 }
 
 // A view at the end stays there; one scrolled up keeps its top row, which
@@ -282,10 +318,48 @@ std::uint64_t DisplayView::PositionAt(const QPoint &point) const {
   return std::min(r.from + column, r.to);
 }
 
+// The surface is made at the first paint, once the viewport has its window;
+// where none can be had, or the screen scales its pixels, the view goes back
+// to painting through Qt for good.
+bool DisplayView::Direct() {
+  if (!viewport()->testAttribute(Qt::WA_PaintOnScreen))
+    return false;
+  if (!mSurfaceTried && viewport()->testAttribute(Qt::WA_WState_Created)) {
+    mSurfaceTried = true;
+    if (viewport()->devicePixelRatioF() == 1.0)
+      mSurface = DirectSurface::For(*viewport(), [this](QRect) { viewport()->update(); });
+    if (!mSurface) {
+      viewport()->setAttribute(Qt::WA_PaintOnScreen, false);
+      viewport()->update();
+    }
+  }
+  return mSurface != nullptr;
+}
+
+// On screen the rows go to the window through the surface; a grab of the
+// widget, or a view without a surface, paints through Qt.
 void DisplayView::paintEvent(QPaintEvent *event) {
+  const QRect area = event->rect() & viewport()->rect();
+  if (!static_cast<Viewport *>(viewport())->Redirected() &&
+      viewport()->testAttribute(Qt::WA_PaintOnScreen)) {
+    // Without a surface the update that Direct() asked for paints through Qt.
+    if (!Direct() || area.isEmpty())
+      return;
+    QImage &canvas = mSurface->Canvas(area.size());
+    {
+      QPainter painter(&canvas);
+      painter.translate(-area.topLeft());
+      PaintArea(painter, area);
+    }
+    mSurface->Put(area);
+    return;
+  }
   QPainter painter(viewport());
+  PaintArea(painter, area);
+}
+
+void DisplayView::PaintArea(QPainter &painter, const QRect &area) {
   mPalette.Theme(palette());
-  const QRect area = event->rect();
   painter.fillRect(area, mPalette.Background());
   const int first = std::max(0, area.top()) / mLineHeight;
   const int last = std::max(0, area.bottom()) / mLineHeight;

@@ -6,7 +6,8 @@
 // and appended (WrappedLines), never the whole text. It paints the rows in
 // sight and nothing else, straight from the model's text and style runs, so
 // the cost of a frame is that of the rows on screen, however long the
-// history. Lines wrap at the widget's width by character cells. A view at
+// history. On X11 it puts those rows into its window itself (DirectSurface),
+// past Qt's backing store. Lines wrap at the widget's width by character cells. A view at
 // the end follows new output; one scrolled up stays on its text while the
 // front is cut. The selection is held as lifetime positions, so it stays on
 // its text too and shrinks with what is cut of it.
@@ -17,6 +18,7 @@
 #pragma once
 
 #include "CatchUpPacing.h"
+#include "DirectSurface.h"
 #include "DisplayPalette.h"
 #include "TextDisplay.h"
 #include "WrappedLines.h"
@@ -32,6 +34,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +70,8 @@ public:
   // Brings the widget up to date at once.
   void Sync();
   int Repaints() const { return mRepaints; }
+  // Whether the rows go straight into the view's X window.
+  bool PutsRowsItself() const { return mSurface != nullptr; }
   // Actions shown below the display's own in its context menu.
   void AddContextAction(QAction *action) { mContextActions.push_back(action); }
   const TextDisplay &Model() const { return mModel; }
@@ -105,6 +110,9 @@ private:
   std::uint64_t PositionAt(const QPoint &point) const;
   void MoveCaret(QKeyEvent &event);
   void ShowRow(std::uint64_t row);
+  void PaintArea(QPainter &painter, const QRect &area);
+  // Whether the rows go to the window through mSurface.
+  bool Direct();
   void PaintRow(QPainter &painter, const WrappedLines::Row &row, int y);
   void DrawPiece(QPainter &painter, int variant, std::string_view piece, const QPointF &at);
   QString Shown(std::uint64_t from, std::uint64_t to) const;
@@ -137,6 +145,8 @@ private:
   int mRepaints = 0;
   std::function<void(std::int16_t &)> mOnKey;
   std::vector<QAction *> mContextActions;
+  std::unique_ptr<DirectSurface> mSurface;
+  bool mSurfaceTried = false;
 };
 
 // The character code a key press sends, or 0 for keys with none.

@@ -5,10 +5,10 @@
 # and stops, so nothing is installed behind the user's back.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev)
+packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev)
 case "${1:-build}" in
   test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream dpkg-dev file
-                   lintian mandoc groff-base python3 qemu-system-x86 busybox-static kmod) ;;
+                   lintian mandoc groff-base python3 qemu-system-x86 busybox-static kmod xvfb xauth) ;;
   run) packages+=(qt6-qpa-plugins) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   screens) packages+=(xvfb xauth imagemagick x11-utils xdotool python3 qt6-qpa-plugins) ;;

@@ -45,6 +45,17 @@ protected:
     view.Sync();
   }
   QString Top() { return view.cursorForPosition(QPoint(0, 0)).block().text(); }
+  // The viewport as the screen shows it, and as a whole paint of it gives.
+  QImage Shown() {
+    const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
+    return view.screen()
+        ->grabWindow(view.winId(), area.x(), area.y(), area.width(), area.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  }
+  QImage FullPaint() {
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  }
   TextDisplay model;
   qt::DisplayView view;
 };
@@ -169,16 +180,62 @@ TEST_F(DisplayViewTest, AfterPartialRepaintsTheScreenShowsWhatAFullPaintShows) {
     step.change();
     view.Sync();
     QApplication::processEvents();
-    const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
-    const QImage shown =
-        view.screen()
-            ->grabWindow(view.winId(), area.x(), area.y(), area.width(), area.height())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
-    const QImage full = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = Shown();
+    const QImage full = FullPaint();
     ASSERT_EQ(shown.size(), full.size());
     EXPECT_TRUE(shown == full);
   }
+}
+
+// Catch-ups faster than the X server answers: rows painted before the server
+// is done with the last ones still reach the screen whole.
+TEST_F(DisplayViewTest, CatchUpsThatDoNotWaitForTheScreenStillShowWhatAFullPaintShows) {
+  Lines(0, 5);
+  QApplication::processEvents();
+  for (int n = 5; n < 40; ++n) {
+    model.AppendAtEnd("line " + std::to_string(n) + " and some more text\r\n");
+    view.Sync();
+  }
+  QApplication::processEvents();
+  const QImage shown = Shown();
+  ASSERT_EQ(shown.size(), FullPaint().size());
+  EXPECT_TRUE(shown == FullPaint());
+}
+
+// Rows moved up from under another window cannot be moved on the screen; they
+// are painted again, and the part of the view in sight shows its text.
+TEST_F(DisplayViewTest, RowsMovedFromUnderAnotherWindowArePaintedAgain) {
+  view.move(0, 0);
+  Lines(0, 20);
+  QWidget cover;
+  cover.setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+  const QPoint viewport = view.viewport()->mapToGlobal(QPoint(0, 0));
+  cover.setGeometry(viewport.x(), viewport.y() + 100, view.viewport()->width(), 100);
+  cover.show();
+  QApplication::processEvents();
+  Lines(20, 23);
+  for (int i = 0; i < 5; ++i)
+    QApplication::processEvents();
+  const QImage seen = Shown().copy(0, 0, view.viewport()->width(), 100);
+  EXPECT_TRUE(seen == FullPaint().copy(0, 0, view.viewport()->width(), 100));
+}
+
+// On an X screen of 32-bit pixels the view puts its rows into its window
+// itself; elsewhere, and where KESTREL_QT_PAINT is set, Qt paints them.
+TEST_F(DisplayViewTest, OnlyOnAnXScreenOf32BitPixelsTheViewPutsItsRowsItself) {
+  Lines(0, 3);
+  QApplication::processEvents();
+  const bool x32 = QGuiApplication::platformName() == "xcb" && view.screen()->depth() >= 24;
+  EXPECT_EQ(view.PutsRowsItself(), x32);
+  qputenv("KESTREL_QT_PAINT", "1");
+  TextDisplay other;
+  qt::DisplayView plain(other, nullptr);
+  qunsetenv("KESTREL_QT_PAINT");
+  plain.show();
+  other.AppendAtEnd("text\r\n");
+  plain.Sync();
+  QApplication::processEvents();
+  EXPECT_FALSE(plain.PutsRowsItself());
 }
 
 TEST_F(DisplayViewTest, FindSelectsTheMatchAndScrollsToItAndAScreenReaderReadsTheRowsInSight) {

@@ -1,0 +1,66 @@
+// The display's rows put straight into its own X window.
+//
+// Qt's X11 backing store waits for the server before it paints over pixels it
+// last handed over through shared memory, which puts a round trip between an
+// echo's arrival and its painting. The display instead paints the rows that
+// changed into an image of its own and hands them over in one request, and
+// moves the rows kept on the server. The images lie in a shared memory ring
+// as big as the view: a stretch is painted again only once the server has
+// told it is done with it, and a paint that finds no free stretch goes out
+// through the socket instead, so painting never waits for the server. Where
+// the window system is not X11, or its pixels are not 32-bit little-endian
+// RGB, there is no surface and the view paints through Qt as any widget does;
+// without shared memory (a remote display) every paint goes through the
+// socket.
+#pragma once
+
+#include "HandOverRing.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QImage>
+#include <QRect>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace kestrel::qt {
+
+class DirectSurface : public QAbstractNativeEventFilter {
+public:
+  // The surface for a native widget, or null where none can be had. exposed
+  // is called with what the server could not move and must be painted again.
+  static std::unique_ptr<DirectSurface> For(QWidget &widget, std::function<void(QRect)> exposed);
+  ~DirectSurface() override;
+  // An image to paint area into: its pixel (0, 0) goes to area's top left.
+  QImage &Canvas(QSize size);
+  // Sends what Canvas holds to area of the window.
+  void Put(const QRect &area);
+  // Moves the pixels of area by dy rows on the server.
+  void Scroll(const QRect &area, int dy);
+
+  bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override;
+
+private:
+  DirectSurface() = default;
+  void Share(std::size_t bytes);
+  void Unshare();
+
+  void *mConnection = nullptr;
+  std::uint32_t mWindow = 0;
+  std::uint32_t mGc = 0;
+  std::uint8_t mDepth = 24;
+  std::uint32_t mMaxBytes = 0;
+  QImage mCanvas;
+  std::uint32_t mSegment = 0; // 0: no shared memory
+  std::uint8_t mCompletion = 0;
+  unsigned char *mShared = nullptr;
+  HandOverRing mRing;
+  bool mShareable = true;
+  std::function<void(QRect)> mExposed;
+};
+
+} // namespace kestrel::qt
