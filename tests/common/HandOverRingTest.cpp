@@ -24,6 +24,7 @@ TEST(HandOverRing, AnImageGoesAfterThoseStillHeldOrAtTheStartButNeverOverOne) {
       {"after the last one held", {100, 200}, 0, {}, 300, 300},
       {"exactly the room left at the end", {400, 400}, 0, {}, 200, 800},
       {"no room at the end, the start freed", {400, 400}, 1, {}, 300, 0},
+      {"no room at the end, exactly the room at the start", {400, 400}, 1, {}, 400, 0},
       {"no room at the end, the start still held", {400, 400}, 0, {}, 300, kNone},
       {"gone round: between the newest and the oldest", {400, 400}, 1, {300}, 100, 300},
       {"gone round: not past the oldest", {400, 400}, 1, {300}, 200, kNone},
