@@ -14,5 +14,5 @@ LSAN_OPTIONS="suppressions=$(dirname "$0")/x11-leaks.supp${LSAN_OPTIONS:+:$LSAN_
 export LSAN_OPTIONS
 # Each depth starts its search for a free display elsewhere, so two runs side
 # by side do not race for one.
-exec xvfb-run -a -n "3$depth" -s "-screen 0 1024x768x$depth -nolisten tcp" \
+exec xvfb-run -a -n "3$depth" -s "-screen 0 1024x768x$depth" \
   env QT_QPA_PLATFORM=xcb "$@"
