@@ -63,9 +63,15 @@ std::unique_ptr<DirectSurface> DirectSurface::For(QWidget &widget,
   return surface;
 }
 
+// Without the application its X connection is gone, and with it the server's
+// side of the segment and the graphics context.
 DirectSurface::~DirectSurface() {
-  if (qGuiApp)
-    qGuiApp->removeNativeEventFilter(this);
+  if (!qGuiApp) {
+    if (mShared)
+      shmdt(mShared);
+    return;
+  }
+  qGuiApp->removeNativeEventFilter(this);
   Unshare();
   xcb_free_gc(Connection(mConnection), mGc);
 }
