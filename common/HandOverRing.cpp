@@ -8,12 +8,10 @@ void HandOverRing::Size(std::size_t bytes) {
 }
 
 std::size_t HandOverRing::Take(std::size_t bytes) {
-  std::size_t at = npos;
-  if (bytes == 0 || bytes > mBytes) {
-    at = npos;
-  } else if (mHeld.empty()) {
-    at = 0;
-  } else {
+  if (bytes == 0 || bytes > mBytes)
+    return npos;
+  std::size_t at = 0;
+  if (!mHeld.empty()) {
     const std::size_t tail = mHeld.front().offset;
     const std::size_t head = mHeld.back().offset + mHeld.back().bytes;
     if (head > tail)

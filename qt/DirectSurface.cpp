@@ -30,8 +30,7 @@ bool ThirtyTwoBits(const xcb_setup_t *setup, std::uint8_t depth) {
 }
 } // namespace
 
-std::unique_ptr<DirectSurface> DirectSurface::For(QWidget &widget,
-                                                  std::function<void(QRect)> exposed) {
+std::unique_ptr<DirectSurface> DirectSurface::For(QWidget &widget) {
   auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   if (!x11 || !x11->connection())
     return nullptr;
@@ -58,7 +57,7 @@ std::unique_ptr<DirectSurface> DirectSurface::For(QWidget &widget,
   surface->mShareable = shm && shm->present;
   if (surface->mShareable)
     surface->mCompletion = static_cast<std::uint8_t>(shm->first_event + XCB_SHM_COMPLETION);
-  surface->mExposed = std::move(exposed);
+  surface->mWidget = &widget;
   qGuiApp->installNativeEventFilter(surface.get());
   return surface;
 }
@@ -182,8 +181,7 @@ bool DirectSurface::nativeEventFilter(const QByteArray &type, void *message, qin
     auto *e = reinterpret_cast<xcb_graphics_exposure_event_t *>(event);
     if (e->drawable != mWindow)
       return false;
-    if (mExposed)
-      mExposed(QRect(e->x, e->y, e->width, e->height));
+    mWidget->update();
     return true;
   }
   if (kind == XCB_NO_EXPOSURE)

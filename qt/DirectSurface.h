@@ -22,7 +22,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 class QWidget;
@@ -31,9 +30,11 @@ namespace kestrel::qt {
 
 class DirectSurface : public QAbstractNativeEventFilter {
 public:
-  // The surface for a native widget, or null where none can be had. exposed
-  // is called with what the server could not move and must be painted again.
-  static std::unique_ptr<DirectSurface> For(QWidget &widget, std::function<void(QRect)> exposed);
+  // The surface for a native widget, or null where none can be had. Where the
+  // server could not move rows (their source was covered), the widget is
+  // asked to paint itself again, whole: a later move would carry along the
+  // stale rows around a partial repaint.
+  static std::unique_ptr<DirectSurface> For(QWidget &widget);
   ~DirectSurface() override;
   // An image to paint area into: its pixel (0, 0) goes to area's top left.
   QImage &Canvas(QSize size);
@@ -60,7 +61,7 @@ private:
   unsigned char *mShared = nullptr;
   HandOverRing mRing;
   bool mShareable = true;
-  std::function<void(QRect)> mExposed;
+  QWidget *mWidget = nullptr;
 };
 
 } // namespace kestrel::qt

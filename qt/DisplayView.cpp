@@ -324,10 +324,9 @@ std::uint64_t DisplayView::PositionAt(const QPoint &point) const {
 bool DisplayView::Direct() {
   if (!viewport()->testAttribute(Qt::WA_PaintOnScreen))
     return false;
-  if (!mSurfaceTried && viewport()->testAttribute(Qt::WA_WState_Created)) {
-    mSurfaceTried = true;
+  if (!mSurface && viewport()->testAttribute(Qt::WA_WState_Created)) {
     if (viewport()->devicePixelRatioF() == 1.0)
-      mSurface = DirectSurface::For(*viewport(), [this](QRect) { viewport()->update(); });
+      mSurface = DirectSurface::For(*viewport());
     if (!mSurface) {
       viewport()->setAttribute(Qt::WA_PaintOnScreen, false);
       viewport()->update();

@@ -7,9 +7,9 @@
 // sight and nothing else, straight from the model's text and style runs, so
 // the cost of a frame is that of the rows on screen, however long the
 // history. On X11 it puts those rows into its window itself (DirectSurface),
-// past Qt's backing store. Lines wrap at the widget's width by character cells. A view at
-// the end follows new output; one scrolled up stays on its text while the
-// front is cut. The selection is held as lifetime positions, so it stays on
+// past Qt's backing store. Lines wrap at the widget's width by character
+// cells. A view at the end follows new output; one scrolled up stays on its
+// text while the front is cut. The selection is held as lifetime positions, so it stays on
 // its text too and shrinks with what is cut of it.
 //
 // For code and tests written against a text edit, the view answers the same
@@ -146,7 +146,6 @@ private:
   std::function<void(std::int16_t &)> mOnKey;
   std::vector<QAction *> mContextActions;
   std::unique_ptr<DirectSurface> mSurface;
-  bool mSurfaceTried = false;
 };
 
 // The character code a key press sends, or 0 for keys with none.
