@@ -198,8 +198,9 @@ TEST_F(DisplayViewTest, CatchUpsThatDoNotWaitForTheScreenStillShowWhatAFullPaint
   }
   QApplication::processEvents();
   const QImage shown = Shown();
-  ASSERT_EQ(shown.size(), FullPaint().size());
-  EXPECT_TRUE(shown == FullPaint());
+  const QImage full = FullPaint();
+  ASSERT_EQ(shown.size(), full.size());
+  EXPECT_TRUE(shown == full);
 }
 
 // Rows moved up from under another window cannot be moved on the screen; they
