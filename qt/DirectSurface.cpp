@@ -109,20 +109,42 @@ void DirectSurface::Unshare() {
     return;
   xcb_shm_detach(Connection(mConnection), mSegment);
   xcb_flush(Connection(mConnection));
+  mRingImage = QImage();
   shmdt(mShared);
   mSegment = 0;
   mShared = nullptr;
   mRing.Size(0);
 }
 
-// X takes rows packed at the width it is told, so the canvas is exactly as
-// wide as what is put; it keeps its height, and with it its paint engine.
-QImage &DirectSurface::Canvas(QSize size) {
-  if (mCanvas.width() != size.width() || mCanvas.height() < size.height())
+// X takes rows packed at the width it is told, so an image is exactly as wide
+// as what is put. The ring's stretches are whole rows of that width, and the
+// ring is seen again at another width only once the server holds none.
+QImage &DirectSurface::Canvas(const QRect &area, QPoint &at) {
+  const auto stride = static_cast<std::size_t>(area.width()) * 4;
+  const std::size_t bytes = stride * static_cast<std::size_t>(area.height());
+  mTaken = HandOverRing::npos;
+  if (mShareable && mRing.Idle() && (bytes > mRing.Size() || mRingImage.width() != area.width())) {
+    if (bytes > mRing.Size()) {
+      Unshare();
+      Share(bytes);
+    }
+    mRingImage = mSegment ? QImage(mShared, area.width(), static_cast<int>(mRing.Size() / stride),
+                                   static_cast<qsizetype>(stride), QImage::Format_RGB32)
+                          : QImage();
+  }
+  if (mSegment && mRingImage.width() == area.width())
+    mTaken = mRing.Take(bytes);
+  if (mTaken != HandOverRing::npos) {
+    at = QPoint(0, static_cast<int>(mTaken / stride));
+    return mRingImage;
+  }
+  // The canvas keeps its height, and with it its paint engine.
+  if (mCanvas.width() != area.width() || mCanvas.height() < area.height())
     mCanvas =
-        QImage(size.width(),
-               std::max(size.height(), mCanvas.width() == size.width() ? mCanvas.height() : 0),
+        QImage(area.width(),
+               std::max(area.height(), mCanvas.width() == area.width() ? mCanvas.height() : 0),
                QImage::Format_RGB32);
+  at = QPoint(0, 0);
   return mCanvas;
 }
 
@@ -130,19 +152,12 @@ void DirectSurface::Put(const QRect &area) {
   xcb_connection_t *c = Connection(mConnection);
   const auto width = static_cast<std::uint16_t>(area.width());
   const auto height = static_cast<std::uint16_t>(area.height());
-  const std::size_t bytes = static_cast<std::size_t>(width) * 4 * height;
-  // The ring grows to the largest image put, once the server holds none.
-  if (mShareable && mRing.Idle() && bytes > mRing.Size()) {
-    Unshare();
-    Share(bytes);
-  }
-  const std::size_t offset = mSegment ? mRing.Take(bytes) : HandOverRing::npos;
-  if (offset != HandOverRing::npos) {
-    std::memcpy(mShared + offset, mCanvas.constBits(), bytes);
+  if (mTaken != HandOverRing::npos) {
     xcb_shm_put_image(c, mWindow, mGc, width, height, 0, 0, width, height,
                       static_cast<std::int16_t>(area.x()), static_cast<std::int16_t>(area.y()),
                       mDepth, XCB_IMAGE_FORMAT_Z_PIXMAP, 1, mSegment,
-                      static_cast<std::uint32_t>(offset));
+                      static_cast<std::uint32_t>(mTaken));
+    mTaken = HandOverRing::npos;
   } else {
     const auto stride = static_cast<std::uint32_t>(mCanvas.bytesPerLine());
     const int strip = std::max<int>(1, static_cast<int>(mMaxBytes / stride));

@@ -3,11 +3,12 @@
 // Qt's X11 backing store waits for the server before it paints over pixels it
 // last handed over through shared memory, which puts a round trip between an
 // echo's arrival and its painting. The display instead paints the rows that
-// changed into an image of its own and hands them over in one request, and
-// moves the rows kept on the server. The images lie in a shared memory ring
-// as big as the view: a stretch is painted again only once the server has
-// told it is done with it, and a paint that finds no free stretch goes out
-// through the socket instead, so painting never waits for the server. Where
+// changed straight into memory it shares with the server and hands them over
+// in one request, and moves the rows kept on the server. The images lie in a
+// ring as big as the view: a stretch is painted again only once the server
+// has told it is done with it, and a paint that finds no free stretch is
+// painted into an image of the surface's own and goes out through the socket
+// instead, so painting never waits for the server. Where
 // the window system is not X11, or its pixels are not 32-bit little-endian
 // RGB, there is no surface and the view paints through Qt as any widget does;
 // without shared memory (a remote display) every paint goes through the
@@ -36,9 +37,10 @@ public:
   // stale rows around a partial repaint.
   static std::unique_ptr<DirectSurface> For(QWidget &widget);
   ~DirectSurface() override;
-  // An image to paint area into: its pixel (0, 0) goes to area's top left.
-  QImage &Canvas(QSize size);
-  // Sends what Canvas holds to area of the window.
+  // An image to paint area into, with the point of it that area's top left
+  // goes to; nothing outside that rectangle of the image may be painted.
+  QImage &Canvas(const QRect &area, QPoint &at);
+  // Sends what was painted into the last Canvas to area of the window.
   void Put(const QRect &area);
   // Moves the pixels of area by dy rows on the server.
   void Scroll(const QRect &area, int dy);
@@ -60,6 +62,9 @@ private:
   std::uint8_t mCompletion = 0;
   unsigned char *mShared = nullptr;
   HandOverRing mRing;
+  // The ring seen as rows of one width; every stretch is whole rows of it.
+  QImage mRingImage;
+  std::size_t mTaken = HandOverRing::npos;
   bool mShareable = true;
   QWidget *mWidget = nullptr;
 };

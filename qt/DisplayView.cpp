@@ -11,6 +11,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 
@@ -34,6 +36,53 @@ public:
     return redirected(&offset) != nullptr;
   }
 };
+
+// The scroll bar, painted again only when what it shows changes: a stream
+// moves its range with every catch-up, but once the history is long the
+// handle stays where it is, and repainting it would cost as much as the rows.
+class ScrollBar : public QScrollBar {
+public:
+  using QScrollBar::QScrollBar;
+  // Range and value set as one change: a range grown under a view at the end
+  // leaves it off the end until the value follows.
+  void Place(int page, int maximum, int value) {
+    mPlacing = true;
+    setPageStep(page);
+    setRange(0, maximum);
+    setValue(value);
+    mPlacing = false;
+    if (Looks() != mPainted)
+      update();
+  }
+
+protected:
+  void sliderChange(SliderChange change) override {
+    if (!mPlacing && Looks() != mPainted)
+      QScrollBar::sliderChange(change);
+  }
+  void paintEvent(QPaintEvent *event) override {
+    mPainted = Looks();
+    QScrollBar::paintEvent(event);
+  }
+
+private:
+  struct Look {
+    QRect handle;
+    bool atMinimum = false;
+    bool atMaximum = false;
+    bool operator==(const Look &) const = default;
+  };
+  Look Looks() const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return {
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+        value() <= minimum(), value() >= maximum()};
+  }
+  bool mPlacing = false;
+  // Until the first paint nothing is on screen to compare with.
+  Look mPainted{QRect(0, 0, -1, -1), true, false};
+};
 } // namespace
 
 DisplayView::Span::Line DisplayView::Span::block() const {
@@ -56,6 +105,7 @@ DisplayView::Span DisplayView::Document::find(const QString &text) const {
 DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
     : QAbstractScrollArea(parent), mModel(model) {
   InstallDisplayAccessible();
+  setVerticalScrollBar(new ScrollBar(Qt::Vertical, this));
   setViewport(new Viewport);
   // On X11 the viewport is a window of its own that the view paints itself;
   // KESTREL_QT_PAINT set leaves it to Qt's backing store.
@@ -85,12 +135,21 @@ DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
     // An echo after a key is due sooner than the stream's catch-up.
     if (mRepaint.isActive() && at >= mRepaintAt)
       return;
+    mDueNow = at <= now;
     mRepaintAt = at;
     mRepaint.start(static_cast<int>(at - now));
   });
 }
 
+void DisplayView::CatchUpIfDue() {
+  if (!mDueNow)
+    return;
+  mRepaint.stop();
+  Sync();
+}
+
 void DisplayView::Sync() {
+  mDueNow = false;
   if (mShown == mModel.Generation())
     return;
   mShown = mModel.Generation();
@@ -103,10 +162,12 @@ void DisplayView::Sync() {
   mRows.Follow(mModel);
   if (mRows.Lines().Origin() == originBefore && mRows.Lines().End() == endBefore)
     return;
-  UpdateScrollBar(atEnd);
   ++mRepaints;
   mPacing.CaughtUp(mClock.elapsed());
-  RepaintChanged(topBefore, endRowBefore, originBefore);
+  // The rows go to the screen first; the scroll bar follows them.
+  mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(BarValue(atEnd));
+  RepaintChanged(topBefore, endRowBefore, endBefore, originBefore);
+  UpdateScrollBar(atEnd);
   if (QAccessible::isActive()) {
     QAccessibleEvent changed(this, QAccessible::VisibleDataChanged);
     QAccessible::updateAccessibility(&changed);
@@ -119,7 +180,7 @@ void DisplayView::Sync() {
 // moved and only that row and the ones after it are painted. An echo at the
 // prompt repaints one row, not the whole view.
 void DisplayView::RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBefore,
-                                 std::uint64_t originBefore) {
+                                 std::uint64_t endBefore, std::uint64_t originBefore) {
   const auto page = static_cast<std::uint64_t>(PageRows());
   const bool rowsKept = mRows.Lines().Origin() == originBefore || mRows.RowAt(mTopRow).line > 0;
   if (!rowsKept || mTopRow < topBefore || mTopRow - topBefore >= page || endRowBefore < topBefore) {
@@ -127,9 +188,15 @@ void DisplayView::RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBe
     return;
   }
   const int moved = static_cast<int>(mTopRow - topBefore) * mLineHeight;
+  // Right of the widest row that was or is in sight, every row on screen
+  // shows only the background before the catch-up and after it: neither the
+  // move nor the repaint need to touch it. At a shell's prompt that is most
+  // of the width.
+  const QRect inked(0, 0, std::min(viewport()->width(), InkRight(topBefore, mTopRow + page + 1)),
+                    viewport()->height());
   if (moved > 0) {
     if (Direct())
-      mSurface->Scroll(viewport()->rect(), -moved);
+      mSurface->Scroll(inked, -moved);
     else
       viewport()->scroll(0, -moved);
   }
@@ -141,28 +208,64 @@ void DisplayView::RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBe
   const int bottom =
       std::min(viewport()->height(), std::max(static_cast<int>(endRow) * mLineHeight,
                                               moved > 0 ? viewport()->height() - moved : 0));
+  QRect changed = QRect(0, y, viewport()->width(), bottom - y) & inked;
+  // Text that went on in the row of the old end changed only the cells from
+  // there to the new end; a cell either side is painted again for glyphs
+  // that reach past their own.
+  const std::uint64_t end = mRows.Lines().End();
+  if (moved == 0 && endRowBefore >= mTopRow && mRows.RowOf(end) == endRowBefore) {
+    const std::uint64_t start = mRows.RowAt(endRowBefore).from;
+    const auto left =
+        static_cast<int>(kMargin + (static_cast<qreal>(endBefore - start) - 1) * mCell);
+    const auto right =
+        static_cast<int>(std::ceil(kMargin + (static_cast<qreal>(end - start) + 1) * mCell));
+    changed &= QRect(left, y, right - left, bottom - y);
+  }
+  if (changed.isEmpty())
+    return;
   // Painted now rather than at the next pass of the event loop: the catch-up
   // is already paced, and an echo should not wait behind other events.
-  if (y < bottom)
-    viewport()->repaint(0, y, viewport()->width(), bottom - y);
+  if (Direct() && viewport()->isVisible() && viewport()->updatesEnabled() &&
+      !static_cast<Viewport *>(viewport())->Redirected())
+    PaintDirect(changed);
+  else
+    viewport()->repaint(changed);
 }
 
 // A view at the end stays there; one scrolled up keeps its top row, which
 // moves up the scroll bar as the front is cut.
 void DisplayView::UpdateScrollBar(bool atEnd) {
   QScrollBar *bar = verticalScrollBar();
-  const int page = PageRows();
-  const std::uint64_t rows = mRows.RowCount();
-  const int maximum = static_cast<int>(rows > static_cast<std::uint64_t>(page) ? rows - page : 0);
-  mTopRow = std::max(mTopRow, mRows.FirstRow());
   mPlacing = true;
-  bar->setPageStep(page);
-  bar->setRange(0, maximum);
-  bar->setValue(atEnd ? maximum
-                      : static_cast<int>(std::min<std::uint64_t>(
-                            mTopRow - mRows.FirstRow(), static_cast<std::uint64_t>(maximum))));
+  static_cast<ScrollBar *>(bar)->Place(PageRows(), BarMaximum(), BarValue(atEnd));
   mPlacing = false;
   mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(bar->value());
+}
+
+int DisplayView::InkRight(std::uint64_t fromRow, std::uint64_t toRow) const {
+  std::uint64_t cells = 0;
+  for (std::uint64_t row = std::max(fromRow, mRows.FirstRow());
+       row < std::min(toRow, mRows.EndRow()); ++row) {
+    const WrappedLines::Row shown = mRows.RowAt(row);
+    cells = std::max(cells, shown.to - shown.from);
+  }
+  // A cell more for a glyph that reaches past its own.
+  return static_cast<int>(std::ceil(kMargin + static_cast<qreal>(cells + 1) * mCell));
+}
+
+int DisplayView::BarMaximum() const {
+  const auto page = static_cast<std::uint64_t>(PageRows());
+  const std::uint64_t rows = mRows.RowCount();
+  return static_cast<int>(rows > page ? rows - page : 0);
+}
+
+int DisplayView::BarValue(bool atEnd) const {
+  const int maximum = BarMaximum();
+  if (atEnd)
+    return maximum;
+  const std::uint64_t top = std::max(mTopRow, mRows.FirstRow());
+  return static_cast<int>(
+      std::min<std::uint64_t>(top - mRows.FirstRow(), static_cast<std::uint64_t>(maximum)));
 }
 
 int DisplayView::PageRows() const {
@@ -342,19 +445,25 @@ void DisplayView::paintEvent(QPaintEvent *event) {
   if (!static_cast<Viewport *>(viewport())->Redirected() &&
       viewport()->testAttribute(Qt::WA_PaintOnScreen)) {
     // Without a surface the update that Direct() asked for paints through Qt.
-    if (!Direct() || area.isEmpty())
-      return;
-    QImage &canvas = mSurface->Canvas(area.size());
-    {
-      QPainter painter(&canvas);
-      painter.translate(-area.topLeft());
-      PaintArea(painter, area);
-    }
-    mSurface->Put(area);
+    if (Direct() && !area.isEmpty())
+      PaintDirect(area);
     return;
   }
   QPainter painter(viewport());
   PaintArea(painter, area);
+}
+
+void DisplayView::PaintDirect(const QRect &area) {
+  QPoint at;
+  QImage &canvas = mSurface->Canvas(area, at);
+  {
+    QPainter painter(&canvas);
+    painter.translate(at - area.topLeft());
+    // Rows reach past area; around it the ring holds other images.
+    painter.setClipRect(area);
+    PaintArea(painter, area);
+  }
+  mSurface->Put(area);
 }
 
 void DisplayView::PaintArea(QPainter &painter, const QRect &area) {
@@ -364,18 +473,25 @@ void DisplayView::PaintArea(QPainter &painter, const QRect &area) {
   const int last = std::max(0, area.bottom()) / mLineHeight;
   const std::uint64_t end =
       std::min(mRows.EndRow(), mTopRow + static_cast<std::uint64_t>(last) + 1);
+  // The cells area covers, and one either side for glyphs reaching into it.
+  const auto column = [this](int x) {
+    return static_cast<std::uint64_t>(std::max<qreal>(0, (x - kMargin) / mCell));
+  };
+  const std::uint64_t left = column(area.left()) - std::min<std::uint64_t>(1, column(area.left()));
+  const std::uint64_t right = column(area.right()) + 2;
   int y = first * mLineHeight;
   for (std::uint64_t row = mTopRow + static_cast<std::uint64_t>(first); row < end;
        ++row, y += mLineHeight)
-    PaintRow(painter, mRows.RowAt(row), y);
+    PaintRow(painter, mRows.RowAt(row), y, left, right);
 }
 
 // A row goes out in stretches of one style and one selection state; most
 // rows are one stretch, one call.
-void DisplayView::PaintRow(QPainter &painter, const WrappedLines::Row &row, int y) {
+void DisplayView::PaintRow(QPainter &painter, const WrappedLines::Row &row, int y,
+                           std::uint64_t left, std::uint64_t right) {
   const std::uint64_t origin = mModel.Origin();
-  const std::uint64_t from = Clamp(row.from);
-  const std::uint64_t to = std::max(from, Clamp(row.to));
+  const std::uint64_t from = Clamp(std::min(row.to, row.from + left));
+  const std::uint64_t to = std::max(from, Clamp(std::min(row.to, row.from + right)));
   const Span selection = textCursor();
   const auto &runs = mModel.StyleRuns();
   auto run = std::upper_bound(

@@ -69,6 +69,10 @@ public:
   void OnKeyPress(std::function<void(std::int16_t &)> handler) { mOnKey = std::move(handler); }
   // Brings the widget up to date at once.
   void Sync();
+  // Brings it up to date now where the last change was due at once: called
+  // once the work that changed the model is done, so that an echo is painted
+  // without waiting for the next pass of the event loop.
+  void CatchUpIfDue();
   int Repaints() const { return mRepaints; }
   // Whether the rows go straight into the view's X window.
   bool PutsRowsItself() const { return mSurface != nullptr; }
@@ -104,7 +108,12 @@ protected:
 private:
   void Measure();
   void UpdateScrollBar(bool atEnd);
-  void RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBefore,
+  // Where the text of the rows from fromRow up to toRow ends on screen.
+  int InkRight(std::uint64_t fromRow, std::uint64_t toRow) const;
+  int BarMaximum() const;
+  // The scroll bar's value after a change: a view at the end stays there.
+  int BarValue(bool atEnd) const;
+  void RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBefore, std::uint64_t endBefore,
                       std::uint64_t originBefore);
   int PageRows() const;
   std::uint64_t PositionAt(const QPoint &point) const;
@@ -113,7 +122,11 @@ private:
   void PaintArea(QPainter &painter, const QRect &area);
   // Whether the rows go to the window through mSurface.
   bool Direct();
-  void PaintRow(QPainter &painter, const WrappedLines::Row &row, int y);
+  // Paints area straight into the window through mSurface.
+  void PaintDirect(const QRect &area);
+  // Paints the cells of row from column left up to column right.
+  void PaintRow(QPainter &painter, const WrappedLines::Row &row, int y, std::uint64_t left,
+                std::uint64_t right);
   void DrawPiece(QPainter &painter, int variant, std::string_view piece, const QPointF &at);
   QString Shown(std::uint64_t from, std::uint64_t to) const;
   std::uint64_t Clamp(std::uint64_t position) const;
@@ -123,6 +136,7 @@ private:
   QElapsedTimer mClock;
   CatchUpPacing mPacing;
   qint64 mRepaintAt = 0; // when mRepaint fires, on mClock
+  bool mDueNow = false;  // mRepaint was started to fire at once
   std::uint64_t mShown = ~std::uint64_t{0};
   WrappedLines mRows;
   std::uint64_t mTopRow = 0; // the row at the top, numbered as mRows numbers them

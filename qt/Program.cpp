@@ -13,7 +13,10 @@
 #include "clsSerialPortConfigINI.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 namespace kestrel::qt {
 
@@ -57,10 +60,19 @@ int RunTerminal(const CommandLine &line) {
 
   DeviceMap devices = DeviceMap::FromIni(ApplicationFolder() + "/Serial.ini");
   const RunPort run = line.device.empty() ? RunPort{} : PortForCommandLine(line.device, devices);
-  PosixCommControl comm(devices, PostToUi);
+  // What the port delivers is painted as soon as the window has taken it in.
+  auto display = std::make_shared<QPointer<DisplayView>>();
+  PosixCommControl comm(devices, [display](std::function<void()> fn) {
+    PostToUi([display, fn = std::move(fn)] {
+      fn();
+      if (*display)
+        (*display)->CatchUpIfDue();
+    });
+  });
   QtWindowHost host(comm, [&comm](std::int16_t port) { return comm.Devices().Describe(port); });
   host.WatchedFolders([&comm] { return serial::WatchedFolders(comm.Devices()); });
   MainWindow window(comm, host);
+  *display = &window.Display();
   host.Owner(&window);
   comm.OnClosedByDevice([&window] { window.DeviceClosed(); });
 

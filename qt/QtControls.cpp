@@ -105,8 +105,12 @@ QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : mBar(bar), mClock(new QT
     mLabels.push_back(label);
   }
   QLabel *time = mLabels.back();
+  // The clock looks every second but sets the panel only when the time shown
+  // changes: setting a label repaints it and tells a screen reader.
   auto tick = [time] {
-    time->setText(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
+    const QString now = QLocale().toString(QTime::currentTime(), QLocale::ShortFormat);
+    if (now != time->text())
+      time->setText(now);
   };
   tick();
   QObject::connect(mClock, &QTimer::timeout, bar, tick);

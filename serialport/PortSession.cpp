@@ -124,6 +124,7 @@ void PortSession::SettingsChanged(const LineSettings &settings) {
 }
 
 int PortSession::Output(const std::string &text) {
+  bool pending = false;
   {
     std::lock_guard ioLock(mIoMutex);
     if (mFd < 0)
@@ -139,10 +140,14 @@ int PortSession::Output(const std::string &text) {
     } else {
       mOutput += text;
     }
+    pending = !mOutput.empty();
   }
-  // The reply comes soon: the I/O thread ends any rest and reads at once.
+  // The reply comes soon: the I/O thread ends any rest and reads at once. A
+  // thread already waiting to read learns of the send on its next pass; not
+  // waking it leaves the processor to the board's side of the echo.
   mSentAt = Ticks(Clock::now());
-  Wake();
+  if (pending || !mReadsAtOnce)
+    Wake();
   return comNoError;
 }
 
@@ -209,6 +214,9 @@ void PortSession::ReadLevels() {
 
 // Step 1: wait for the device, the wake-up, the end of a rest or the line tick.
 bool PortSession::Wait(Pass &pass) {
+  // Cleared before the last send is looked at and set after: a send either
+  // is seen here or finds the flag clear and wakes the thread.
+  mReadsAtOnce = false;
   {
     std::lock_guard lock(mBufMutex);
     pass.wantWrite = !mOutput.empty();
@@ -229,6 +237,7 @@ bool PortSession::Wait(Pass &pass) {
     until = mNextTick;
   if (pass.resting)
     until = std::min(until, std::min(restUntil, now + ReadPacing::kRestLook));
+  mReadsAtOnce = pass.wantRead && !pass.resting;
   int timeout = -1;
   if (until != Clock::time_point::max())
     timeout = static_cast<int>(std::max<std::int64_t>(

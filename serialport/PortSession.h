@@ -124,6 +124,9 @@ private:
   std::string mOutput; // given to Output, not yet taken by the driver
   std::atomic<bool> mReceivePosted{false};
   std::atomic<bool> mInputFull{false};
+  // The I/O thread waits on the device for reading: a send need not wake it,
+  // since the reply is read as soon as it comes.
+  std::atomic<bool> mReadsAtOnce{false};
 
   // The I/O thread's own.
   bool mHaveCounters = false;

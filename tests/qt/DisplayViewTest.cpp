@@ -1,7 +1,8 @@
 // The painted display over a model the test writes: it follows the end, stays
 // on its text when scrolled up while the front is cut, keeps a selection
-// across cuts, paints the text's colours, finds text, and reads to a screen
-// reader.
+// across cuts, paints the text's colours, shows on screen what a whole paint
+// shows, paints its scroll bar only when the handle moves, finds text, and
+// reads to a screen reader.
 #include "DisplayView.h"
 #include "TextStyle.h"
 #include "ToolsWindows.h"
@@ -162,6 +163,17 @@ TEST_F(DisplayViewTest, AfterPartialRepaintsTheScreenShowsWhatAFullPaintShows) {
        }},
       {"a whole page at once", [&] { Lines(22, 80); }},
       {"emptied and begun again", [&] { model.Text("fresh\r\n"); }},
+      {"short lines at a prompt, one at a time",
+       [&] {
+         for (int n = 200; n < 220; ++n)
+           Lines(n, n + 1);
+       }},
+      {"a wide line moves up through short ones and out of sight",
+       [&] {
+         model.AppendAtEnd(std::string(45, 'W') + "\r\n");
+         for (int n = 220; n < 240; ++n)
+           Lines(n, n + 1);
+       }},
       {"one long line",
        [&] {
          std::string digits;
@@ -219,6 +231,53 @@ TEST_F(DisplayViewTest, RowsMovedFromUnderAnotherWindowArePaintedAgain) {
     QApplication::processEvents();
   const QImage seen = Shown().copy(0, 0, view.viewport()->width(), 100);
   EXPECT_TRUE(seen == FullPaint().copy(0, 0, view.viewport()->width(), 100));
+}
+
+// A stream moves the scroll bar's range with every catch-up; once the
+// history is long its handle stays at the bottom, and the bar is not painted
+// again until the handle moves.
+TEST_F(DisplayViewTest, TheScrollBarIsPaintedAgainOnlyWhenItsHandleMoves) {
+  QScrollBar *bar = view.verticalScrollBar();
+  Lines(0, 3000);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  for (int i = 0; i < 3; ++i)
+    QApplication::processEvents();
+  int paints = 0;
+  struct Counter : QObject {
+    int &count;
+    explicit Counter(int &c) : count(c) {}
+    bool eventFilter(QObject *, QEvent *event) override {
+      count += event->type() == QEvent::Paint;
+      return false;
+    }
+  } counter(paints);
+  bar->installEventFilter(&counter);
+  for (int n = 3000; n < 3005; ++n) {
+    Lines(n, n + 1);
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_EQ(paints, 0);
+  bar->setValue(0);
+  QApplication::processEvents();
+  EXPECT_GE(paints, 1);
+  bar->removeEventFilter(&counter);
+}
+
+// What the port delivers is painted as soon as the work that took it in
+// ends, where the change is due at once (the first of a burst), without a
+// pass of the event loop; with nothing new, nothing is painted.
+TEST_F(DisplayViewTest, AChangeDueAtOnceIsPaintedWhenTheWorkThatMadeItEnds) {
+  QApplication::processEvents();
+  const int before = view.Repaints();
+  model.AppendAtEnd("prompt> ");
+  EXPECT_EQ(view.Repaints(), before);
+  view.CatchUpIfDue();
+  EXPECT_EQ(view.Repaints(), before + 1);
+  EXPECT_TRUE(view.VisibleText().startsWith("prompt> "));
+  view.CatchUpIfDue();
+  QApplication::processEvents();
+  EXPECT_EQ(view.Repaints(), before + 1);
 }
 
 // On an X screen of 32-bit pixels the view puts its rows into its window
