@@ -54,8 +54,14 @@ protected:
         .toImage()
         .convertToFormat(QImage::Format_RGB32);
   }
+  // Grabbing a view that paints on screen leaves a repaint of it pending;
+  // it is let run, so that the next change starts from a whole screen and
+  // what the screen shows after it is that change's own painting.
   QImage FullPaint() {
-    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage full = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (int i = 0; i < 3; ++i)
+      QApplication::processEvents();
+    return full;
   }
   TextDisplay model;
   qt::DisplayView view;
