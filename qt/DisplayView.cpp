@@ -1,6 +1,7 @@
 #include "DisplayView.h"
 
 #include "DisplayAccessible.h"
+#include "DisplayScrollBar.h"
 #include "TextStyle.h"
 
 #include <QAccessible>
@@ -11,8 +12,6 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionSlider>
 
 #include <algorithm>
 
@@ -36,53 +35,6 @@ public:
     return redirected(&offset) != nullptr;
   }
 };
-
-// The scroll bar, painted again only when what it shows changes: a stream
-// moves its range with every catch-up, but once the history is long the
-// handle stays where it is, and repainting it would cost as much as the rows.
-class ScrollBar : public QScrollBar {
-public:
-  using QScrollBar::QScrollBar;
-  // Range and value set as one change: a range grown under a view at the end
-  // leaves it off the end until the value follows.
-  void Place(int page, int maximum, int value) {
-    mPlacing = true;
-    setPageStep(page);
-    setRange(0, maximum);
-    setValue(value);
-    mPlacing = false;
-    if (Looks() != mPainted)
-      update();
-  }
-
-protected:
-  void sliderChange(SliderChange change) override {
-    if (!mPlacing && Looks() != mPainted)
-      QScrollBar::sliderChange(change);
-  }
-  void paintEvent(QPaintEvent *event) override {
-    mPainted = Looks();
-    QScrollBar::paintEvent(event);
-  }
-
-private:
-  struct Look {
-    QRect handle;
-    bool atMinimum = false;
-    bool atMaximum = false;
-    bool operator==(const Look &) const = default;
-  };
-  Look Looks() const {
-    QStyleOptionSlider option;
-    initStyleOption(&option);
-    return {
-        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
-        value() <= minimum(), value() >= maximum()};
-  }
-  bool mPlacing = false;
-  // Until the first paint nothing is on screen to compare with.
-  Look mPainted{QRect(0, 0, -1, -1), true, false};
-};
 } // namespace
 
 DisplayView::Span::Line DisplayView::Span::block() const {
@@ -105,7 +57,7 @@ DisplayView::Span DisplayView::Document::find(const QString &text) const {
 DisplayView::DisplayView(TextDisplay &model, QWidget *parent)
     : QAbstractScrollArea(parent), mModel(model) {
   InstallDisplayAccessible();
-  setVerticalScrollBar(new ScrollBar(Qt::Vertical, this));
+  setVerticalScrollBar(new DisplayScrollBar(Qt::Vertical, this));
   setViewport(new Viewport);
   // On X11 the viewport is a window of its own that the view paints itself;
   // KESTREL_QT_PAINT set leaves it to Qt's backing store.
@@ -237,7 +189,7 @@ void DisplayView::RepaintChanged(std::uint64_t topBefore, std::uint64_t endRowBe
 void DisplayView::UpdateScrollBar(bool atEnd) {
   QScrollBar *bar = verticalScrollBar();
   mPlacing = true;
-  static_cast<ScrollBar *>(bar)->Place(PageRows(), BarMaximum(), BarValue(atEnd));
+  static_cast<DisplayScrollBar *>(bar)->Place(PageRows(), BarMaximum(), BarValue(atEnd));
   mPlacing = false;
   mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(bar->value());
 }
