@@ -156,6 +156,7 @@ TEST_F(DisplayViewTest, AfterPartialRepaintsTheScreenShowsWhatAFullPaintShows) {
   } steps[] = {
       {"a few lines, no scrolling", [&] { Lines(0, 3); }},
       {"a line growing", [&] { model.AppendAtEnd("prompt> ab"); }},
+      {"one more character typed after it", [&] { model.AppendAtEnd("y"); }},
       {"the line ended and more lines scroll",
        [&] {
          model.AppendAtEnd("c\r\n");
