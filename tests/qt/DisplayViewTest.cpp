@@ -63,6 +63,23 @@ protected:
       QApplication::processEvents();
     return full;
   }
+  // The screen against a whole paint, over the viewport's top `height`
+  // pixels, or all of it.
+  ::testing::AssertionResult ScreenShowsAWholePaint(int height = -1) {
+    QImage shown = Shown();
+    QImage full = FullPaint();
+    if (height >= 0) {
+      shown = shown.copy(0, 0, shown.width(), height);
+      full = full.copy(0, 0, full.width(), height);
+    }
+    if (shown.size() != full.size())
+      return ::testing::AssertionFailure()
+             << "the screen shows " << shown.width() << "x" << shown.height()
+             << " pixels, a whole paint " << full.width() << "x" << full.height();
+    if (shown != full)
+      return ::testing::AssertionFailure() << "the screen differs from a whole paint";
+    return ::testing::AssertionSuccess();
+  }
   TextDisplay model;
   qt::DisplayView view;
 };
@@ -199,10 +216,7 @@ TEST_F(DisplayViewTest, AfterPartialRepaintsTheScreenShowsWhatAFullPaintShows) {
     step.change();
     view.Sync();
     QApplication::processEvents();
-    const QImage shown = Shown();
-    const QImage full = FullPaint();
-    ASSERT_EQ(shown.size(), full.size());
-    EXPECT_TRUE(shown == full);
+    EXPECT_TRUE(ScreenShowsAWholePaint());
   }
 }
 
@@ -216,10 +230,7 @@ TEST_F(DisplayViewTest, CatchUpsThatDoNotWaitForTheScreenStillShowWhatAFullPaint
     view.Sync();
   }
   QApplication::processEvents();
-  const QImage shown = Shown();
-  const QImage full = FullPaint();
-  ASSERT_EQ(shown.size(), full.size());
-  EXPECT_TRUE(shown == full);
+  EXPECT_TRUE(ScreenShowsAWholePaint());
 }
 
 // Rows moved up from under another window cannot be moved on the screen; they
@@ -236,8 +247,7 @@ TEST_F(DisplayViewTest, RowsMovedFromUnderAnotherWindowArePaintedAgain) {
   Lines(20, 23);
   for (int i = 0; i < 5; ++i)
     QApplication::processEvents();
-  const QImage seen = Shown().copy(0, 0, view.viewport()->width(), 100);
-  EXPECT_TRUE(seen == FullPaint().copy(0, 0, view.viewport()->width(), 100));
+  EXPECT_TRUE(ScreenShowsAWholePaint(100));
 }
 
 // A stream moves the scroll bar's range with every catch-up; once the
