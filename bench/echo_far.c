@@ -206,7 +206,7 @@ int main(int argc, char **argv) {
   qsort(onScreen, (size_t)kept, sizeof *onScreen, cmp);
   if (kept == 0)
     return printf("no answer was seen\n"), 1;
-  printf("%.1f %.1f %.1f (%d of %d trials; medians: the key reached the board after %.1f ms, "
+  printf("%.2f %.2f %.2f (%d of %d trials; medians: the key reached the board after %.2f ms, "
          "the screen %.2f ms after the board wrote)\n",
          got[kept / 2], got[(kept * 9) / 10], got[kept - 1], kept, trials, reached[kept / 2],
          onScreen[kept / 2]);
