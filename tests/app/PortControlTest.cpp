@@ -69,6 +69,14 @@ TEST_F(TerminalTest, FirstStartShowsTheStartLineOnly) {
   EXPECT_TRUE(FileExists(dir.File("Serial.ini")));
   EXPECT_EQ(t->frm.SerialConfig()->ComControl(), &t->MSComm1);
 }
+// A port given without line settings asks for them and shows no settings.
+TEST_F(TerminalTest, APortWithoutLineSettingsAsksForThem) {
+  Load("1", "19200,N,8,1");
+  t->frm.SerialConfig()->RunChoice("3", "", "");
+  t->frm.PortStatusUpdate();
+  EXPECT_EQ(Port(),
+            (PortView{"Please Update Your Serial Port Settings", " ", true, "OpenPort", false}));
+}
 // A failed open says why and leaves the button; with nothing stored nothing
 // was tried (not the start-up's words).
 TEST_F(TerminalTest, APortThatWillNotOpenSaysWhy) {
