@@ -34,6 +34,39 @@ TEST_F(TerminalTest, ReceivedBytesShowAsTheyShould) {
     EXPECT_EQ(Display(), shown) << before.size() << " characters, then " << received;
   }
 }
+// With "Automatically Clear Display" ticked, the display is emptied as soon as it holds more
+// characters than the size says, character by character; no size, 0 or a negative one never clears.
+TEST_F(TerminalTest, AutomaticClearingEmptiesTheDisplayPastItsSize) {
+  std::string alphabet; // 105 characters, each telling its place
+  for (int i = 0; i < 105; ++i)
+    alphabet += static_cast<char>('a' + i % 26);
+  const struct {
+    const char *name;
+    bool ticked;
+    std::string size;
+    std::string received;
+    std::string shown;
+  } rows[] = {
+      {"not ticked", false, "100", alphabet, alphabet},
+      {"no size", true, "", alphabet, alphabet},
+      {"a size of 0", true, "0", alphabet, alphabet},
+      {"a negative size", true, "-5", alphabet, alphabet},
+      {"100: emptied at the 101st character", true, "100", alphabet, alphabet.substr(101)},
+      {"100abc reads as 100", true, "100abc", alphabet, alphabet.substr(101)},
+      {"1: every second character empties it", true, "1", "abcde", "e"},
+      {"half a character: every character empties it", true, "0.5", "abc", ""},
+  };
+  Load();
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    t->chkAutoClear.Value(false);
+    t->rtfData.Text("");
+    t->txtSize.Text(row.size);
+    t->chkAutoClear.Value(row.ticked);
+    Receive(row.received);
+    EXPECT_EQ(Display(), row.shown);
+  }
+}
 // The second formatter shows codes as tokens, honours backspace and never trims.
 TEST_F(TerminalTest, SecondFormatterShowsCodesAndHonoursBackspace) {
   t->frm.AddTextToDisplayA(std::string("ab\bc\x1b\r\n", 7) + std::string(10050, 'z'));
