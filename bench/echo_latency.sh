@@ -67,6 +67,8 @@ measure() {
   [ -n "${SHOT:-}" ] && (sleep 2 && import -window root "$SHOT.$name.$kind.png") &
   read -r figures <&"${FAR[0]}"
   printf '%-8s %-9s median/p90/worst %s ms\n' "$name" "$kind" "$figures"
+  # tio outlives its xterm (it waits for the device to come back).
+  pkill -P "$pid" 2>/dev/null || true
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   wait "$far" 2>/dev/null || true

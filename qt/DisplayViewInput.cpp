@@ -78,7 +78,8 @@ bool DisplayView::event(QEvent *event) {
   if (event->type() == QEvent::ShortcutOverride) {
     auto *key = static_cast<QKeyEvent *>(event);
     const bool menuKey = key->modifiers() & (Qt::AltModifier | Qt::MetaModifier);
-    const bool copy = key->matches(QKeySequence::Copy) && textCursor().hasSelection();
+    // The selection first: matching a standard key builds the theme's bindings each time.
+    const bool copy = textCursor().hasSelection() && key->matches(QKeySequence::Copy);
     if ((KeyCode(*key) != 0 && !menuKey) || copy)
       key->accept();
     else
@@ -91,7 +92,7 @@ bool DisplayView::event(QEvent *event) {
 void DisplayView::keyPressEvent(QKeyEvent *event) {
   // Copying a selection keeps its usual key; with nothing selected the key
   // goes to the port like any other control character.
-  if (event->matches(QKeySequence::Copy) && textCursor().hasSelection()) {
+  if (textCursor().hasSelection() && event->matches(QKeySequence::Copy)) {
     copy();
     return;
   }
