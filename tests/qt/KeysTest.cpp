@@ -64,6 +64,24 @@ TEST_F(Keys, EveryKeyWithACharacterCodeGoesToThePortAndNoShortcutTakesIt) {
     EXPECT_FALSE(main->Tools().Find().isVisible());
   }
 }
+// With text selected, Ctrl+C copies it and sends nothing; the next Ctrl+C, after a click
+// ended the selection, goes to the port again.
+TEST_F(Keys, CtrlCCopiesASelectionInsteadOfSendingIt) {
+  comm.Receive("board output\r\n");
+  main->Display().Sync();
+  const auto ctrlC = [this] {
+    QTest::sendKeyEvent(QTest::Click, &main->Display(), Qt::Key_C, QStringLiteral("\x03"),
+                        Qt::ControlModifier);
+  };
+  main->Display().selectAll();
+  ctrlC();
+  EXPECT_EQ(comm.sent, "");
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith("\nboard output\n"))
+      << QGuiApplication::clipboard()->text().toStdString();
+  QTest::mouseClick(main->Display().viewport(), Qt::LeftButton);
+  ctrlC();
+  EXPECT_EQ(comm.sent, "\x03");
+}
 TEST_F(Keys, PasteAndFindHaveShortcutsWithoutACharacterCode) {
   EXPECT_EQ(ToolsItem("Paste to Port")->shortcut().toString().toStdString(), "Shift+Ins");
   EXPECT_EQ(ToolsItem("Find...")->shortcut().toString().toStdString(), "F3");
