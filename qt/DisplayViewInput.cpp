@@ -70,6 +70,17 @@ std::int16_t KeyCode(const QKeyEvent &event) {
   return (code > 0 && code < 256) ? static_cast<std::int16_t>(code) : 0;
 }
 
+namespace {
+
+// Copying a selection keeps its usual key; with nothing selected the key goes
+// to the port like any other control character. The selection is looked at
+// first: matching a standard key builds the theme's key bindings each time.
+bool CopiesSelection(const DisplayView &view, const QKeyEvent &key) {
+  return view.textCursor().hasSelection() && key.matches(QKeySequence::Copy);
+}
+
+} // namespace
+
 // A key with a character code belongs to the port, even where a window
 // shortcut would claim it; Alt with a letter still opens the menus. Keys
 // without a code are left to the shortcuts (Paste to Port's Shift+Insert
@@ -78,9 +89,7 @@ bool DisplayView::event(QEvent *event) {
   if (event->type() == QEvent::ShortcutOverride) {
     auto *key = static_cast<QKeyEvent *>(event);
     const bool menuKey = key->modifiers() & (Qt::AltModifier | Qt::MetaModifier);
-    // The selection first: matching a standard key builds the theme's bindings each time.
-    const bool copy = textCursor().hasSelection() && key->matches(QKeySequence::Copy);
-    if ((KeyCode(*key) != 0 && !menuKey) || copy)
+    if ((KeyCode(*key) != 0 && !menuKey) || CopiesSelection(*this, *key))
       key->accept();
     else
       key->ignore();
@@ -90,9 +99,7 @@ bool DisplayView::event(QEvent *event) {
 }
 
 void DisplayView::keyPressEvent(QKeyEvent *event) {
-  // Copying a selection keeps its usual key; with nothing selected the key
-  // goes to the port like any other control character.
-  if (textCursor().hasSelection() && event->matches(QKeySequence::Copy)) {
+  if (CopiesSelection(*this, *event)) {
     copy();
     return;
   }
