@@ -2,15 +2,13 @@
 // changes across reads, sequences split between reads, every other sequence
 // shown as nothing, line feeds never lost.
 #include "AnsiColours.h"
+#include "Styles.h"
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 namespace kestrel::test {
 namespace {
 using Change = ColouredText::Change;
-std::uint32_t Fg(std::uint16_t colour, bool bold = false) {
-  return TextStyle{colour, TextStyle::kDefaultColour, bold, false}.Packed();
-}
 std::uint32_t FgBg(std::uint16_t fg, std::uint16_t bg) {
   return TextStyle{fg, bg, false, false}.Packed();
 }

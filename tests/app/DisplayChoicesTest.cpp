@@ -3,6 +3,7 @@
 // Hex, each remembered; and with none chosen, the window's own formatter untouched.
 #include "DisplayChoices.h"
 #include "IniFile.h"
+#include "Styles.h"
 #include "TerminalFixture.h"
 #include <deque>
 namespace kestrel::test {
@@ -40,9 +41,6 @@ const std::string kEspLog = "\x1b[0;32mI (31) boot: ESP-IDF v5.1\x1b[0m\r\n"
                             "\x1b[0;31mE (52) app: failed\x1b[0m\r\n";
 const std::string kEspShown = "I (31) boot: ESP-IDF v5.1\r\nplain line\r\nW (45) wifi: weak\r\n"
                               "E (52) app: failed\r\n";
-std::uint32_t Fg(std::uint16_t colour) {
-  return TextStyle{colour, TextStyle::kDefaultColour, false, false}.Packed();
-}
 class DisplayChoicesTest : public TerminalTest {
 protected:
   DisplayChoicesTest() { Load(); }
