@@ -14,6 +14,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kestrel::qt {
 
@@ -245,7 +246,10 @@ void DisplayView::Measure() {
     mGlyphs[i]['\r'] = mGlyphs[i][' '];
   }
   const QFontMetricsF metrics(font());
-  mCell = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
+  // Cells are whole pixels wide: every glyph then lands on a whole pixel, so the
+  // glyph cache renders each once instead of once for each fraction of a pixel
+  // its column puts it at.
+  mCell = std::max<qreal>(1, std::round(metrics.horizontalAdvance(QLatin1Char('M'))));
   mLineHeight = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
   mAscent = static_cast<int>(std::ceil(metrics.ascent()));
   mPalette.Theme(palette());
