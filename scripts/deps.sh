@@ -13,7 +13,7 @@ case "${1:-build}" in
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   screens) packages+=(xvfb xauth imagemagick x11-utils xdotool python3 qt6-qpa-plugins) ;;
   bench) packages+=(xvfb xauth x11-utils xdotool python3 qt6-qpa-plugins libbenchmark-dev
-                   tio xterm cutecom libx11-dev libxtst-dev libxdamage-dev) ;;
+                   tio xterm xfonts-base cutecom imagemagick libx11-dev libxtst-dev libxdamage-dev) ;;
   package) packages+=(desktop-file-utils appstream dpkg-dev file lintian mandoc groff-base) ;;
 esac
 

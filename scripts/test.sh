@@ -8,8 +8,8 @@
 # bench (ctest entry realdriver: the serial layer in a QEMU guest on the
 # kernel's own drivers; it skips itself where the machine cannot boot one).
 # Both folders build with Ninja. The optimised one compiles each library and
-# test program as a few merged sources (a unity build), which roughly halves
-# its compile on two cores; the sanitizer one compiles every file on its own,
+# test program as a few merged sources (a unity build), which takes about a
+# third off its compile; the sanitizer one compiles every file on its own,
 # so a file that leans on another's includes still fails here.
 # The last line is the size of the test code against the product code.
 set -euo pipefail
