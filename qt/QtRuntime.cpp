@@ -60,8 +60,13 @@ static QString LongTimeWithoutZone(const QLocale &locale) {
   return kept;
 }
 
+// Both readings come from clock_gettime's clock: time() reads the kernel's
+// coarse clock, which turns to the next second up to a tick later, so a stamp
+// taken with time() just after one with milliseconds could go a second back.
 LocalTime QtClock::Now() const {
-  return At(std::time(nullptr));
+  std::timespec ts{};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  return At(ts.tv_sec);
 }
 
 // One reading of the clock, so the second and its milliseconds agree.

@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <tuple>
 namespace kestrel::test {
 namespace {
 class DisplayChoicesWindow : public QtFixture {
@@ -103,6 +105,20 @@ TEST(QtClock, MillisecondsComeWithTheSecondTheyBelongTo) {
     return;
   }
   ADD_FAILURE() << "the clock never held still for a second";
+}
+// Read back to back for a little over a second, so one turn of the second is
+// passed: a plain stamp taken after one with milliseconds is never a second behind it.
+TEST(QtClock, APlainStampNeverGoesBackBehindOneWithMilliseconds) {
+  qt::QtClock clock;
+  const auto seconds = [](const LocalTime &t) {
+    return std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second);
+  };
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1100);
+  while (std::chrono::steady_clock::now() < end) {
+    const LocalTime precise = clock.NowWithMilliseconds();
+    const LocalTime plain = clock.Now();
+    ASSERT_GE(seconds(plain), seconds(precise)) << "at millisecond " << precise.millisecond;
+  }
 }
 } // namespace
 } // namespace kestrel::test
