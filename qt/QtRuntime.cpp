@@ -60,13 +60,13 @@ static QString LongTimeWithoutZone(const QLocale &locale) {
   return kept;
 }
 
-// Both readings come from clock_gettime's clock: time() reads the kernel's
-// coarse clock, which turns to the next second up to a tick later, so a stamp
-// taken with time() just after one with milliseconds could go a second back.
+// The same reading as with milliseconds, not time(): that reads the kernel's
+// coarse clock, which turns to the next second up to a tick later, so a plain
+// stamp taken just after one with milliseconds could go a second back.
 LocalTime QtClock::Now() const {
-  std::timespec ts{};
-  ::clock_gettime(CLOCK_REALTIME, &ts);
-  return At(ts.tv_sec);
+  LocalTime t = NowWithMilliseconds();
+  t.millisecond = 0;
+  return t;
 }
 
 // One reading of the clock, so the second and its milliseconds agree.
