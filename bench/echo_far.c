@@ -14,7 +14,9 @@
  * The latency is from the key (isolated) or from the reply's write (reply) to
  * that moment.
  * Prints "median p90 worst" in milliseconds, then the medians of the key's way
- * to the board and of the board's write to the screen.
+ * to the board and of the board's write to the screen. With ECHO_SAMPLES set,
+ * each trial's three times are added to that file as a line, for figures
+ * pooled over several runs.
  * Usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT [poll] */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
@@ -110,6 +112,8 @@ int main(int argc, char **argv) {
   double *got = calloc((size_t)trials, sizeof *got);
   double *reached = calloc((size_t)trials, sizeof *reached);   /* key to board */
   double *onScreen = calloc((size_t)trials, sizeof *onScreen); /* board to screen */
+  const char *const samplesPath = getenv("ECHO_SAMPLES");
+  FILE *const samples = samplesPath ? fopen(samplesPath, "a") : NULL;
   int kept = 0;
   for (int t = 0; t < trials; ++t) {
     drain(m);
@@ -197,10 +201,15 @@ int main(int argc, char **argv) {
     if (shown >= 0 && settled > 0) {
       reached[kept] = arrived - pressed;
       onScreen[kept] = shown - (reply ? replied : echoed);
-      got[kept++] = shown - (reply ? replied : pressed);
+      got[kept] = shown - (reply ? replied : pressed);
+      if (samples)
+        fprintf(samples, "%.3f %.3f %.3f\n", got[kept], reached[kept], onScreen[kept]);
+      ++kept;
     } else
       fprintf(stderr, "trial %d: the screen did not change\n", t);
   }
+  if (samples)
+    fclose(samples);
   qsort(got, (size_t)kept, sizeof *got, cmp);
   qsort(reached, (size_t)kept, sizeof *reached, cmp);
   qsort(onScreen, (size_t)kept, sizeof *onScreen, cmp);

@@ -5,7 +5,12 @@
 # board echoes each at once; measured from the key press) and a reply 4 ms
 # after the echo (measured from the reply's write). Prints median, p90 and
 # worst in milliseconds for each program and kind.
+# The screen's and the processor's state drift over minutes, so two programs
+# measured one after the other can differ by more than they really do. With
+# ROUNDS=N each program is measured N times, taking turns, TRIALS trials a
+# time, and the figures pooled over the rounds end the output.
 # Usage: bench/echo_latency.sh [build-dir] [trials] [display]
+#        ROUNDS=N measures each program N times, taking turns, and pools the trials
 #        SHOT=prefix saves a screenshot of each program mid-run as prefix.NAME.KIND.png
 #        EYE=poll reads the screen back continuously instead of when the server tells of drawing
 #        (default: build 40 :$((70 + RANDOM % 9))); needs scripts/deps.sh bench
@@ -38,7 +43,7 @@ window() { # NAME-PATTERN: the id of the visible window, once it is there
 measure() {
   local name=$1 kind=$2 pid win
   rm -f "$work/dev"
-  coproc FAR { "$work/echo_far" "$work/dev" "$kind" "$trials" 0 0 480 360 ${EYE:-}; }
+  coproc FAR { ECHO_SAMPLES=$work/samples.$name.$kind "$work/echo_far" "$work/dev" "$kind" "$trials" 0 0 480 360 ${EYE:-}; }
   local far=$FAR_PID
   read -r _ <&"${FAR[0]}"
   case $name in
@@ -74,7 +79,26 @@ measure() {
   wait "$far" 2>/dev/null || true
 }
 
+rounds=${ROUNDS:-1}
 for kind in isolated reply; do
-  measure kestrel "$kind"
-  measure tio "$kind"
+  for _ in $(seq "$rounds"); do
+    measure kestrel "$kind"
+    measure tio "$kind"
+  done
+done
+[ "$rounds" -gt 1 ] || exit 0
+# pooled FILE: median, p90 and worst, and the two legs' medians, as echo_far counts them.
+pooled() {
+  local n
+  n=$(wc -l <"$1")
+  pick() { sort -n -k"$1" "$3" | awk -v i="$2" -v c="$1" 'NR == i + 1 { printf "%.2f", $c }'; }
+  printf '%s %s %s (%d trials; medians: the key reached the board after %s ms, the screen %s ms after the board wrote)' \
+    "$(pick 1 $((n / 2)) "$1")" "$(pick 1 $((n * 9 / 10)) "$1")" "$(pick 1 $((n - 1)) "$1")" "$n" \
+    "$(pick 2 $((n / 2)) "$1")" "$(pick 3 $((n / 2)) "$1")"
+}
+echo "pooled over $rounds rounds:"
+for kind in isolated reply; do
+  for name in kestrel tio; do
+    printf '%-8s %-9s median/p90/worst %s ms\n' "$name" "$kind" "$(pooled "$work/samples.$name.$kind")"
+  done
 done
