@@ -15,9 +15,10 @@
  * that moment.
  * Prints "median p90 worst" in milliseconds, then the medians of the key's way
  * to the board and of the board's write to the screen. With ECHO_SAMPLES set,
- * each trial's three times are added to that file as a line, for figures
- * pooled over several runs.
- * Usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT [poll] */
+ * each trial's three times are added to that file as a line; "pool FILE"
+ * prints the same figures over all the trials such a file holds.
+ * Usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT [poll]
+ *        echo_far pool FILE */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -69,9 +70,48 @@ static int cmp(const void *a, const void *b) {
   return (d > 0) - (d < 0);
 }
 
+/* Sorts the kept trials' times and prints the figures; 1 when none was kept. */
+static int report(double *got, double *reached, double *onScreen, int kept, int trials) {
+  qsort(got, (size_t)kept, sizeof *got, cmp);
+  qsort(reached, (size_t)kept, sizeof *reached, cmp);
+  qsort(onScreen, (size_t)kept, sizeof *onScreen, cmp);
+  if (kept == 0)
+    return printf("no answer was seen\n"), 1;
+  printf("%.2f %.2f %.2f (%d of %d trials; medians: the key reached the board after %.2f ms, "
+         "the screen %.2f ms after the board wrote)\n",
+         got[kept / 2], got[(kept * 9) / 10], got[kept - 1], kept, trials, reached[kept / 2],
+         onScreen[kept / 2]);
+  return 0;
+}
+
+static int pool(const char *path) {
+  FILE *const in = fopen(path, "r");
+  if (!in)
+    return perror(path), 1;
+  int kept = 0, room = 0;
+  double *got = NULL, *reached = NULL, *onScreen = NULL;
+  double a, b, c;
+  while (fscanf(in, "%lf %lf %lf", &a, &b, &c) == 3) {
+    if (kept == room) {
+      room = room ? 2 * room : 256;
+      got = realloc(got, (size_t)room * sizeof *got);
+      reached = realloc(reached, (size_t)room * sizeof *reached);
+      onScreen = realloc(onScreen, (size_t)room * sizeof *onScreen);
+      if (!got || !reached || !onScreen)
+        return fprintf(stderr, "out of memory\n"), 1;
+    }
+    got[kept] = a, reached[kept] = b, onScreen[kept++] = c;
+  }
+  fclose(in);
+  return report(got, reached, onScreen, kept, kept);
+}
+
 int main(int argc, char **argv) {
+  if (argc == 3 && strcmp(argv[1], "pool") == 0)
+    return pool(argv[2]);
   if (argc != 8 && !(argc == 9 && strcmp(argv[8], "poll") == 0)) {
-    fprintf(stderr, "usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT [poll]\n");
+    fprintf(stderr, "usage: echo_far PATH isolated|reply TRIALS X Y WIDTH HEIGHT [poll]\n"
+                    "       echo_far pool FILE\n");
     return 2;
   }
   const int polling = argc == 9;
@@ -210,15 +250,8 @@ int main(int argc, char **argv) {
   }
   if (samples)
     fclose(samples);
-  qsort(got, (size_t)kept, sizeof *got, cmp);
-  qsort(reached, (size_t)kept, sizeof *reached, cmp);
-  qsort(onScreen, (size_t)kept, sizeof *onScreen, cmp);
-  if (kept == 0)
-    return printf("no answer was seen\n"), 1;
-  printf("%.2f %.2f %.2f (%d of %d trials; medians: the key reached the board after %.2f ms, "
-         "the screen %.2f ms after the board wrote)\n",
-         got[kept / 2], got[(kept * 9) / 10], got[kept - 1], kept, trials, reached[kept / 2],
-         onScreen[kept / 2]);
+  if (report(got, reached, onScreen, kept, trials) != 0)
+    return 1;
   unlink(argv[1]);
   return 0;
 }

@@ -87,18 +87,10 @@ for kind in isolated reply; do
   done
 done
 [ "$rounds" -gt 1 ] || exit 0
-# pooled FILE: median, p90 and worst, and the two legs' medians, as echo_far counts them.
-pooled() {
-  local n
-  n=$(wc -l <"$1")
-  pick() { sort -n -k"$1" "$3" | awk -v i="$2" -v c="$1" 'NR == i + 1 { printf "%.2f", $c }'; }
-  printf '%s %s %s (%d trials; medians: the key reached the board after %s ms, the screen %s ms after the board wrote)' \
-    "$(pick 1 $((n / 2)) "$1")" "$(pick 1 $((n * 9 / 10)) "$1")" "$(pick 1 $((n - 1)) "$1")" "$n" \
-    "$(pick 2 $((n / 2)) "$1")" "$(pick 3 $((n / 2)) "$1")"
-}
 echo "pooled over $rounds rounds:"
 for kind in isolated reply; do
   for name in kestrel tio; do
-    printf '%-8s %-9s median/p90/worst %s ms\n' "$name" "$kind" "$(pooled "$work/samples.$name.$kind")"
+    printf '%-8s %-9s median/p90/worst %s ms\n' "$name" "$kind" \
+      "$("$work/echo_far" pool "$work/samples.$name.$kind")"
   done
 done
