@@ -104,6 +104,10 @@ void PortSession::CloseDescriptor() {
   mBreakOn = false;
   // Exclusive mode left set would outlive us and keep others out.
   (void)Ioctl(mFd, TIOCNXCL, nullptr);
+  // The last close waits until the driver has sent all it holds, up to 30 s
+  // (its closing wait) on a slow or stalled line, with the window held. What
+  // is still to send goes, as what Output still held has gone.
+  (void)FlushOutput(mFd);
   ::flock(mFd, LOCK_UN);
   ::close(mFd);
   mFd = -1;

@@ -35,6 +35,26 @@ using serial::BusyText, serial::WithAccessAdvice;
 // The longest the search for processes holding a port may take in one scan.
 constexpr auto kHolderWalk = std::chrono::milliseconds(40);
 
+// 0 once the device runs at settings' rate, the system's error number where
+// it refused them, -1 where it took them but runs at another rate: a UART
+// asked for more than its clock allows keeps its old rate and says so only
+// when read back. Only the rate is checked: a pseudo-terminal keeps its frame
+// at 8 bits without parity whatever it is told, and that is not a failure.
+int ApplyAndCheck(int fd, const serial::LineSettings &settings) {
+  int failed = serial::ApplyLineSettings(fd, settings);
+  serial::LineSettings got;
+  if (failed == 0)
+    failed = serial::ReadLineSettings(fd, got);
+  if (failed == 0 && !serial::CloseEnough(settings.baud, got.baud))
+    failed = -1;
+  return failed;
+}
+
+std::string RefusedSettingsText(const std::string &device, const std::string &settings, int err) {
+  return device + ": the device does not take \"" + settings + "\"" +
+         (err > 0 ? " (" + SystemErrorText(err) + ")" : std::string());
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -115,8 +135,10 @@ int PosixCommControl::Open() {
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
   (void)serial::Ioctl(f, TIOCEXCL, nullptr);
-  if (int err = serial::ApplyLineSettings(f, mSettings)) {
+  if (int err = ApplyAndCheck(f, mSettings)) {
     (void)serial::Ioctl(f, TIOCNXCL, nullptr);
+    if (err < 0)
+      return giveUp(comInvalidSettings, RefusedSettingsText(device, mSettingsText, err));
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
   (void)serial::FlushInput(f);
@@ -266,22 +288,16 @@ int PosixCommControl::Settings(const std::string &text) {
     const int err = mPort->WithFd([&](int fd) {
       if (fd < 0)
         return 0;
-      int failed = serial::ApplyLineSettings(fd, wanted);
-      serial::LineSettings got;
-      if (failed == 0)
-        failed = serial::ReadLineSettings(fd, got);
-      // Only the rate is checked: a pseudo-terminal keeps its frame at 8 bits
-      // without parity whatever it is told, and that is not a failure.
-      if (failed == 0 && !serial::CloseEnough(wanted.baud, got.baud))
-        failed = -1;
+      const int failed = ApplyAndCheck(fd, wanted);
       if (failed != 0)
         (void)serial::ApplyLineSettings(fd, mSettings);
       return failed;
     });
-    if (err != 0)
-      return Fail(comInvalidSettings,
-                  mPort->Device() + ": the device does not take \"" + text + "\"" +
-                      (err > 0 ? " (" + SystemErrorText(err) + ")" : std::string()));
+    if (err != 0) {
+      // The settings put back are new settings to the driver all the same.
+      mPort->SettingsChanged(mSettings);
+      return Fail(comInvalidSettings, RefusedSettingsText(mPort->Device(), text, err));
+    }
     mPort->SettingsChanged(wanted);
   }
   mSettings = wanted;

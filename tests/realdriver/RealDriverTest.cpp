@@ -336,6 +336,35 @@ TEST_F(Port, AShortRingPulseIsNotMissed) {
   EXPECT_TRUE(ui.PumpUntil([&] { return std::ranges::count(events, "Ring") > 0; }, 3s));
 }
 
+// The 16550's clock allows 115200 at most: a higher rate is refused, at the open and while open,
+// not run at another rate; the refusal is new settings to the driver all the same, and the line
+// events go on after it.
+TEST_F(Port, ARateTheUartCannotRunIsRefusedAndTheLineEventsGoOn) {
+  EXPECT_EQ(Open(kUart, "230400,N,8,1"), comInvalidSettings);
+  EXPECT_FALSE(comm->PortOpen());
+  ASSERT_EQ(Open(kUart, "115200,N,8,1"), comNoError);
+  EXPECT_EQ(comm->Settings("230400,N,8,1"), comInvalidSettings);
+  EXPECT_EQ(comm->Settings(), "115200,N,8,1");
+  WaitForLineWaiter(kUartBase);
+  EXPECT_EQ(Divisor(kUartBase), 1);
+  ASSERT_TRUE(TheHost().Ask("uart m" + std::to_string(TIOCM_CTS) + " s150 m0 s150", &ui));
+  ui.PumpUntil([&] { return events.size() >= 2; }, 3s);
+  EXPECT_EQ(events, (Events{"CTS", "CTS"}));
+}
+
+// The far end stopped taking what the UART sends: the close does not wait out the driver's
+// closing wait (30 s) for what it still holds.
+TEST_F(Port, ClosingAStalledLineDoesNotWaitForItToDrain) {
+  ASSERT_EQ(Open(kUart, "115200,N,8,1"), comNoError);
+  ASSERT_TRUE(TheHost().Ask("uart h"));
+  ASSERT_EQ(comm->Output(std::string(300 << 10, 'x')), comNoError);
+  ui.PumpFor(2s);
+  const auto asked = std::chrono::steady_clock::now();
+  EXPECT_EQ(comm->PortOpen(false), comNoError);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 10s);
+  EXPECT_TRUE(TheHost().Ask("uart r"));
+}
+
 TEST_F(Port, BytesArriveExactInBothDirections) {
   struct Row {
     const char *name;

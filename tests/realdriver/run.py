@@ -13,12 +13,13 @@ Guest ports and what stands behind them:
 
 A request is "unplug", "plug", or a target (uart, ftdi, brk) and steps: d<hex> sends bytes,
 m<n> sets the modem input levels (TIOCM_* bits), p<n> flips lines for one reading of the
-UART, s<ms> waits, B sends a break.
+UART, s<ms> waits, B sends a break, h stops taking what the UART sends (a stalled line), r takes
+it again and throws away what came meanwhile.
 
 Exit status: that of the tests, 77 (skipped) where the machine cannot run the bench.
 Usage: run.py TESTS SHIM WORKDIR [gtest arguments...]
 """
-import glob, os, pty, queue, shutil, socket, struct, subprocess, sys, threading, time, tty
+import glob, os, pty, queue, select, shutil, socket, struct, subprocess, sys, threading, time, tty
 
 SKIP = 77
 TIME_LIMIT = 170
@@ -114,6 +115,7 @@ class Far:
         self.lines = os.open(self.lines_path, os.O_RDWR)
         self.ftdi = None
         self.ftdi_lock = threading.Lock()
+        self.uart_held = threading.Event()
 
     def start(self):
         self.ctl = connect(f"{self.work}/ctl.sock")
@@ -137,7 +139,17 @@ class Far:
     # Echoes read and write on threads of their own: QEMU waits to hand over what the guest sends
     # until it is taken, so a writer waiting for QEMU to take the echo must not hold up the reader.
     def echo_uart(self):
-        self.echo(lambda: self.master, lambda fd: os.read(fd, 65536), os.write)
+        def read(fd):
+            if self.uart_held.is_set() or not select.select([fd], [], [], 0.05)[0]:
+                return b""
+            return os.read(fd, 65536)
+
+        self.echo(lambda: self.master, read, os.write)
+
+    def release_uart(self):
+        while select.select([self.master], [], [], 0.3)[0]:
+            os.read(self.master, 65536)
+        self.uart_held.clear()
 
     def echo_ftdi(self):
         self.echo(lambda: self.ftdi, lambda s: s.recv(65536), lambda s, data: s.sendall(data))
@@ -172,6 +184,10 @@ class Far:
         kind, value = step[0], step[1:]
         if kind == "s":
             time.sleep(int(value) / 1000)
+        elif kind == "h":
+            self.uart_held.set()
+        elif kind == "r":
+            self.release_uart()
         elif kind == "m":
             os.pwrite(self.lines, struct.pack("I", int(value)), 0)
         elif kind == "p":
