@@ -98,8 +98,11 @@ int PosixCommControl::Open() {
     return error;
   // Looked at before the open: root passes the holder's exclusive mode, and
   // the kernel raises DTR and RTS at every open, which resets a board wired
-  // to them.
-  if (serial::LockedByAProcess(node))
+  // to them. A port another program holds without a lock (a shell, a getty,
+  // a terminal program) is refused as the scan shows it: taking it over would
+  // put the holder's line into raw mode and throw away what it has not read.
+  mHeldOpenAt = {};
+  if (serial::LockedByAProcess(node) || HeldOpen(device))
     return Fail(comPortAlreadyOpen, BusyText(device));
 
   int f = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
