@@ -62,6 +62,9 @@ struct PortSession::Pass {
 
 PortSession::PortSession(int fd, std::string device, const LineSettings &settings, Hooks hooks)
     : mFd(fd), mDevice(std::move(device)), mHooks(std::move(hooks)) {
+  // A thread without its wake-up would never hear that it is to stop.
+  if (mWake.Fd() < 0)
+    return;
   SettingsChanged(settings);
   mHaveCounters = ReadCounters(mFd, mCounters);
   int levels = 0;

@@ -58,6 +58,9 @@ public:
   PortSession(const PortSession &) = delete;
   PortSession &operator=(const PortSession &) = delete;
 
+  // The system's error number where the session's wake-up could not be had
+  // (no descriptor left): then no thread runs, and the port is closed again.
+  int StartError() const { return mWake.Error(); }
   // False once the device went away.
   bool Open() const { return mOpen; }
   const std::string &Device() const { return mDevice; }

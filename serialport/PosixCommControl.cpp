@@ -152,6 +152,10 @@ int PosixCommControl::Open() {
   hooks.post = [this, session](int kind) { PostEvent(session, kind); };
   hooks.gone = [this, session] { PostDeviceGone(session); };
   mPort = std::make_unique<serial::PortSession>(f, device, mSettings, std::move(hooks));
+  if (int err = mPort->StartError()) {
+    Close();
+    return Fail(comDeviceError, device + ": " + SystemErrorText(err));
+  }
   // A pseudo-terminal has no modem lines; the calls fail and that is all.
   SetLine(TIOCM_RTS, mRts);
   SetLine(TIOCM_DTR, mDtr);

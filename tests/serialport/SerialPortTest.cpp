@@ -18,6 +18,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -354,6 +355,24 @@ TEST_F(PtyPort, OpensForItselfAloneAndReportsThroughErrorNumbers) {
   ui.PumpFor(200ms);
   EXPECT_EQ(std::tuple(comm->PortOpen(), closedByDevice, Told(comm->Output("x"))),
             std::tuple(false, 1, notOpen));
+}
+// With no descriptor left for the port's wake-up the open is refused with the system's reason,
+// and nothing is left running that a close would wait for (the alarm ends a child that hangs).
+TEST_F(PtyPort, WithNoDescriptorLeftTheOpenIsRefusedAndNothingKeepsRunning) {
+  const std::string told = TextFromChild([&] {
+    ::alarm(10);
+    const rlimit few{256, 256};
+    std::vector<int> taken;
+    for (int fd; ::setrlimit(RLIMIT_NOFILE, &few) == 0 && (fd = ::dup(0)) >= 0;)
+      taken.push_back(fd);
+    if (taken.empty())
+      return std::string("no descriptors taken");
+    ::close(taken.back());
+    const Failure failure = Told(Open());
+    (void)comm->PortOpen(false);
+    return std::to_string(failure.first) + " " + failure.second;
+  });
+  EXPECT_EQ(told, std::to_string(comDeviceError) + " " + slave + ": Too many open files");
 }
 // No usable serial port: refused with 8002 from the node alone, so that the
 // nodes made here for consoles and for a UART placeholder are never opened.
