@@ -33,7 +33,8 @@ void TypingChoices::rtfData_KeyPress(std::int16_t &KeyAscii) {
     mControls.top.rtfData_KeyPress(KeyAscii);
     return;
   }
-  if (KeyAscii <= 0 || KeyAscii > 255 || !mControls.MSComm1.PortOpen())
+  if (KeyAscii <= 0 || KeyAscii > 255 || !mControls.MSComm1.PortOpen() ||
+      mControls.top.TypingRefused())
     return;
   SendTyped(std::string(1, static_cast<char>(KeyAscii)));
 }

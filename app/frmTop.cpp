@@ -185,6 +185,14 @@ void frmTop::TypingHeld(const std::string &why) {
   mTypingNoteShown = false;
 }
 
+bool frmTop::TypingRefused(const std::string &note) {
+  if (mTypingHeld.empty())
+    return false;
+  StatusNote(note.empty() ? mTypingHeld : note);
+  mTypingNoteShown = true;
+  return true;
+}
+
 // Ended as a line feed would end it: shown, counted and logged, whether or
 // not status lines are shown, since the line is the device's own.
 void frmTop::EndCutLine() {
@@ -239,11 +247,8 @@ void frmTop::MSComm1_OnComm() {
 void frmTop::rtfData_KeyPress(std::int16_t &KeyAscii) {
   if (KeyAscii <= 0 || KeyAscii > 255 || !mControls.MSComm1.PortOpen())
     return;
-  if (!mTypingHeld.empty()) {
-    StatusNote(mTypingHeld);
-    mTypingNoteShown = true;
+  if (TypingRefused())
     return;
-  }
   mControls.MSComm1.Output(std::string(1, static_cast<char>(KeyAscii)));
 }
 

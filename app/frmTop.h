@@ -98,6 +98,10 @@ public:
   // why: a file going out would get them in the middle of its bytes. Empty
   // lets them through again and puts back what panel 1 said of the port.
   void TypingHeld(const std::string &why);
+  // True while typed keys are held, and status panel 1 then says so: note
+  // when given, else why they are held. Everything that would send as the
+  // user types asks here first.
+  bool TypingRefused(const std::string &note = {});
   // Ends a display and log line that the loss of the device cut short, so
   // that it stands as its own line before whatever comes next; a line
   // already ended is left alone.

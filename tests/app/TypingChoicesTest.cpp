@@ -81,6 +81,31 @@ TEST_F(TypingTest, EnterSendsTheChosenEndingAndOtherKeysAsTheyAre) {
   }
 }
 
+TEST_F(TypingTest, KeysTypedWhileAFileSendsAreHeldWhateverEnterSendsOrTheEcho) {
+  ToolsOn tools(*t);
+  WriteFile(tools.chooser.path = dir.File("image.bin"), std::string(2u << 20, 'f'));
+  tools.menu.mnuToolsSendFile_Click();
+  ASSERT_TRUE(tools.progress.shown);
+  const std::size_t went = Sent().size();
+  struct Row {
+    const char *name;
+    Enter enter;
+    bool echo;
+  } rows[] = {{"LF", Enter::LF, false}, {"CR LF", Enter::CRLF, false}, {"echo", Enter::CR, true}};
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    Typing x(*t, "");
+    x.typing.mnuToolsEnterSends_Click(row.enter);
+    if (row.echo)
+      x.typing.mnuToolsLocalEcho_Click();
+    t->sbTop.PanelText(1, "Serial Port Active");
+    x.Type("k\r");
+    EXPECT_EQ(Sent().substr(went), "");
+    EXPECT_EQ(TypedShown(), "");
+    EXPECT_EQ(t->sbTop.PanelText(1), "Typed keys are not sent while a file is sending");
+  }
+}
+
 TEST_F(TypingTest, AClosedPortTakesNoKeysAndEchoesNone) {
   Typing x(*t, Ini());
   x.typing.mnuToolsEnterSends_Click(Enter::CRLF);
