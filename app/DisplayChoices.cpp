@@ -45,6 +45,8 @@ void DisplayChoices::mnuToolsSendHex_Click() {
     mControls.messageBox.Show("Open the port before sending hex.", title, MessageIcon::Exclamation);
     return;
   }
+  if (mControls.top.TypingRefused(kSendHexHeld))
+    return;
   std::u32string text = mSendHexText;
   while (mControls.txtSendHex.Ask(title, "Bytes to send, as hex pairs (01 A0 ff):", text)) {
     HexInput parsed = ParseHexInput(text);
@@ -54,7 +56,9 @@ void DisplayChoices::mnuToolsSendHex_Click() {
       continue;
     }
     mSendHexText = text;
-    // The dialog's event loop may have seen the port go.
+    // The dialog's event loop may have seen the port go, or a file start.
+    if (mControls.top.TypingRefused(kSendHexHeld))
+      return;
     if (mControls.MSComm1.Output(parsed.bytes) != comNoError)
       mControls.messageBox.Show("The port closed before the bytes were sent.", title,
                                 MessageIcon::Exclamation);

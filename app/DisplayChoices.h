@@ -59,6 +59,10 @@ struct DisplayChoicesControls {
 
 class DisplayChoices {
 public:
+  // Status panel 1 when Send Hex is refused: the bytes would land inside a
+  // file being sent.
+  static constexpr const char *kSendHexHeld = "Send Hex: nothing sent while a file is sending";
+
   explicit DisplayChoices(DisplayChoicesControls controls);
   ~DisplayChoices();
   DisplayChoices(const DisplayChoices &) = delete;

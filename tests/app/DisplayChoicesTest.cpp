@@ -4,7 +4,7 @@
 #include "DisplayChoices.h"
 #include "IniFile.h"
 #include "Styles.h"
-#include "TerminalFixture.h"
+#include "ToolsFixture.h"
 #include <deque>
 namespace kestrel::test {
 namespace {
@@ -13,6 +13,8 @@ struct FakeTextInput : ITextInput {
   bool Ask(const std::string &title, const std::string &, std::u32string &text) override {
     offered.push_back(text);
     lastTitle = title;
+    if (whileAsking)
+      whileAsking();
     if (answers.empty())
       return false; // the user cancels
     text = answers.front();
@@ -22,6 +24,7 @@ struct FakeTextInput : ITextInput {
   std::deque<std::u32string> answers;
   std::vector<std::u32string> offered;
   std::string lastTitle;
+  std::function<void()> whileAsking;
 };
 // The choices on fake menu items, remembered in the test folder's Serial.ini.
 struct Choices {
@@ -210,6 +213,38 @@ TEST_F(DisplayChoicesTest, SendHexSendsPairsAndRefusesAnythingElseSendingNothing
   EXPECT_EQ(t->MSComm1.sent, std::string("\x01\xA0\xFF", 3));
   EXPECT_EQ(c.input.offered.back(), U"0");
   EXPECT_EQ(c.input.offered[2], U"01 A0 ff"); // the last text sent is offered again
+}
+TEST_F(DisplayChoicesTest, SendHexSendsNothingWhileAFileSendsAndOffersTheTextAgain) {
+  t->MSComm1.Port(1, kFree);
+  WriteFile(dir.File("Serial.ini"), Ini("1"));
+  t->frm.cmdOpenPort_Click();
+  Choices c(*t);
+  ToolsOn tools(*t);
+  WriteFile(tools.chooser.path = dir.File("image.bin"), std::string(1u << 20, 'f'));
+  std::size_t went = 0;
+  auto sendFile = [&] {
+    tools.menu.mnuToolsSendFile_Click();
+    went = t->MSComm1.sent.size();
+  };
+  const struct {
+    const char *name;
+    bool startsWhileAsking;
+  } rows[] = {{"a file sending", false}, {"a file started while asking", true}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    c.input.answers = {U"41 42"};
+    c.input.whileAsking = row.startsWhileAsking ? std::function<void()>(sendFile) : nullptr;
+    if (!row.startsWhileAsking)
+      sendFile();
+    c.logic.mnuToolsSendHex_Click();
+    EXPECT_EQ(t->MSComm1.sent.substr(went), "");
+    EXPECT_EQ(t->sbTop.PanelText(1), "Send Hex: nothing sent while a file is sending");
+    tools.menu.cmdSendCancel_Click();
+  }
+  EXPECT_TRUE(Boxes().empty());
+  c.input.whileAsking = nullptr;
+  c.logic.mnuToolsSendHex_Click(); // cancelled
+  EXPECT_EQ(c.input.offered, (std::vector<std::u32string>{U"", U"41 42"}));
 }
 } // namespace
 } // namespace kestrel::test
