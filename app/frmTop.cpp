@@ -194,10 +194,19 @@ bool frmTop::TypingRefused(const std::string &note) {
 }
 
 // Ended as a line feed would end it: shown, counted and logged, whether or
-// not status lines are shown, since the line is the device's own.
+// not status lines are shown, since the line is the device's own. The display
+// and the log are ended each by its own last line: hex rows, or a line feed
+// followed by escape sequences only, leave the display's line ended and the
+// log's open.
 void frmTop::EndCutLine() {
-  if (mLineOpen)
-    AddTextToDisplay("\n");
+  const std::string_view shown = mControls.rtfData.Text();
+  if (!shown.empty() && !shown.ends_with(kLineBreak))
+    ShowLineBreak();
+  if (mLineOpen) {
+    mLineOpen = false;
+    LogLineOut();
+  }
+  EndOfCall();
 }
 
 void frmTop::MSComm1_Closed() {

@@ -118,17 +118,41 @@ TEST_F(DisplayChoicesTest, TheLogIsTheSameWithColoursHexOrNeither) {
   EXPECT_EQ(logged("colours.txt", &DisplayChoices::mnuToolsColours_Click), plain);
   EXPECT_EQ(logged("hex.txt", &DisplayChoices::mnuToolsHex_Click), plain);
 }
-TEST_F(DisplayChoicesTest, ALineCutByALostDeviceIsEndedWithColoursOn) {
-  Choices c(*t);
-  c.logic.mnuToolsColours_Click();
-  const std::string path = LogTo("cut.txt");
-  Receive("\x1b[32mhalf");
-  t->frm.MSComm1_Closed();
-  Receive("next\n");
-  EXPECT_EQ(Shown(), "half\r\nnext\r\n");
-  const std::string at = "2026/12/05 03:46:54\t";
-  EXPECT_EQ(ReadFile(path),
-            at + "*** Logging Started ***\r\n" + at + " <0x1B>[32mhalf\r\n" + at + "next\r\n");
+TEST_F(DisplayChoicesTest, ALineCutByALostDeviceIsEndedOnceWithColoursHexOrNeither) {
+  using Lines = std::vector<std::string>;
+  const auto colours = &DisplayChoices::mnuToolsColours_Click;
+  const struct {
+    const char *name;
+    void (DisplayChoices::*choose)();
+    const char *before, *after, *shown;
+    Lines logged;
+  } rows[] = {
+      {"plain", nullptr, "half", "next\n", "half\r\nnext\r\n",
+       Lines{"*** Logging Started ***", "half", "next"}},
+      {"colours", colours, "\x1b[32mhalf", "next\n", "half\r\nnext\r\n",
+       Lines{"*** Logging Started ***", " <0x1B>[32mhalf", "next"}},
+      {"colours, a sequence alone after the line", colours, "ok\n\x1b[0m", "next\n",
+       "ok\r\nnext\r\n", Lines{"*** Logging Started ***", "ok", " <0x1B>[0m", "next"}},
+      {"hex", &DisplayChoices::mnuToolsHex_Click, "AB", "C\n",
+       "00000000  41 42                                             AB\r\n"
+       "00000002        43 0A                                         C.\r\n",
+       Lines{"*** Logging Started ***", "AB", "C"}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteFile(dir.File("Serial.ini"), "");
+    t = std::make_unique<Terminal>();
+    Load();
+    Choices c(*t);
+    if (row.choose)
+      (c.logic.*row.choose)();
+    const std::string path = LogTo(std::string(row.name) + ".txt");
+    Receive(row.before);
+    t->frm.MSComm1_Closed();
+    Receive(row.after);
+    EXPECT_EQ(Shown(), row.shown);
+    EXPECT_EQ(LogTexts(path), row.logged);
+  }
 }
 TEST_F(DisplayChoicesTest, HexShowsRowsFromTheMomentItIsChosenEachWithTheTimePrefix) {
   Choices c(*t);
