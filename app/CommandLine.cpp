@@ -36,6 +36,54 @@ bool HasControlCode(const std::string &s) {
   return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 32; });
 }
 
+// The length of the well-formed UTF-8 sequence of two or more bytes at the
+// start of s, or 0 for an eight-bit control character (U+0080 to U+009F), an
+// overlong form, a surrogate or a stray byte.
+std::size_t PrintableUtf8Length(std::string_view s) {
+  const auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = at(0);
+  const std::size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+  if (n == 0 || s.size() < n)
+    return 0;
+  const unsigned char low = lead == 0xC2 || lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  if (at(1) < low || at(1) > high)
+    return 0;
+  for (std::size_t i = 2; i < n; ++i)
+    if ((at(i) & 0xC0) != 0x80)
+      return 0;
+  return n;
+}
+
+// An argument as an error quotes it: control characters, and stray bytes a
+// terminal may read as eight-bit ones, are written as escapes, so that the
+// error stays one line and cannot drive the terminal it is printed on.
+std::string Visible(std::string_view arg) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  while (!arg.empty()) {
+    const auto ch = static_cast<unsigned char>(arg[0]);
+    if (const std::size_t n = ch >= 0x20 && ch < 0x7F ? 1 : PrintableUtf8Length(arg)) {
+      shown.append(arg.substr(0, n));
+      arg.remove_prefix(n);
+      continue;
+    }
+    if (ch == '\n')
+      shown += "\\n";
+    else if (ch == '\r')
+      shown += "\\r";
+    else if (ch == '\t')
+      shown += "\\t";
+    else
+      shown += {'\\', 'x', kHex[ch >> 4], kHex[ch & 15]};
+    arg.remove_prefix(1);
+  }
+  return shown;
+}
+
 // How many words a Qt option takes (1 or 2), or 0 when arg is none of Qt's.
 int QtOptionWords(std::string_view arg) {
   if (arg.size() < 2 || arg[0] != '-')
@@ -74,7 +122,8 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
       if (HasControlCode(arg))
         return Failed("the device name holds a control character");
       if (!line.device.empty())
-        return Failed("more than one device given: " + line.device + " and " + arg);
+        return Failed("more than one device given: " + Visible(line.device) + " and " +
+                      Visible(arg));
       line.device = arg;
       continue;
     }
@@ -94,7 +143,7 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     }
     if (const int words = QtOptionWords(arg)) {
       if (words == 2 && ++i >= args.size())
-        return Failed(arg + " needs a value");
+        return Failed(Visible(arg) + " needs a value");
       continue;
     }
     // -b VALUE, -bVALUE, --baud VALUE, --baud=VALUE; the same for -s.
@@ -114,24 +163,25 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     const bool baud = name == "-b" || name == "--baud";
     const bool settings = name == "-s" || name == "--settings";
     if (!baud && !settings)
-      return Failed("unknown option " + arg);
+      return Failed("unknown option " + Visible(arg));
     if (!inline_) {
       if (i + 1 >= args.size())
-        return Failed(name + (baud ? " needs a baud rate" : " needs line settings"));
+        return Failed(Visible(name) + (baud ? " needs a baud rate" : " needs line settings"));
       value = args[++i];
     }
     if (baud) {
       if (baudGiven)
         return Failed("the baud rate is given twice");
       if (!BaudValid(value))
-        return Failed("the baud rate \"" + value + "\" is not a whole number from 1 to 999999999");
+        return Failed("the baud rate \"" + Visible(value) +
+                      "\" is not a whole number from 1 to 999999999");
       baudGiven = true;
       line.baud = value;
     } else {
       if (settingsGiven)
         return Failed("the line settings are given twice");
       if (!SettingsTextValid(value))
-        return Failed("the line settings \"" + value +
+        return Failed("the line settings \"" + Visible(value) +
                       "\" are not rate,parity,data bits,stop bits such as 19200,N,8,1");
       settingsGiven = true;
       line.settings = value;
