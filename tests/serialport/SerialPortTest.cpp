@@ -359,6 +359,11 @@ TEST_F(PtyPort, OpensForItselfAloneAndReportsThroughErrorNumbers) {
 // With no descriptor left for the port's wake-up the open is refused with the system's reason,
 // and nothing is left running that a close would wait for (the alarm ends a child that hangs).
 TEST_F(PtyPort, WithNoDescriptorLeftTheOpenIsRefusedAndNothingKeepsRunning) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizers test whether memory is readable through a pipe of their own,
+  // which cannot be had here; without one they report every member call.
+  GTEST_SKIP() << "the sanitizers need descriptors of their own";
+#endif
   const std::string told = TextFromChild([&] {
     ::alarm(10);
     const rlimit few{256, 256};
