@@ -2,7 +2,8 @@
 //
 // FileExists is the program's one existence test: a file counts as present
 // only when it can be opened for reading, so a file the user may not read is
-// treated as missing everywhere alike.
+// treated as missing everywhere alike. It opens nothing but a regular file: a
+// device node or a FIFO counts as present when it may be read, untouched.
 //
 // The application folder is where the program keeps Serial.ini and where its
 // file chooser starts. It is the folder of the running executable unless the

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 using namespace kestrel;
@@ -21,6 +22,20 @@ TEST(SystemRoutines, AFileExistsWhenItCanBeReadAndIsNoFolder) {
   EXPECT_FALSE(FileExists(""));
   EXPECT_TRUE(FileExists(dir.File("plain")));
   EXPECT_EQ(ApplicationFolder() + "/common_tests", ExecutablePath()); // none chosen
+}
+// A FIFO (standing in for a device node, where an open raises the lines) is
+// present without being opened: the watch sees no open.
+TEST(SystemRoutines, AFileThatIsNoRegularFileIsNeverOpenedToTestIt) {
+  test::TempDir dir;
+  const std::string fifo = dir.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
+  EXPECT_TRUE(FileExists(fifo));
+  char events[256];
+  EXPECT_EQ(::read(watch, events, sizeof events), -1) << "the FIFO was opened";
+  ::close(watch);
 }
 // Settings go beside the program only in a build or portable folder: one the
 // user owns and may write in, no system folder, no installation's bin folder;
