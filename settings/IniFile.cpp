@@ -414,6 +414,9 @@ IniResult IniWriteValues(const std::string &path, const std::string &section,
   std::string out = std::move(text);
   for (const auto &[key, value] : entries)
     out = WithEntry(out, Trim(section), Trim(key), value);
+  // A file past the limit would read back as empty: every setting in it lost.
+  if (out.size() > kIniMaxFileSize)
+    return {false, path + ": the settings would be too large for a settings file"};
 
   return Replace(path, target, out, existed ? &st : nullptr);
 }

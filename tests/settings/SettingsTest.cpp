@@ -144,8 +144,10 @@ TEST_F(Settings, WriteChangesOnlyTheEntryKeepsLinksAndRightsAndClearsWhatAKilled
 
 TEST_F(Settings, RefusedWritesSayWhyAndLeaveEverythingAsItWas) {
   const std::string big(kIniMaxFileSize + 1, 'x'), folder = dir.File("d"), fifo = dir.File("fifo");
-  const std::string large = dir.File("big.ini"), no = dir.File("no/x");
+  const std::string large = dir.File("big.ini"), no = dir.File("no/x"), full16 = dir.File("16.ini");
+  const std::string nearly = "[A]\nk=1\n" + std::string(kIniMaxFileSize - 16, '\n');
   WriteFile(large, big);
+  WriteFile(full16, nearly);
   WriteFile(path, "[A]\nk=1\n");
   ASSERT_TRUE(fs::create_directory(folder));
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
@@ -157,6 +159,8 @@ TEST_F(Settings, RefusedWritesSayWhyAndLeaveEverythingAsItWas) {
       {"a folder", folder, "A", "k", "v", folder + ": it is a folder"},
       {"no folder", no, "A", "k", "v", "cannot save " + no + ": No such file or directory"},
       {"too large", large, "A", "k", "v", large + ": it is too large for a settings file"},
+      {"too large once written", full16, "A", "k", "a long value",
+       full16 + ": the settings would be too large for a settings file"},
       {"a FIFO", fifo, "A", "k", "v", fifo + ": it is not a regular file"},
       {"a device", "/dev/full", "A", "k", "v", "/dev/full: it is not a regular file"},
       {"bracket in section", path, "A]", "k", "v", kBad},
@@ -176,6 +180,8 @@ TEST_F(Settings, RefusedWritesSayWhyAndLeaveEverythingAsItWas) {
   }
   EXPECT_EQ(ReadFile(path), "[A]\nk=1\n");
   EXPECT_TRUE(ReadFile(large) == big);
+  EXPECT_TRUE(ReadFile(full16) == nearly);
+  EXPECT_EQ(IniReadValue(full16, "A", "k"), "1");
   EXPECT_EQ(Leftovers(), 0);
   EXPECT_FALSE(fs::exists(dir.File("no")));
   EXPECT_FALSE(fs::exists("/dev/.full.lock"));
