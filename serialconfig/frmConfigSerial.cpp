@@ -126,8 +126,12 @@ void frmConfigSerial::PortsChanged() {
   const std::string chosen = List(ListPort).ListIndex() >= 0 ? List(ListPort).Text() : "";
   (void)clsSerialPortConfig->PortsFindAll(1, 20);
   PortListFill();
+  // A list refilled selects its first port by itself; a port the user had
+  // not chosen stays unchosen.
   if (!chosen.empty() && chosen != kNoPort)
     FindComboItem(List(ListPort), chosen);
+  else
+    List(ListPort).ListIndex(-1);
   DeviceLineUpdate();
 }
 

@@ -61,6 +61,7 @@ TEST(PortsComeAndGo, TheDialogListsADeviceLinkWithinASecondOfItsMakingAndDropsIt
 
   QStringList seen, afterRemoval;
   qint64 appearedIn = -1, wentIn = -1;
+  int chosenWhenSeen = -2;
   QElapsedTimer clock;
   QTimer poll;
   QTimer::singleShot(200, &window.Dialog(), [&] {
@@ -72,6 +73,7 @@ TEST(PortsComeAndGo, TheDialogListsADeviceLinkWithinASecondOfItsMakingAndDropsIt
     if (appearedIn < 0 && Items(*ports).contains("COM7")) {
       appearedIn = clock.elapsed();
       seen = Items(*ports);
+      chosenWhenSeen = ports->currentIndex();
       fs::remove(link);
       clock.restart();
     } else if (appearedIn >= 0 && !Items(*ports).contains("COM7")) {
@@ -83,6 +85,7 @@ TEST(PortsComeAndGo, TheDialogListsADeviceLinkWithinASecondOfItsMakingAndDropsIt
   QTimer::singleShot(5000, &window.Dialog(), [&] { window.Dialog().reject(); });
   window.ShowModal();
   EXPECT_EQ(seen, QStringList{"COM7"});
+  EXPECT_EQ(chosenWhenSeen, -1) << "a port the user had not chosen is chosen";
   EXPECT_GE(appearedIn, 0);
   EXPECT_LT(appearedIn, 1000) << "ms from the link's making to the list";
   EXPECT_GE(wentIn, 0);

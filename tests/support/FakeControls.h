@@ -60,7 +60,12 @@ struct FakeComboBox : IComboBox {
     items.clear();
     index = -1;
   }
-  void AddItem(const std::string &text) override { items.push_back(text); }
+  // The first item added to an empty list is selected, as a window system's list does.
+  void AddItem(const std::string &text) override {
+    if (items.empty())
+      index = 0;
+    items.push_back(text);
+  }
   int ListCount() const override { return static_cast<int>(items.size()); }
   std::string List(int i) const override { return i >= 0 && i < ListCount() ? items[i] : ""; }
   int ListIndex() const override { return index; }
