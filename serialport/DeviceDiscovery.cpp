@@ -55,8 +55,9 @@ std::string TtyDriverType(dev_t device) {
   return {};
 }
 
-dev_t ControllingTerminal() {
-  std::string stat = FirstLineOf("/proc/self/stat");
+namespace {
+// The controlling terminal named in a /proc/PID/stat line; 0 without one.
+dev_t TerminalOfStatLine(const std::string &stat) {
   // pid (name) state ppid pgrp session tty_nr ...; the name may hold blanks.
   auto end = stat.rfind(')');
   if (end == std::string::npos)
@@ -68,6 +69,31 @@ dev_t ControllingTerminal() {
                   &tty) != 5)
     return 0;
   return ::makedev((tty >> 8) & 0xfff, (tty & 0xff) | ((tty >> 12) & 0xfff00));
+}
+} // namespace
+
+dev_t ControllingTerminal() {
+  return TerminalOfStatLine(FirstLineOf("/proc/self/stat"));
+}
+
+bool SomeProcessesTerminal(dev_t device, std::chrono::milliseconds budget) {
+  const auto until = std::chrono::steady_clock::now() + budget;
+  DIR *proc = ::opendir("/proc");
+  if (!proc)
+    return false;
+  bool found = false;
+  while (dirent *p = ::readdir(proc)) {
+    if (!DigitsOnly(p->d_name))
+      continue;
+    if (std::chrono::steady_clock::now() > until)
+      break;
+    if (TerminalOfStatLine(FirstLineOf(std::string("/proc/") + p->d_name + "/stat")) == device) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(proc);
+  return found;
 }
 
 // The kernel's list of file locks shows every process's, whoever runs it.

@@ -27,6 +27,9 @@ std::string FirstLineOf(const std::string &file);
 std::string TtyDriverType(dev_t device);
 // The device number of this process's controlling terminal; 0 without one.
 dev_t ControllingTerminal();
+// Whether the device is the controlling terminal of any process (a shell's
+// or a login's), as far as the walk of /proc gets within budget.
+bool SomeProcessesTerminal(dev_t device, std::chrono::milliseconds budget);
 // Whether a process holds a flock on the device node.
 bool LockedByAProcess(const struct stat &node);
 // The names under /dev that the processes this user may look at have open,

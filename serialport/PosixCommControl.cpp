@@ -82,13 +82,19 @@ int PosixCommControl::Check(std::int16_t number, std::string &device, struct sta
   return found.error == comNoError ? comNoError : Fail(found.error, found.text);
 }
 
-bool PosixCommControl::HeldOpen(const std::string &device) {
+bool PosixCommControl::HeldOpen(const std::string &device, const struct stat &node) {
   if (mHeldOpenAt == std::chrono::steady_clock::time_point() ||
       std::chrono::steady_clock::now() - mHeldOpenAt > std::chrono::milliseconds(500)) {
     mHeldOpen = serial::DevicesHeldOpen(kHolderWalk);
     mHeldOpenAt = std::chrono::steady_clock::now();
   }
-  return serial::AmongHeld(mHeldOpen, device);
+  if (!serial::AmongHeld(mHeldOpen, device))
+    return false;
+  // The far end of a pseudo-terminal (socat, a board simulator) keeps its
+  // slave open as a matter of course: such a port is free unless it is a
+  // shell's or a login's terminal.
+  return serial::TtyDriverType(node.st_rdev) != "pty:slave" ||
+         serial::SomeProcessesTerminal(node.st_rdev, kHolderWalk);
 }
 
 int PosixCommControl::Open() {
@@ -98,11 +104,11 @@ int PosixCommControl::Open() {
     return error;
   // Looked at before the open: root passes the holder's exclusive mode, and
   // the kernel raises DTR and RTS at every open, which resets a board wired
-  // to them. A port another program holds without a lock (a shell, a getty,
-  // a terminal program) is refused as the scan shows it: taking it over would
+  // to them. A port another program holds without a lock (a getty, a
+  // terminal program, a shell's terminal) is refused as the scan shows it: taking it over would
   // put the holder's line into raw mode and throw away what it has not read.
   mHeldOpenAt = {};
-  if (serial::LockedByAProcess(node) || HeldOpen(device))
+  if (serial::LockedByAProcess(node) || HeldOpen(device, node))
     return Fail(comPortAlreadyOpen, BusyText(device));
 
   int f = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -381,7 +387,7 @@ int PosixCommControl::PortProbe(std::int16_t port) {
       return Fail(comAccessDenied, WithAccessAdvice(why));
     return Fail(comDeviceError, why);
   }
-  if (serial::LockedByAProcess(node) || HeldOpen(device))
+  if (serial::LockedByAProcess(node) || HeldOpen(device, node))
     return Fail(comPortAlreadyOpen, BusyText(device));
   return comNoError;
 }

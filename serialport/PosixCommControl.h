@@ -109,7 +109,9 @@ private:
   bool IsOpen() const;
   bool Current(const std::weak_ptr<int> &session) const;
   int Check(std::int16_t number, std::string &device, struct stat &node);
-  bool HeldOpen(const std::string &device);
+  // Whether another program has the device open: any holder of a real port;
+  // of a pseudo-terminal, only one that has it as its terminal.
+  bool HeldOpen(const std::string &device, const struct stat &node);
   int Open();
   void Close();
   void SetLine(int bit, bool high);

@@ -488,6 +488,19 @@ TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
     fds[i] = i < 2 ? ::open(ptys[i].SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK) : -1;
   }
   ASSERT_EQ(::flock(fds[1], LOCK_EX | LOCK_NB), 0);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t shell = ::fork(); // the first port is its terminal
+  if (shell == 0) {
+    (void)!::write(ready[1],
+                   ::setsid() >= 0 && ::open(ptys[0].SlavePath().c_str(), O_RDWR) >= 0 ? "y" : "n",
+                   1);
+    ::pause();
+    ::_exit(0);
+  }
+  char told = 0;
+  ASSERT_EQ(::read(ready[0], &told, 1), 1);
+  ASSERT_EQ(told, 'y');
   PosixCommControl comm(map, kNoUi);
   for (std::int16_t n : {1, 2})
     EXPECT_EQ(ToldBy(comm, comm.PortProbe(n)),
@@ -512,38 +525,67 @@ TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
     EXPECT_EQ(ptys[i].Read(4), "mine");
     ::close(fds[i]);
   }
-  EXPECT_EQ(comm.PortOpen(true), comNoError); // released
-}
-// Another process holds a port without a lock: found by the name of its open file, the
-// port's settings untouched.
-TEST(PortScan, AHolderInAnotherProcessIsFoundByTheNameOfItsOpenFile) {
-  test::Pty pty;
-  int ready[2];
-  if (!pty.Ok() || ::pipe(ready) != 0)
-    GTEST_SKIP() << kNoPty;
-  termios before{}, after{};
-  ASSERT_EQ(::tcgetattr(pty.Master(), &before), 0);
-  const pid_t holder = ::fork();
-  if (holder == 0) {
-    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    (void)!::write(ready[1], fd >= 0 ? "y" : "n", 1);
-    ::pause();
-    ::_exit(0);
-  }
-  char told = 0;
-  ASSERT_EQ(::read(ready[0], &told, 1), 1);
-  DeviceMap map;
-  map.Map(1, pty.SlavePath());
-  PosixCommControl comm(map, kNoUi);
-  const Failure found = ToldBy(comm, comm.PortProbe(1));
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
+  ::kill(shell, SIGKILL);
+  ::waitpid(shell, nullptr, 0);
   ::close(ready[0]);
   ::close(ready[1]);
-  ASSERT_EQ(told, 'y');
-  EXPECT_EQ(found, Failure(comPortAlreadyOpen, pty.SlavePath() + kBusy));
-  ASSERT_EQ(::tcgetattr(pty.Master(), &after), 0);
-  EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
+  EXPECT_EQ(comm.PortOpen(true), comNoError); // released
+}
+// Another process holds a pseudo-terminal without a lock, found by the name of its open file:
+// as its terminal (a shell's) the port is busy and its settings untouched; as the far end that
+// made it (socat, a board simulator) the port opens.
+TEST(PortScan, AHeldPseudoTerminalIsBusyOnlyAsAProcesssTerminal) {
+  const struct {
+    const char *name;
+    bool asTerminal;
+    Failure probed, opened;
+    bool settingsKept; // after the open
+  } rows[] = {
+      {"a shell's terminal", true, {comPortAlreadyOpen, kBusy}, {comPortAlreadyOpen, kBusy}, true},
+      {"the end a simulator keeps", false, {comNoError, ""}, {comNoError, ""}, false},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    test::Pty pty;
+    int ready[2];
+    if (!pty.Ok() || ::pipe(ready) != 0)
+      GTEST_SKIP() << kNoPty;
+    termios before{}, after{};
+    ASSERT_EQ(::tcgetattr(pty.Master(), &before), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+      // A session leader opening a terminal without O_NOCTTY makes it its own.
+      const bool own = row.asTerminal && ::setsid() >= 0;
+      const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NONBLOCK | (own ? 0 : O_NOCTTY));
+      (void)!::write(ready[1], fd >= 0 ? "y" : "n", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    char told = 0;
+    ASSERT_EQ(::read(ready[0], &told, 1), 1);
+    DeviceMap map;
+    map.Map(1, pty.SlavePath());
+    PosixCommControl comm(map, kNoUi);
+    const Failure probed = ToldBy(comm, comm.PortProbe(1));
+    ASSERT_EQ(::tcgetattr(pty.Master(), &after), 0);
+    const bool untouched = std::memcmp(&after, &before, sizeof after) == 0;
+    const Failure opened = ToldBy(comm, comm.PortOpen(true));
+    ASSERT_EQ(::tcgetattr(pty.Master(), &after), 0);
+    const bool kept = std::memcmp(&after, &before, sizeof after) == 0;
+    (void)comm.PortOpen(false);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_EQ(told, 'y');
+    const auto named = [&](Failure f) {
+      return f.second.empty() ? f : Failure(f.first, pty.SlavePath() + f.second);
+    };
+    EXPECT_EQ(probed, named(row.probed));
+    EXPECT_EQ(opened, named(row.opened));
+    EXPECT_TRUE(untouched) << "the scan changed the port's settings";
+    EXPECT_EQ(kept, row.settingsKept);
+  }
 }
 } // namespace
 } // namespace kestrel
