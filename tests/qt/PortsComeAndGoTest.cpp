@@ -144,9 +144,10 @@ protected:
       child = -1;
     }
   }
-  // Whether the program holds the pty's slave open, within the time given.
-  bool HoldsTheDevice(std::chrono::milliseconds within) {
-    const std::string slave = fs::canonical(pty.SlavePath());
+  // Whether the program holds the device (the pty's slave unless named) open, within the time
+  // given.
+  bool HoldsTheDevice(std::chrono::milliseconds within, const std::string &device = {}) {
+    const std::string slave = fs::canonical(device.empty() ? pty.SlavePath() : device);
     for (auto until = std::chrono::steady_clock::now() + within;
          std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
       std::error_code ec;
@@ -193,6 +194,33 @@ TEST_F(Program, StartsOnADeviceByPathByIdLinkAndPortNumberAndSavesNothing) {
     Stop();
     EXPECT_EQ(ReadFile(ini), stored) << "nothing given on the command line is saved";
   }
+}
+
+// A virtual port pair made by socat, which keeps both ends open itself: the program opens its
+// end as any other device and the maker goes on serving it.
+TEST_F(Program, OpensAVirtualPortThatSocatMadeAndKeepsOpen) {
+  const std::string ends[] = {dir.File("board"), dir.File("bench")};
+  pid_t socat = -1;
+  std::vector<std::string> args = {"socat", "pty,raw,echo=0,link=" + ends[0],
+                                   "pty,raw,echo=0,link=" + ends[1]};
+  std::vector<char *> argv;
+  for (std::string &a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  if (::posix_spawnp(&socat, "socat", nullptr, nullptr, argv.data(), environ) != 0)
+    GTEST_SKIP() << "socat is not installed";
+  for (int i = 0; i < 250 && !(fs::exists(ends[0]) && fs::exists(ends[1])); ++i)
+    std::this_thread::sleep_for(20ms);
+  const bool made = fs::exists(ends[0]) && fs::exists(ends[1]);
+  if (made) {
+    ASSERT_GT(Start({ends[0], "-b", "115200"}), 0);
+    EXPECT_TRUE(HoldsTheDevice(10s, ends[0])) << "the program did not open socat's end";
+    Stop();
+  }
+  ::kill(socat, SIGTERM);
+  ::waitpid(socat, nullptr, 0);
+  if (!made)
+    GTEST_SKIP() << "socat could not be started here";
 }
 
 TEST_F(Program, ABadCommandLineEndsWithStatusTwoAndOneLineBeforeAnyWindow) {
