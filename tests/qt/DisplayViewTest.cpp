@@ -34,6 +34,9 @@ protected:
     view.setFont(font);
     view.resize(400, 200);
     view.show();
+    // On a busy machine the window may not be on the screen yet: what it
+    // painted before would be lost, and the screen would not show it.
+    (void)QTest::qWaitForWindowExposed(&view);
   }
   void Lines(int from, int to) {
     for (int n = from; n < to; ++n)
@@ -243,6 +246,7 @@ TEST_F(DisplayViewTest, RowsMovedFromUnderAnotherWindowArePaintedAgain) {
   const QPoint viewport = view.viewport()->mapToGlobal(QPoint(0, 0));
   cover.setGeometry(viewport.x(), viewport.y() + 100, view.viewport()->width(), 100);
   cover.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
   QApplication::processEvents();
   Lines(20, 23);
   for (int i = 0; i < 5; ++i)
