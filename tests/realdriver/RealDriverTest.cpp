@@ -343,6 +343,7 @@ TEST_F(Port, ARateTheUartCannotRunIsRefusedAndTheLineEventsGoOn) {
   EXPECT_EQ(Open(kUart, "230400,N,8,1"), comInvalidSettings);
   EXPECT_FALSE(comm->PortOpen());
   ASSERT_EQ(Open(kUart, "115200,N,8,1"), comNoError);
+  WaitForLineWaiter(kUartBase); // waiting before the change, which turns the reports off
   EXPECT_EQ(comm->Settings("230400,N,8,1"), comInvalidSettings);
   EXPECT_EQ(comm->Settings(), "115200,N,8,1");
   WaitForLineWaiter(kUartBase);
