@@ -129,6 +129,8 @@ TEST_F(DisplayChoicesTest, ALineCutByALostDeviceIsEndedOnceWithColoursHexOrNeith
   } rows[] = {
       {"plain", nullptr, "half", "next\n", "half\r\nnext\r\n",
        Lines{"*** Logging Started ***", "half", "next"}},
+      {"plain, the line already ended", nullptr, "whole\n", "next\n", "whole\r\nnext\r\n",
+       Lines{"*** Logging Started ***", "whole", "next"}},
       {"colours", colours, "\x1b[32mhalf", "next\n", "half\r\nnext\r\n",
        Lines{"*** Logging Started ***", " <0x1B>[32mhalf", "next"}},
       {"colours, a sequence alone after the line", colours, "ok\n\x1b[0m", "next\n",
