@@ -70,6 +70,22 @@ dev_t TerminalOfStatLine(const std::string &stat) {
     return 0;
   return ::makedev((tty >> 8) & 0xfff, (tty & 0xff) | ((tty >> 12) & 0xfff00));
 }
+
+// Calls visit with the folder of each process in /proc ("/proc/PID/") until
+// it returns false or the budget is spent.
+template <class Visit> void EachProcess(std::chrono::milliseconds budget, Visit visit) {
+  const auto until = std::chrono::steady_clock::now() + budget;
+  DIR *proc = ::opendir("/proc");
+  if (!proc)
+    return;
+  while (dirent *p = ::readdir(proc)) {
+    if (!DigitsOnly(p->d_name))
+      continue;
+    if (std::chrono::steady_clock::now() > until || !visit(std::string("/proc/") + p->d_name + "/"))
+      break;
+  }
+  ::closedir(proc);
+}
 } // namespace
 
 dev_t ControllingTerminal() {
@@ -77,22 +93,11 @@ dev_t ControllingTerminal() {
 }
 
 bool SomeProcessesTerminal(dev_t device, std::chrono::milliseconds budget) {
-  const auto until = std::chrono::steady_clock::now() + budget;
-  DIR *proc = ::opendir("/proc");
-  if (!proc)
-    return false;
   bool found = false;
-  while (dirent *p = ::readdir(proc)) {
-    if (!DigitsOnly(p->d_name))
-      continue;
-    if (std::chrono::steady_clock::now() > until)
-      break;
-    if (TerminalOfStatLine(FirstLineOf(std::string("/proc/") + p->d_name + "/stat")) == device) {
-      found = true;
-      break;
-    }
-  }
-  ::closedir(proc);
+  EachProcess(budget, [&](const std::string &folder) {
+    found = TerminalOfStatLine(FirstLineOf(folder + "stat")) == device;
+    return !found;
+  });
   return found;
 }
 
@@ -117,21 +122,12 @@ bool LockedByAProcess(const struct stat &node) {
 }
 
 std::vector<std::string> DevicesHeldOpen(std::chrono::milliseconds budget) {
-  const auto until = std::chrono::steady_clock::now() + budget;
   std::vector<std::string> held;
-  DIR *proc = ::opendir("/proc");
-  if (!proc)
-    return held;
   char target[256];
-  while (dirent *p = ::readdir(proc)) {
-    if (!DigitsOnly(p->d_name))
-      continue;
-    if (std::chrono::steady_clock::now() > until)
-      break;
-    const std::string folder = std::string("/proc/") + p->d_name + "/fd/";
-    DIR *fds = ::opendir(folder.c_str());
+  EachProcess(budget, [&](const std::string &process) {
+    DIR *fds = ::opendir((process + "fd").c_str());
     if (!fds)
-      continue;
+      return true;
     while (dirent *f = ::readdir(fds)) {
       if (f->d_name[0] == '.')
         continue;
@@ -143,8 +139,8 @@ std::vector<std::string> DevicesHeldOpen(std::chrono::milliseconds budget) {
         held.emplace_back(target, static_cast<std::size_t>(n));
     }
     ::closedir(fds);
-  }
-  ::closedir(proc);
+    return true;
+  });
   std::sort(held.begin(), held.end());
   held.erase(std::unique(held.begin(), held.end()), held.end());
   return held;

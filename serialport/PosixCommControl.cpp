@@ -105,8 +105,9 @@ int PosixCommControl::Open() {
   // Looked at before the open: root passes the holder's exclusive mode, and
   // the kernel raises DTR and RTS at every open, which resets a board wired
   // to them. A port another program holds without a lock (a getty, a
-  // terminal program, a shell's terminal) is refused as the scan shows it: taking it over would
-  // put the holder's line into raw mode and throw away what it has not read.
+  // terminal program, a shell's terminal) is refused as the scan shows it:
+  // taking it over would put the holder's line into raw mode and throw away
+  // what it has not read.
   mHeldOpenAt = {};
   if (serial::LockedByAProcess(node) || HeldOpen(device, node))
     return Fail(comPortAlreadyOpen, BusyText(device));
