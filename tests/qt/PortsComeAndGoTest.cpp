@@ -27,6 +27,16 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// A program started with args, found on the PATH unless named by a path; -1 when it cannot be.
+pid_t Spawn(std::vector<std::string> args) {
+  std::vector<char *> argv;
+  for (std::string &a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  return ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
 QStringList Items(const QComboBox &list) {
   QStringList items;
   for (int i = 0; i < list.count(); ++i)
@@ -128,14 +138,8 @@ protected:
   void TearDown() override { Stop(); }
   pid_t Start(std::vector<std::string> args) {
     args.insert(args.begin(), exe);
-    std::vector<char *> argv;
-    for (std::string &a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (::posix_spawn(&child, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-      child = -1;
-    return child;
+    return child = Spawn(std::move(args));
   }
   void Stop() {
     if (child > 0) {
@@ -200,14 +204,9 @@ TEST_F(Program, StartsOnADeviceByPathByIdLinkAndPortNumberAndSavesNothing) {
 // end as any other device and the maker goes on serving it.
 TEST_F(Program, OpensAVirtualPortThatSocatMadeAndKeepsOpen) {
   const std::string ends[] = {dir.File("board"), dir.File("bench")};
-  pid_t socat = -1;
-  std::vector<std::string> args = {"socat", "pty,raw,echo=0,link=" + ends[0],
-                                   "pty,raw,echo=0,link=" + ends[1]};
-  std::vector<char *> argv;
-  for (std::string &a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  if (::posix_spawnp(&socat, "socat", nullptr, nullptr, argv.data(), environ) != 0)
+  const pid_t socat =
+      Spawn({"socat", "pty,raw,echo=0,link=" + ends[0], "pty,raw,echo=0,link=" + ends[1]});
+  if (socat < 0)
     GTEST_SKIP() << "socat is not installed";
   for (int i = 0; i < 250 && !(fs::exists(ends[0]) && fs::exists(ends[1])); ++i)
     std::this_thread::sleep_for(20ms);

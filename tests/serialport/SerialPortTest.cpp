@@ -488,19 +488,8 @@ TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
     fds[i] = i < 2 ? ::open(ptys[i].SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK) : -1;
   }
   ASSERT_EQ(::flock(fds[1], LOCK_EX | LOCK_NB), 0);
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t shell = ::fork(); // the first port is its terminal
-  if (shell == 0) {
-    (void)!::write(ready[1],
-                   ::setsid() >= 0 && ::open(ptys[0].SlavePath().c_str(), O_RDWR) >= 0 ? "y" : "n",
-                   1);
-    ::pause();
-    ::_exit(0);
-  }
-  char told = 0;
-  ASSERT_EQ(::read(ready[0], &told, 1), 1);
-  ASSERT_EQ(told, 'y');
+  const test::HolderProcess shell(ptys[0].SlavePath(), true); // the first port is its terminal
+  ASSERT_TRUE(shell.Holding());
   PosixCommControl comm(map, kNoUi);
   for (std::int16_t n : {1, 2})
     EXPECT_EQ(ToldBy(comm, comm.PortProbe(n)),
@@ -525,10 +514,6 @@ TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
     EXPECT_EQ(ptys[i].Read(4), "mine");
     ::close(fds[i]);
   }
-  ::kill(shell, SIGKILL);
-  ::waitpid(shell, nullptr, 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
   EXPECT_EQ(comm.PortOpen(true), comNoError); // released
 }
 // Another process holds a pseudo-terminal without a lock, found by the name of its open file:
@@ -547,22 +532,12 @@ TEST(PortScan, AHeldPseudoTerminalIsBusyOnlyAsAProcesssTerminal) {
   for (const auto &row : rows) {
     SCOPED_TRACE(row.name);
     test::Pty pty;
-    int ready[2];
-    if (!pty.Ok() || ::pipe(ready) != 0)
+    if (!pty.Ok())
       GTEST_SKIP() << kNoPty;
     termios before{}, after{};
     ASSERT_EQ(::tcgetattr(pty.Master(), &before), 0);
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-      // A session leader opening a terminal without O_NOCTTY makes it its own.
-      const bool own = row.asTerminal && ::setsid() >= 0;
-      const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NONBLOCK | (own ? 0 : O_NOCTTY));
-      (void)!::write(ready[1], fd >= 0 ? "y" : "n", 1);
-      ::pause();
-      ::_exit(0);
-    }
-    char told = 0;
-    ASSERT_EQ(::read(ready[0], &told, 1), 1);
+    const test::HolderProcess holder(pty.SlavePath(), row.asTerminal);
+    ASSERT_TRUE(holder.Holding());
     DeviceMap map;
     map.Map(1, pty.SlavePath());
     PosixCommControl comm(map, kNoUi);
@@ -573,11 +548,6 @@ TEST(PortScan, AHeldPseudoTerminalIsBusyOnlyAsAProcesssTerminal) {
     ASSERT_EQ(::tcgetattr(pty.Master(), &after), 0);
     const bool kept = std::memcmp(&after, &before, sizeof after) == 0;
     (void)comm.PortOpen(false);
-    ::kill(holder, SIGKILL);
-    ::waitpid(holder, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
-    ASSERT_EQ(told, 'y');
     const auto named = [&](Failure f) {
       return f.second.empty() ? f : Failure(f.first, pty.SlavePath() + f.second);
     };

@@ -1,6 +1,8 @@
 // A check run in a forked child, so that what it changes (its user, its limits, its session)
-// ends with it; the serial, log and settings suites use it.
+// ends with it, and a child that holds a device open; the serial, log and settings suites use them.
 #pragma once
+#include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <string>
 #include <sys/wait.h>
@@ -40,6 +42,46 @@ inline std::string TextFromChild(const std::function<std::string()> &check) {
       pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return finished ? text : "the child did not finish";
 }
+// Another process holding a device open until the end of the scope: as its controlling
+// terminal (a shell's), or as a plain open file (the far end that made a pseudo-terminal).
+class HolderProcess {
+public:
+  HolderProcess(const std::string &device, bool asTerminal) {
+    int ready[2];
+    if (::pipe(ready) != 0)
+      return;
+    mPid = ::fork();
+    if (mPid == 0) {
+      // It holds the device alone: nothing of the test's (a lock, another port) lives on in it.
+      (void)::close_range(3, static_cast<unsigned>(ready[1]) - 1, 0);
+      (void)::close_range(static_cast<unsigned>(ready[1]) + 1, ~0U, 0);
+      // A session leader opening a terminal without O_NOCTTY makes it its own.
+      const bool own = asTerminal && ::setsid() >= 0;
+      const int fd = ::open(device.c_str(), O_RDWR | O_NONBLOCK | (own ? 0 : O_NOCTTY));
+      (void)!::write(ready[1], fd >= 0 ? "y" : "n", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    char told = 0;
+    mHolding = mPid > 0 && ::read(ready[0], &told, 1) == 1 && told == 'y';
+    ::close(ready[0]);
+    ::close(ready[1]);
+  }
+  HolderProcess(const HolderProcess &) = delete;
+  HolderProcess &operator=(const HolderProcess &) = delete;
+  ~HolderProcess() {
+    if (mPid > 0) {
+      ::kill(mPid, SIGKILL);
+      ::waitpid(mPid, nullptr, 0);
+    }
+  }
+  // Whether the child has the device open.
+  bool Holding() const { return mHolding; }
+
+private:
+  pid_t mPid = -1;
+  bool mHolding = false;
+};
 // Gives up root for uid and gid 65534 for good; false where that cannot be done.
 inline bool AsNobody() {
   return ::setresgid(65534, 65534, 65534) == 0 && ::setresuid(65534, 65534, 65534) == 0;
