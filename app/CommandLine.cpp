@@ -60,18 +60,23 @@ std::size_t PrintableUtf8Length(std::string_view s) {
 
 // An argument as an error quotes it: control characters, and stray bytes a
 // terminal may read as eight-bit ones, are written as escapes, so that the
-// error stays one line and cannot drive the terminal it is printed on.
+// error stays one line and cannot drive the terminal it is printed on. A
+// backslash of the argument's own is written twice, so that it cannot be
+// read as the start of an escape.
 std::string Visible(std::string_view arg) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string shown;
   while (!arg.empty()) {
     const auto ch = static_cast<unsigned char>(arg[0]);
-    if (const std::size_t n = ch >= 0x20 && ch < 0x7F ? 1 : PrintableUtf8Length(arg)) {
+    const bool plain = ch >= 0x20 && ch < 0x7F && ch != '\\';
+    if (const std::size_t n = plain ? 1 : PrintableUtf8Length(arg)) {
       shown.append(arg.substr(0, n));
       arg.remove_prefix(n);
       continue;
     }
-    if (ch == '\n')
+    if (ch == '\\')
+      shown += "\\\\";
+    else if (ch == '\n')
       shown += "\\n";
     else if (ch == '\r')
       shown += "\\r";

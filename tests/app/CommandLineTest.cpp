@@ -63,6 +63,7 @@ TEST(CommandLine, EveryBadFormIsRefusedWithOneClearLine) {
       {"Qt option without its value", {"-platform"}, "-platform needs a value (see --help)"},
       {"option with a line break", {"-x\nrm"}, "unknown option -x\\nrm (see --help)"},
       {"option with an escape code", {"-x\x1b[2J"}, "unknown option -x\\x1B[2J (see --help)"},
+      {"option with a backslash of its own", {"-x\\x1B"}, "unknown option -x\\\\x1B (see --help)"},
       {"option with a letter and an eight-bit escape code",
        {"-\xc4\x81\xc2\x9b"},
        "unknown option -\xc4\x81\\xC2\\x9B (see --help)"},
