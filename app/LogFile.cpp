@@ -30,7 +30,12 @@ std::string AppendToFile(const std::string &path, std::string_view bytes) {
   bool onePiece = true;
   std::string error;
   int writeError = 0;
+  std::size_t done = 0;
   WriteSome(file.fd, bytes, writeError, [&](std::size_t written) {
+    // Once the whole line is in, no failure can follow that would cut it.
+    done += written;
+    if (done == bytes.size())
+      return;
     const off_t end = ::lseek(file.fd, 0, SEEK_CUR);
     const off_t begin = end - static_cast<off_t>(written);
     onePiece = onePiece && (ownEnd < 0 || ownEnd == begin);

@@ -69,17 +69,22 @@ std::string RefusedText(FileType type) {
 OpenedFile OpenRegularFile(const std::string &path, int flags, mode_t mode, Trust trust) {
   OpenedFile file;
   struct stat st {};
+  // Whether st already tells what the path names, links followed: the log
+  // opens its file for every line, and each look at the path costs a walk.
+  bool seen = false;
   if (trust != Trust::AnyFile) {
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    const bool found = ::lstat(path.c_str(), &st) == 0;
+    if (found && S_ISLNK(st.st_mode)) {
       if (!OwnLink(st)) {
         file.type = FileType::ForeignLink;
         return file;
       }
     } else {
       flags |= O_NOFOLLOW;
+      seen = found;
     }
   }
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  if ((seen || ::stat(path.c_str(), &st) == 0) && !S_ISREG(st.st_mode)) {
     file.type = TypeOf(st);
     return file;
   }
