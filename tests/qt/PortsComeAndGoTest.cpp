@@ -148,8 +148,7 @@ protected:
       child = -1;
     }
   }
-  // Whether the program holds the device (the pty's slave unless named) open, within the time
-  // given.
+  // Whether the program holds device (by default the pty's slave) open within the time given.
   bool HoldsTheDevice(std::chrono::milliseconds within, const std::string &device = {}) {
     const std::string slave = fs::canonical(device.empty() ? pty.SlavePath() : device);
     for (auto until = std::chrono::steady_clock::now() + within;
