@@ -64,6 +64,8 @@ std::unique_ptr<DirectSurface> DirectSurface::For(QWidget &widget) {
 // Without the application its X connection is gone, and with it the server's
 // side of the segment and the graphics context.
 DirectSurface::~DirectSurface() {
+  if (mPainter.isActive())
+    mPainter.end();
   if (!qGuiApp) {
     if (mShared)
       shmdt(mShared);
@@ -123,6 +125,7 @@ QImage &DirectSurface::Canvas(const QRect &area, QPoint &at) {
   const std::size_t bytes = stride * static_cast<std::size_t>(area.height());
   mTaken = HandOverRing::npos;
   if (mShareable && mRing.Idle() && (bytes > mRing.Size() || mRingImage.width() != area.width())) {
+    StopPainting(mRingImage);
     if (bytes > mRing.Size()) {
       Unshare();
       Share(bytes);
@@ -138,13 +141,28 @@ QImage &DirectSurface::Canvas(const QRect &area, QPoint &at) {
     return mRingImage;
   }
   // The canvas keeps its height, and with it its paint engine.
-  if (mCanvas.width() != area.width() || mCanvas.height() < area.height())
+  if (mCanvas.width() != area.width() || mCanvas.height() < area.height()) {
+    StopPainting(mCanvas);
     mCanvas =
         QImage(area.width(),
                std::max(area.height(), mCanvas.width() == area.width() ? mCanvas.height() : 0),
                QImage::Format_RGB32);
+  }
   at = QPoint(0, 0);
   return mCanvas;
+}
+
+QPainter &DirectSurface::Painter(QImage &canvas) {
+  if (mPainter.isActive() && mPainter.device() != &canvas)
+    mPainter.end();
+  if (!mPainter.isActive())
+    mPainter.begin(&canvas);
+  return mPainter;
+}
+
+void DirectSurface::StopPainting(const QImage &image) {
+  if (mPainter.isActive() && mPainter.device() == &image)
+    mPainter.end();
 }
 
 void DirectSurface::Put(const QRect &area) {

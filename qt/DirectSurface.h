@@ -19,6 +19,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QImage>
+#include <QPainter>
 #include <QRect>
 
 #include <cstddef>
@@ -40,6 +41,10 @@ public:
   // An image to paint area into, with the point of it that area's top left
   // goes to; nothing outside that rectangle of the image may be painted.
   QImage &Canvas(const QRect &area, QPoint &at);
+  // A painter on the last Canvas, kept open from one paint to the next
+  // (opening one costs about as much as painting an echoed row); the caller sets its
+  // transform and clip each time.
+  QPainter &Painter(QImage &canvas);
   // Sends what was painted into the last Canvas to area of the window.
   void Put(const QRect &area);
   // Moves the pixels of area by dy rows on the server.
@@ -51,6 +56,8 @@ private:
   DirectSurface() = default;
   void Share(std::size_t bytes);
   void Unshare();
+  // Closes the kept painter where it paints on image.
+  void StopPainting(const QImage &image);
 
   void *mConnection = nullptr;
   std::uint32_t mWindow = 0;
@@ -67,6 +74,7 @@ private:
   std::size_t mTaken = HandOverRing::npos;
   bool mShareable = true;
   QWidget *mWidget = nullptr;
+  QPainter mPainter; // last, so that it closes before the images go
 };
 
 } // namespace kestrel::qt

@@ -412,13 +412,12 @@ void DisplayView::paintEvent(QPaintEvent *event) {
 void DisplayView::PaintDirect(const QRect &area) {
   QPoint at;
   QImage &canvas = mSurface->Canvas(area, at);
-  {
-    QPainter painter(&canvas);
-    painter.translate(at - area.topLeft());
-    // Rows reach past area; around it the ring holds other images.
-    painter.setClipRect(area);
-    PaintArea(painter, area);
-  }
+  QPainter &painter = mSurface->Painter(canvas);
+  painter.resetTransform();
+  painter.translate(at - area.topLeft());
+  // Rows reach past area; around it the ring holds other images.
+  painter.setClipRect(area);
+  PaintArea(painter, area);
   mSurface->Put(area);
 }
 
