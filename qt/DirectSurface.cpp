@@ -120,7 +120,7 @@ void DirectSurface::Unshare() {
 // X takes rows packed at the width it is told, so an image is exactly as wide
 // as what is put. The ring's stretches are whole rows of that width, and the
 // ring is seen again at another width only once the server holds none.
-QImage &DirectSurface::Canvas(const QRect &area, QPoint &at) {
+QPainter &DirectSurface::Canvas(const QRect &area) {
   const auto stride = static_cast<std::size_t>(area.width()) * 4;
   const std::size_t bytes = stride * static_cast<std::size_t>(area.height());
   mTaken = HandOverRing::npos;
@@ -136,10 +136,8 @@ QImage &DirectSurface::Canvas(const QRect &area, QPoint &at) {
   }
   if (mSegment && mRingImage.width() == area.width())
     mTaken = mRing.Take(bytes);
-  if (mTaken != HandOverRing::npos) {
-    at = QPoint(0, static_cast<int>(mTaken / stride));
-    return mRingImage;
-  }
+  if (mTaken != HandOverRing::npos)
+    return PainterOn(mRingImage, QPoint(0, static_cast<int>(mTaken / stride)), area);
   // The canvas keeps its height, and with it its paint engine.
   if (mCanvas.width() != area.width() || mCanvas.height() < area.height()) {
     StopPainting(mCanvas);
@@ -148,15 +146,20 @@ QImage &DirectSurface::Canvas(const QRect &area, QPoint &at) {
                std::max(area.height(), mCanvas.width() == area.width() ? mCanvas.height() : 0),
                QImage::Format_RGB32);
   }
-  at = QPoint(0, 0);
-  return mCanvas;
+  return PainterOn(mCanvas, QPoint(0, 0), area);
 }
 
-QPainter &DirectSurface::Painter(QImage &canvas) {
-  if (mPainter.isActive() && mPainter.device() != &canvas)
+// Opening a painter costs about as much as painting an echoed row, so the
+// one painter stays open on its image from one paint to the next.
+QPainter &DirectSurface::PainterOn(QImage &image, QPoint at, const QRect &area) {
+  if (mPainter.isActive() && mPainter.device() != &image)
     mPainter.end();
   if (!mPainter.isActive())
-    mPainter.begin(&canvas);
+    mPainter.begin(&image);
+  mPainter.resetTransform();
+  mPainter.translate(at - area.topLeft());
+  // Rows reach past area; around it the ring holds other images.
+  mPainter.setClipRect(area);
   return mPainter;
 }
 

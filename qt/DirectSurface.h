@@ -38,13 +38,9 @@ public:
   // stale rows around a partial repaint.
   static std::unique_ptr<DirectSurface> For(QWidget &widget);
   ~DirectSurface() override;
-  // An image to paint area into, with the point of it that area's top left
-  // goes to; nothing outside that rectangle of the image may be painted.
-  QImage &Canvas(const QRect &area, QPoint &at);
-  // A painter on the last Canvas, kept open from one paint to the next
-  // (opening one costs about as much as painting an echoed row); the caller sets its
-  // transform and clip each time.
-  QPainter &Painter(QImage &canvas);
+  // A painter to paint area with, in the window's coordinates and clipped to
+  // area; it paints into an image of the surface's until the next Canvas.
+  QPainter &Canvas(const QRect &area);
   // Sends what was painted into the last Canvas to area of the window.
   void Put(const QRect &area);
   // Moves the pixels of area by dy rows on the server.
@@ -56,7 +52,9 @@ private:
   DirectSurface() = default;
   void Share(std::size_t bytes);
   void Unshare();
-  // Closes the kept painter where it paints on image.
+  // The painter on image, with area's top left at the point at of it.
+  QPainter &PainterOn(QImage &image, QPoint at, const QRect &area);
+  // Closes the painter where it paints on image.
   void StopPainting(const QImage &image);
 
   void *mConnection = nullptr;

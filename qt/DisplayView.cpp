@@ -410,14 +410,7 @@ void DisplayView::paintEvent(QPaintEvent *event) {
 }
 
 void DisplayView::PaintDirect(const QRect &area) {
-  QPoint at;
-  QImage &canvas = mSurface->Canvas(area, at);
-  QPainter &painter = mSurface->Painter(canvas);
-  painter.resetTransform();
-  painter.translate(at - area.topLeft());
-  // Rows reach past area; around it the ring holds other images.
-  painter.setClipRect(area);
-  PaintArea(painter, area);
+  PaintArea(mSurface->Canvas(area), area);
   mSurface->Put(area);
 }
 
