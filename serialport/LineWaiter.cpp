@@ -15,27 +15,36 @@ constexpr int kWakeSignal = SIGURG;
 
 void Nothing(int) {}
 
-void InstallHandler() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    struct sigaction old {};
-    if (::sigaction(kWakeSignal, nullptr, &old) != 0)
-      return;
-    if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler != SIG_DFL && old.sa_handler != SIG_IGN)
-      return; // somebody else's handler; theirs interrupts the wait just as well
-    struct sigaction act {};
-    act.sa_handler = Nothing;
-    sigemptyset(&act.sa_mask);
-    act.sa_flags = 0; // no SA_RESTART: the wait must return
-    ::sigaction(kWakeSignal, &act, nullptr);
-  });
+// Whether the wake signal ends a wait: ours does, and so does another
+// handler installed without SA_RESTART. One with SA_RESTART would have the
+// driver start the wait again, and the thread could never be stopped. Looked
+// at for every waiter, as the program may have changed it since the last.
+bool InstallHandler() {
+  struct sigaction old {};
+  if (::sigaction(kWakeSignal, nullptr, &old) != 0)
+    return false;
+  const bool theirs =
+      (old.sa_flags & SA_SIGINFO)
+          ? old.sa_sigaction != nullptr
+          : old.sa_handler != SIG_DFL && old.sa_handler != SIG_IGN && old.sa_handler != Nothing;
+  if (theirs)
+    return !(old.sa_flags & SA_RESTART);
+  struct sigaction act {};
+  act.sa_handler = Nothing;
+  sigemptyset(&act.sa_mask);
+  act.sa_flags = 0; // no SA_RESTART: the wait must return
+  return ::sigaction(kWakeSignal, &act, nullptr) == 0;
 }
 
 } // namespace
 
 LineWaiter::LineWaiter(std::function<int()> wait, std::function<void()> changed)
     : mWait(std::move(wait)), mChanged(std::move(changed)) {
-  InstallHandler();
+  if (!InstallHandler()) {
+    mUnsupported = true;
+    mDone = true;
+    return;
+  }
   // The thread starts with the wake signal unblocked whatever its creator
   // has blocked.
   sigset_t all, before;

@@ -12,7 +12,10 @@
 // the thread a signal with a handler that does nothing and no SA_RESTART; the
 // wait returns EINTR and the thread sees that it is to stop. The signal is
 // sent again until the thread has left, so one that lands just before the wait
-// begins is not lost. Nothing but this thread is ever signalled.
+// begins is not lost. Nothing but this thread is ever signalled. Where the
+// process already has a handler of its own for that signal it is kept; one
+// that restarts interrupted calls could not end the wait, so then no thread
+// starts and the waiter counts as unsupported.
 #pragma once
 
 #include <atomic>
@@ -36,7 +39,8 @@ public:
   void Renew();
   // Ends the thread and joins it; returns at once when it has ended already.
   void Stop();
-  // Whether the driver answered with an error other than EINTR.
+  // Whether the driver answered with an error other than EINTR, or the wait
+  // could not have been ended and never began.
   bool Unsupported() const { return mUnsupported; }
 
 private:

@@ -1,6 +1,7 @@
 // The open port's parts on their own: when the I/O thread reads (the pacing), the order of bytes
 // and line events as the window takes them, the modem-line waiter's end at close, and the
 // order of received bytes and events on a pseudo-terminal.
+#include "Child.h"
 #include "CommControl.h"
 #include "LineWaiter.h"
 #include "PosixCommControl.h"
@@ -155,6 +156,74 @@ TEST(LineWaiter, TellsEachChangeAndEndsAtStopWithoutLeavingAThread) {
   EXPECT_TRUE(unsupported.Unsupported());
   unsupported.Stop();
   EXPECT_EQ(Threads(), before);
+}
+// A handler of the program's own for the wake signal is kept. One that restarts interrupted
+// calls would have the driver wait on for ever, so the waiter starts no wait at all and the
+// port does without it; the waiter stops at once either way.
+struct WakeOutcome {
+  bool waited;
+  bool unsupported;
+  bool handlerKept;
+  bool operator==(const WakeOutcome &) const = default;
+};
+void PrintTo(const WakeOutcome &o, std::ostream *os) {
+  *os << "waited " << o.waited << ", unsupported " << o.unsupported << ", handler kept "
+      << o.handlerKept;
+}
+void TheirHandler(int) {}
+void TheirInfoHandler(int, siginfo_t *, void *) {}
+TEST(LineWaiter, KeepsTheProgramsOwnWakeHandlerAndNeverHangsOnOne) {
+  struct Row {
+    const char *name;
+    bool install;
+    int flags;
+    WakeOutcome expected;
+  };
+  const Row rows[] = {
+      {"no handler before", false, 0, {true, false, false}},
+      {"a handler that restarts calls", true, SA_RESTART, {false, true, true}},
+      {"a siginfo handler that does not restart", true, SA_SIGINFO, {true, false, true}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto outcome = test::ValueFromChild<WakeOutcome>([&] {
+      ::alarm(10); // a waiter that cannot be stopped ends the child, not the test
+      struct sigaction theirs {};
+      sigemptyset(&theirs.sa_mask);
+      theirs.sa_flags = row.flags;
+      if (row.flags & SA_SIGINFO)
+        theirs.sa_sigaction = TheirInfoHandler;
+      else
+        theirs.sa_handler = TheirHandler;
+      if (row.install)
+        ::sigaction(SIGURG, &theirs, nullptr);
+      int never[2];
+      if (::pipe(never) != 0)
+        return WakeOutcome{};
+      // A read that a restarting handler resumes, as the driver resumes its wait.
+      std::atomic<bool> waited{false};
+      LineWaiter waiter(
+          [&] {
+            waited = true;
+            char byte;
+            return ::read(never[0], &byte, 1) < 0 ? errno : 0;
+          },
+          [] {});
+      for (int i = 0; i < 500 && !waited && !waiter.Unsupported(); ++i)
+        std::this_thread::sleep_for(1ms);
+      WakeOutcome got{waited, waiter.Unsupported(), false};
+      waiter.Stop();
+      struct sigaction now {};
+      ::sigaction(SIGURG, nullptr, &now);
+      got.handlerKept = (row.flags & SA_SIGINFO) ? now.sa_sigaction == TheirInfoHandler
+                                                 : now.sa_handler == TheirHandler;
+      return got;
+    });
+    if (outcome)
+      EXPECT_EQ(*outcome, row.expected);
+    else
+      ADD_FAILURE() << "the waiter did not stop";
+  }
 }
 // Received bytes reach the window whole and in order, however they are split, and the echo of
 // a typed key is handed over while the I/O thread would otherwise rest.

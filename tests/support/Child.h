@@ -4,8 +4,10 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <string>
 #include <sys/wait.h>
+#include <type_traits>
 #include <unistd.h>
 namespace kestrel::test {
 // The child's exit status, which is what check returned; -1 when it did not exit.
@@ -41,6 +43,29 @@ inline std::string TextFromChild(const std::function<std::string()> &check) {
   const bool finished =
       pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return finished ? text : "the child did not finish";
+}
+// The value check returned in a forked child, copied back byte for byte; none when the child
+// did not finish.
+template <typename T> std::optional<T> ValueFromChild(const std::function<T()> &check) {
+  static_assert(std::is_trivially_copyable_v<T>);
+  int fds[2];
+  if (::pipe(fds) != 0)
+    return std::nullopt;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    const T value = check();
+    const bool sent = ::write(fds[1], &value, sizeof value) == static_cast<ssize_t>(sizeof value);
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(fds[1]);
+  T value{};
+  const bool read = ::read(fds[0], &value, sizeof value) == static_cast<ssize_t>(sizeof value);
+  ::close(fds[0]);
+  int status = 0;
+  const bool finished =
+      pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return finished && read ? std::optional<T>(value) : std::nullopt;
 }
 // Another process holding a device open until the end of the scope: as its controlling
 // terminal (a shell's), or as a plain open file (the far end that made a pseudo-terminal).
