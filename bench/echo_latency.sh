@@ -39,6 +39,18 @@ window() { # NAME-PATTERN: the id of the visible window, once it is there
   return 1
 }
 
+# stop PID: ends a program, by force once it has let two seconds pass (an
+# xterm busy with its child can sit on the request).
+stop() {
+  kill "$1" 2>/dev/null || true
+  for _ in $(seq 20); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -9 "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
 # measure NAME KIND: one program, one kind of trial.
 measure() {
   local name=$1 kind=$2 pid win
@@ -74,8 +86,7 @@ measure() {
   printf '%-8s %-9s median/p90/worst %s ms\n' "$name" "$kind" "$figures"
   # tio outlives its xterm (it waits for the device to come back).
   pkill -P "$pid" 2>/dev/null || true
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop "$pid"
   wait "$far" 2>/dev/null || true
 }
 
