@@ -2,6 +2,7 @@
 // ends with it, and a child that holds a device open; the serial, log and settings suites use them.
 #pragma once
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <optional>
@@ -19,12 +20,11 @@ inline int InChild(const std::function<int()> &check) {
   return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status)
                                                                            : -1;
 }
-// The text check returned in a forked child (the names of the checks that failed, say);
-// "the child did not finish" when it did not.
-inline std::string TextFromChild(const std::function<std::string()> &check) {
+// What check returned in a forked child; none when the child did not finish.
+inline std::optional<std::string> OutputOfChild(const std::function<std::string()> &check) {
   int fds[2];
   if (::pipe(fds) != 0)
-    return "no pipe to the child";
+    return std::nullopt;
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(fds[0]);
@@ -42,30 +42,26 @@ inline std::string TextFromChild(const std::function<std::string()> &check) {
   int status = 0;
   const bool finished =
       pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return finished ? text : "the child did not finish";
+  return finished ? std::optional(text) : std::nullopt;
+}
+// The text check returned in a forked child (the names of the checks that failed, say);
+// "the child did not finish" when it did not.
+inline std::string TextFromChild(const std::function<std::string()> &check) {
+  return OutputOfChild(check).value_or("the child did not finish");
 }
 // The value check returned in a forked child, copied back byte for byte; none when the child
 // did not finish.
 template <typename T> std::optional<T> ValueFromChild(const std::function<T()> &check) {
   static_assert(std::is_trivially_copyable_v<T>);
-  int fds[2];
-  if (::pipe(fds) != 0)
-    return std::nullopt;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(fds[0]);
+  const auto bytes = OutputOfChild([&] {
     const T value = check();
-    const bool sent = ::write(fds[1], &value, sizeof value) == static_cast<ssize_t>(sizeof value);
-    ::_exit(sent ? 0 : 1);
-  }
-  ::close(fds[1]);
-  T value{};
-  const bool read = ::read(fds[0], &value, sizeof value) == static_cast<ssize_t>(sizeof value);
-  ::close(fds[0]);
-  int status = 0;
-  const bool finished =
-      pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return finished && read ? std::optional<T>(value) : std::nullopt;
+    return std::string(reinterpret_cast<const char *>(&value), sizeof value);
+  });
+  if (!bytes || bytes->size() != sizeof(T))
+    return std::nullopt;
+  T value;
+  std::memcpy(&value, bytes->data(), sizeof value);
+  return value;
 }
 // Another process holding a device open until the end of the scope: as its controlling
 // terminal (a shell's), or as a plain open file (the far end that made a pseudo-terminal).
