@@ -90,9 +90,39 @@ QtTextBox::QtTextBox(QLineEdit *edit) : mEdit(edit), mText(FromQt(edit->text()))
                    [this](const QString &text) { mText = FromQt(text); });
 }
 
+void QtClockPanel::Show(const QString &time) {
+  if (time == text())
+    return;
+  setText(time);
+  Fit(sizeHint());
+}
+
+void QtClockPanel::changeEvent(QEvent *event) {
+  QLabel::changeEvent(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    // A label's size hint never falls below its minimum, so the old size goes first.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    Fit(sizeHint());
+  }
+}
+
+void QtClockPanel::Fit(QSize size) {
+  if (size != minimumSize() || size != maximumSize())
+    setFixedSize(size);
+}
+
+namespace {
+// A tick just past each whole second, so the panel turns with the clock
+// rather than up to a second after it.
+int MillisecondsToNextSecond() {
+  return 1000 - QTime::currentTime().msec() + 2;
+}
+} // namespace
+
 QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : mBar(bar), mClock(new QTimer(bar)) {
   for (int i = 1; i <= panels; ++i) {
-    auto *label = new QLabel(bar);
+    auto *label = i == panels ? new QtClockPanel(bar) : new QLabel(bar);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
     label->setTextFormat(Qt::PlainText);
@@ -104,17 +134,17 @@ QtStatusBar::QtStatusBar(QStatusBar *bar, int panels) : mBar(bar), mClock(new QT
     bar->addWidget(label, i == 1 ? 3 : (i == panels ? 0 : 2));
     mLabels.push_back(label);
   }
-  QLabel *time = mLabels.back();
-  // The clock looks every second but sets the panel only when the time shown
-  // changes: setting a label repaints it and tells a screen reader.
-  auto tick = [time] {
-    const QString now = QLocale().toString(QTime::currentTime(), QLocale::ShortFormat);
-    if (now != time->text())
-      time->setText(now);
+  auto *time = static_cast<QtClockPanel *>(mLabels.back());
+  // Setting a label repaints it and tells a screen reader, so the panel is
+  // set only when the time shown changes.
+  auto tick = [time, clock = mClock] {
+    time->Show(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
+    clock->start(MillisecondsToNextSecond());
   };
-  tick();
+  mClock->setSingleShot(true);
+  mClock->setTimerType(Qt::PreciseTimer);
   QObject::connect(mClock, &QTimer::timeout, bar, tick);
-  mClock->start(1000);
+  tick();
 }
 
 QLabel *QtStatusBar::Panel(int panel) const {

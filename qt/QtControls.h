@@ -122,8 +122,24 @@ private:
   QAction *mAction;
 };
 
+// The time-of-day panel keeps the size of the widest time it has shown, so
+// that the next second's text repaints the panel alone: a label whose size can
+// change lays the whole status bar out again on every new text. A new font or
+// style sizes it afresh.
+class QtClockPanel : public QLabel {
+public:
+  using QLabel::QLabel;
+  void Show(const QString &time);
+
+protected:
+  void changeEvent(QEvent *event) override;
+
+private:
+  void Fit(QSize size);
+};
+
 // Panels 1 and 2 are labels in the bar; the last panel shows the time of day
-// and updates itself every second.
+// and turns just after each whole second.
 class QtStatusBar : public IStatusBar {
 public:
   QtStatusBar(QStatusBar *bar, int panels);

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTextBlock>
 inline void PrintTo(const QString &text, std::ostream *os) {
   *os << '"' << text.toStdString() << '"';
@@ -16,6 +17,21 @@ inline void PrintTo(const QString &text, std::ostream *os) {
 namespace kestrel::test {
 namespace {
 using Texts = QStringList;
+// Counts the events of one type that reach a widget.
+class EventSpy : public QObject {
+public:
+  EventSpy(QObject *target, QEvent::Type type, int &count) : mType(type), mCount(count) {
+    target->installEventFilter(this);
+  }
+  bool eventFilter(QObject *, QEvent *event) override {
+    mCount += event->type() == mType;
+    return false;
+  }
+
+private:
+  QEvent::Type mType;
+  int &mCount;
+};
 class QtWindows : public QtFixture {
 protected:
   static void Settle(int ms) {
@@ -311,6 +327,59 @@ TEST_F(QtWindows, TheDisplayShowsTheModelThroughFloodsKeepsASelectionAndFollowsT
   flood("later ", 20);
   EXPECT_LT(bar->value(), bar->maximum());
   EXPECT_EQ(top(), before);
+}
+// The clock's next second repaints its panel alone; only a wider time or a new
+// font lays the status bar out again, and the time is never cut off.
+TEST(ClockPanel, ANewSecondRepaintsThePanelAloneAndTheTimeIsNeverCutOff) {
+  struct Row {
+    const char *name;
+    QString before, after;
+    bool laidOut;
+  };
+  const Row rows[] = {{"the next second", "10:00:00", "10:00:01", false},
+                      {"the same time again", "10:00:00", "10:00:00", false},
+                      {"a narrower time", "10:00:00", "9:00:00", false},
+                      {"a wider time", "9:00:00", "10:00:00 PM", true}};
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    QStatusBar bar;
+    qt::QtStatusBar panels(&bar, 3);
+    auto *clock = static_cast<qt::QtClockPanel *>(panels.Panel(3));
+    bar.show();
+    clock->Show(row.before);
+    QApplication::processEvents();
+    int layouts = 0;
+    EventSpy spy(&bar, QEvent::LayoutRequest, layouts);
+    clock->Show(row.after);
+    QApplication::processEvents();
+    EXPECT_EQ(layouts > 0, row.laidOut);
+    EXPECT_EQ(clock->text(), row.after);
+    EXPECT_GE(clock->width(), clock->sizeHint().width());
+  }
+  const struct {
+    const char *name;
+    int times;
+  } fonts[] = {{"a larger font", 3}, {"a smaller font", -2}};
+  for (const auto &font : fonts) {
+    SCOPED_TRACE(font.name);
+    QStatusBar bar;
+    qt::QtStatusBar panels(&bar, 3);
+    auto *clock = static_cast<qt::QtClockPanel *>(panels.Panel(3));
+    bar.show();
+    clock->Show("10:00:00");
+    QApplication::processEvents();
+    QFont changed = clock->font();
+    if (font.times > 0)
+      changed.setPointSizeF(changed.pointSizeF() * font.times);
+    else
+      changed.setPointSizeF(changed.pointSizeF() / -font.times);
+    clock->setFont(changed);
+    QApplication::processEvents();
+    QLabel fresh("10:00:00");
+    fresh.setFrameStyle(clock->frameStyle());
+    fresh.setFont(changed);
+    EXPECT_EQ(clock->size(), fresh.sizeHint());
+  }
 }
 } // namespace
 } // namespace kestrel::test
