@@ -146,6 +146,22 @@ TEST_F(QtWindows, TheMainWindowReadsItsPanelsAndLampsAndSendsTypedCharactersOnly
   levels.close();
   EXPECT_FALSE(w.Tools().Menu()->actions().last()->isChecked());
 }
+// Holding Enter on the port button opens the port once; the repeats press nothing.
+TEST_F(QtWindows, HoldingEnterOnTheFocusedButtonPressesItOnce) {
+  qt::MainWindow &w = Main(false);
+  QPushButton *open = ByText<QPushButton>(w, "OpenPort");
+  ASSERT_EQ(w.focusWidget(), open);
+  auto key = [&](QEvent::Type type, bool repeat) {
+    QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, "\r", repeat);
+    QApplication::sendEvent(open, &event);
+  };
+  key(QEvent::KeyPress, false);
+  for (int repeat = 0; repeat < 5; ++repeat)
+    key(QEvent::KeyPress, true);
+  key(QEvent::KeyRelease, false);
+  EXPECT_TRUE(comm.PortOpen());
+  EXPECT_EQ(Reader(open), "Close Port");
+}
 // Only the paste has a key in the display's menu, and it never reaches the port.
 TEST_F(QtWindows, TheMenusNameTheirItemsAndPasteComesByKeyOrMiddleClick) {
   qt::MainWindow &w = Main();
