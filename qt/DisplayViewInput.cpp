@@ -54,6 +54,11 @@ std::int16_t KeyCode(const QKeyEvent &event) {
     return 13;
   case Qt::Key_Backspace:
     return 8;
+  case Qt::Key_Tab: // a board's shell completes with it; Ctrl+Tab moves the focus on
+    return (event.modifiers() &
+            (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier | Qt::ShiftModifier))
+               ? 0
+               : 9;
   case Qt::Key_Escape:
     return 27;
   default:
@@ -94,6 +99,17 @@ bool DisplayView::event(QEvent *event) {
     else
       key->ignore();
     return true;
+  }
+  // Tab is a key like any other here, taken before the window moves the focus
+  // with it; Ctrl+Tab and Shift+Tab move the focus out of the display.
+  if (event->type() == QEvent::KeyPress) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ControlModifier))
+      return focusNextPrevChild(true);
+    if (KeyCode(*key) == 9) {
+      keyPressEvent(key);
+      return true;
+    }
   }
   return QAbstractScrollArea::event(event);
 }

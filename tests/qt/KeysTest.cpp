@@ -1,6 +1,6 @@
 // Keys and clicks in the main window as the user makes them: every key with a character code goes
-// to the port, the Tools shortcuts use keys without one, a middle click pastes only when asked
-// to, Enter presses the focused button, and the File menu's first entry reads as a separator.
+// to the port (Tab too), the Tools shortcuts use keys without one, a middle click pastes only when
+// asked to, Enter presses the focused button, and the File menu's first entry reads as a separator.
 #include "QtFixture.h"
 #include <QAccessible>
 #include <QApplication>
@@ -62,6 +62,31 @@ TEST_F(Keys, EveryKeyWithACharacterCodeGoesToThePortAndNoShortcutTakesIt) {
                         k.modifiers);
     EXPECT_EQ(comm.sent, k.sent);
     EXPECT_FALSE(main->Tools().Find().isVisible());
+  }
+}
+// Tab completes at a board's shell, so it goes to the port and the display keeps the focus;
+// Ctrl+Tab and Shift+Tab move the focus on and back and send nothing.
+TEST_F(Keys, TabGoesToThePortAndCtrlTabOrShiftTabMoveTheFocus) {
+  const struct {
+    const char *name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char *text;
+    const char *sent;
+    bool displayKeepsFocus;
+  } keys[] = {
+      {"Tab", Qt::Key_Tab, Qt::NoModifier, "\t", "\t", true},
+      {"Ctrl+Tab", Qt::Key_Tab, Qt::ControlModifier, "\t", "", false},
+      {"Shift+Tab", Qt::Key_Backtab, Qt::ShiftModifier, "", "", false},
+  };
+  for (const auto &k : keys) {
+    SCOPED_TRACE(k.name);
+    comm.sent.clear();
+    main->Display().setFocus();
+    QTest::sendKeyEvent(QTest::Click, &main->Display(), k.key, QString::fromLatin1(k.text),
+                        k.modifiers);
+    EXPECT_EQ(comm.sent, k.sent);
+    EXPECT_EQ(main->focusWidget() == &main->Display(), k.displayKeepsFocus);
   }
 }
 // With text selected, Ctrl+C copies it and sends nothing; the next Ctrl+C, after a click
