@@ -38,6 +38,17 @@ public:
 };
 } // namespace
 
+std::optional<std::string> DisplayBytes(const QString &text) {
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(text.size()));
+  for (QChar ch : text) {
+    if (ch.unicode() > 0xFF)
+      return std::nullopt;
+    bytes += static_cast<char>(ch.unicode());
+  }
+  return bytes;
+}
+
 DisplayView::Span::Line DisplayView::Span::block() const {
   if (!view)
     return {};
@@ -47,12 +58,14 @@ DisplayView::Span::Line DisplayView::Span::block() const {
 }
 
 DisplayView::Span DisplayView::Document::find(const QString &text) const {
-  const std::string needle = text.toLatin1().toStdString();
-  const std::size_t at = view->mModel.Find(needle, 0);
-  if (needle.empty() || at == TextDisplay::npos)
+  const std::optional<std::string> needle = DisplayBytes(text);
+  if (!needle || needle->empty())
+    return {view, 0, 0};
+  const std::size_t at = view->mModel.Find(*needle, 0);
+  if (at == TextDisplay::npos)
     return {view, 0, 0};
   const std::uint64_t from = view->mModel.Origin() + at;
-  return {view, from, from + needle.size()};
+  return {view, from, from + needle->size()};
 }
 
 DisplayView::DisplayView(TextDisplay &model, QWidget *parent)

@@ -35,6 +35,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,11 @@
 class QPainter;
 
 namespace kestrel::qt {
+
+// The display's own bytes for a text to look for in it (one byte per
+// character); none for a text with a character the display cannot hold, which
+// can match nothing there.
+std::optional<std::string> DisplayBytes(const QString &text);
 
 class DisplayView : public QAbstractScrollArea {
 public:

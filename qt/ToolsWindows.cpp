@@ -166,7 +166,12 @@ void FindDialog::Find(bool forward) {
   mDisplay->Sync();
   const TextDisplay &model = mDisplay->Model();
   const std::string_view text = model.Text();
-  const std::string needle = mWhat->text().toLatin1().toStdString();
+  const std::optional<std::string> bytes = DisplayBytes(mWhat->text());
+  if (!bytes) {
+    mResult->setText(QStringLiteral("Not found"));
+    return;
+  }
+  const std::string &needle = *bytes;
   const DisplayView::Span selection = mDisplay->textCursor();
   const bool matchCase = mMatchCase->isChecked();
   const std::uint64_t edge = forward ? selection.to : selection.from;

@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -161,6 +162,33 @@ TEST_F(QtWindows, HoldingEnterOnTheFocusedButtonPressesItOnce) {
   key(QEvent::KeyRelease, false);
   EXPECT_TRUE(comm.PortOpen());
   EXPECT_EQ(Reader(open), "Close Port");
+}
+// Find selects what it finds; a text with a character the display cannot hold matches nothing,
+// not the "?" it would be in Latin-1.
+TEST_F(QtWindows, FindSelectsWhatItFindsAndACharacterBeyondTheDisplaysIsNotFound) {
+  qt::MainWindow &w = Main(false);
+  QTest::mouseClick(ByText<QPushButton>(w, "OpenPort"), Qt::LeftButton);
+  comm.Receive("price? 10 euro\r\n");
+  Settle(40);
+  const struct {
+    const char *name;
+    QString what;
+    std::uint64_t selected;
+    bool notFound;
+  } rows[] = {{"a character the display holds", "?", 1, false},
+              {"the euro sign", "\u20ac", 0, true},
+              {"a letter and then the euro sign", "e\u20ac", 0, true}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    w.Display().setTextCursor({&w.Display(), 0, 0});
+    qt::FindDialog &find = w.Tools().Find();
+    find.findChild<QLineEdit *>()->setText(row.what);
+    find.Find(true);
+    const auto selection = w.Display().textCursor();
+    EXPECT_EQ(selection.to - selection.from, row.selected);
+    EXPECT_EQ(ByText(find, "Not found") != nullptr, row.notFound);
+    EXPECT_EQ(w.Display().document()->find(row.what).hasSelection(), row.selected != 0);
+  }
 }
 // Only the paste has a key in the display's menu, and it never reaches the port.
 TEST_F(QtWindows, TheMenusNameTheirItemsAndPasteComesByKeyOrMiddleClick) {
