@@ -28,8 +28,15 @@ int FileSender::Open(const std::string &path) {
   const OpenedFile file = OpenRegularFile(path, O_RDONLY);
   if (file.fd < 0)
     return file.error ? file.error : file.type == FileType::Folder ? EISDIR : ENODEV;
+  struct stat st {};
+  if (::fstat(file.fd, &st) != 0) {
+    const int error = errno;
+    ::close(file.fd);
+    return error;
+  }
   mFd = file.fd;
   mSize = file.size;
+  mModified = st.st_mtim;
   mState = State::Sending;
   return 0;
 }
@@ -42,7 +49,7 @@ FileSender::State FileSender::Pump() {
     return mState;
   }
   struct stat st {};
-  if (mFd >= 0 && ::fstat(mFd, &st) == 0 && !SizeStill(static_cast<std::uint64_t>(st.st_size)))
+  if (mFd >= 0 && ::fstat(mFd, &st) == 0 && !Unchanged(st))
     return mState;
   mChunk.resize(kChunk);
   while (mFd >= 0 && mComm.OutBufferCount() < kHighWater) {
@@ -61,13 +68,17 @@ FileSender::State FileSender::Pump() {
       return mState;
     }
     if (n == 0 && mRead < mSize) {
-      StopChanged(mRead);
+      StopChanged(State::SizeChanged, mRead);
       return mState;
     }
     if (n > 0 && mRead >= mSize) {
-      StopChanged(::fstat(mFd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : mSize + 1);
+      StopChanged(State::SizeChanged,
+                  ::fstat(mFd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : mSize + 1);
       return mState;
     }
+    // What was read since the last look may already be the new file's.
+    if (n == 0 && ::fstat(mFd, &st) == 0 && !Unchanged(st))
+      return mState;
     if (n == 0) {
       ::close(mFd);
       mFd = -1;
@@ -96,18 +107,20 @@ std::uint64_t FileSender::Sent() const {
   return mRead > queued ? mRead - queued : 0;
 }
 
-bool FileSender::SizeStill(std::uint64_t size) {
-  if (size == mSize)
-    return true;
-  StopChanged(size);
-  return false;
+bool FileSender::Unchanged(const struct stat &st) {
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size != mSize)
+    StopChanged(State::SizeChanged, size);
+  else if (st.st_mtim.tv_sec != mModified.tv_sec || st.st_mtim.tv_nsec != mModified.tv_nsec)
+    StopChanged(State::Changed, size);
+  return mState == State::Sending;
 }
 
-void FileSender::StopChanged(std::uint64_t size) {
+void FileSender::StopChanged(State state, std::uint64_t size) {
   mNewSize = size;
   mSentWhenStopped = Sent();
   mComm.OutBufferCount(0);
-  Finish(State::SizeChanged);
+  Finish(state);
 }
 
 void FileSender::Finish(State state) {

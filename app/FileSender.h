@@ -12,13 +12,16 @@
 // (a log still being written, a build replacing its image) would reach the
 // device as neither the old file nor the new one, so sending stops at the
 // first sign of a new size, throwing away what is queued, and SizeChanged
-// says how far it got.
+// says how far it got. A file written again at the same size (an image copied
+// over in place) stops the same way as Changed, told by its modification time.
 #pragma once
 
 #include "CommControl.h"
 
 #include <cstdint>
+#include <ctime>
 #include <string>
+#include <sys/stat.h>
 
 namespace kestrel {
 
@@ -27,7 +30,7 @@ public:
   static constexpr std::int32_t kHighWater = 256 * 1024;
   static constexpr std::size_t kChunk = 64 * 1024;
 
-  enum class State { Idle, Sending, Done, PortClosed, ReadFailed, SizeChanged };
+  enum class State { Idle, Sending, Done, PortClosed, ReadFailed, SizeChanged, Changed };
 
   explicit FileSender(ICommControl &comm);
   ~FileSender();
@@ -45,20 +48,22 @@ public:
   // Bytes that have left the control (those read minus those still queued).
   std::uint64_t Sent() const;
   int ReadError() const { return mReadError; }
-  // After SizeChanged: the file's size then (as far as it could be told) and
-  // the bytes that had left the control when sending stopped.
+  // After SizeChanged: the file's size then (as far as it could be told); after
+  // SizeChanged or Changed: the bytes that had left the control when sending
+  // stopped.
   std::uint64_t NewSize() const { return mNewSize; }
   std::uint64_t SentWhenStopped() const { return mSentWhenStopped; }
 
 private:
   void Finish(State state);
-  bool SizeStill(std::uint64_t size);
-  void StopChanged(std::uint64_t size);
+  bool Unchanged(const struct stat &st);
+  void StopChanged(State state, std::uint64_t size);
 
   ICommControl &mComm;
   int mFd = -1;
   std::uint64_t mSize = 0;
   std::uint64_t mRead = 0;
+  struct timespec mModified {};
   State mState = State::Idle;
   int mReadError = 0;
   std::uint64_t mNewSize = 0;

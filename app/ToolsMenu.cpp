@@ -199,6 +199,13 @@ void ToolsMenu::SendFinished() {
                                   std::to_string(mSender.SentWhenStopped()) + " bytes.",
                               title, MessageIcon::Exclamation);
     break;
+  case FileSender::State::Changed:
+    mControls.messageBox.Show(mSendName +
+                                  " was written again while it was being sent. Sending stopped "
+                                  "after " +
+                                  std::to_string(mSender.SentWhenStopped()) + " bytes.",
+                              title, MessageIcon::Exclamation);
+    break;
   default:
     break;
   }

@@ -1,7 +1,10 @@
 // Send File holds the port: typed keys and pastes never land inside the file's bytes, a file
-// that changes size stops with a word, and a paste to a closed port says why not.
+// that changes size or is written again stops with a word, and a paste to a closed port says why
+// not.
 #include "ToolsOnPty.h"
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 namespace kestrel::test {
 namespace {
@@ -106,6 +109,36 @@ TEST_F(SendFileChangeTest, AFileThatShrinksOrGrowsWhileSendingStopsAndSaysHowMuc
     x.Advance(100);
     EXPECT_EQ(c.sent, went) << "nothing more goes out";
   }
+}
+// An image copied over in place keeps its size; its new modification time stops the send.
+TEST_F(SendFileChangeTest, AFileWrittenAgainAtTheSameSizeStopsAndSaysHowMuchWent) {
+  const Text file(2u << 20, 'f');
+  t->frm.cmdOpenPort_Click();
+  WriteFile(x.chooser.path = dir.File("image.bin"), file);
+  x.menu.mnuToolsSendFile_Click();
+  for (int tick = 0; tick < 5; ++tick) {
+    c.Drain(30000);
+    x.Advance(ToolsMenu::kSendTickMs);
+  }
+  ASSERT_TRUE(x.progress.shown);
+  struct stat before {};
+  ASSERT_EQ(::stat(dir.File("image.bin").c_str(), &before), 0);
+  const timespec later[2] = {before.st_atim, {before.st_mtim.tv_sec + 1, before.st_mtim.tv_nsec}};
+  WriteFile(dir.File("image.bin"), Text(file.size(), 'n')); // in place: the same file
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("image.bin").c_str(), later, 0), 0);
+  c.Drain(30000);
+  x.Advance(ToolsMenu::kSendTickMs);
+  EXPECT_FALSE(x.progress.shown);
+  EXPECT_EQ(c.OutBufferCount(), 0) << "what was queued is thrown away";
+  const Text went = c.sent;
+  EXPECT_EQ(went, Text(went.size(), 'f'));
+  EXPECT_EQ(t->messageBox.shown,
+            (std::vector<Box>{{"image.bin was written again while it was being sent. Sending "
+                               "stopped after " +
+                                   std::to_string(went.size()) + " bytes.",
+                               kTitle, MessageIcon::Exclamation, ""}}));
+  x.Advance(100);
+  EXPECT_EQ(c.sent, went) << "nothing more goes out";
 }
 TEST_F(SendFileChangeTest, PasteToAClosedPortSaysSoAsSendFileDoes) {
   x.menu.mnuToolsPaste_Click(U"reset\n");
