@@ -365,7 +365,16 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
 
 IniResult IniWriteValues(const std::string &path, const std::string &section,
                          const std::vector<std::pair<std::string, std::string>> &entries) {
-  for (const auto &[key, value] : entries) {
+  std::vector<IniEntry> named;
+  for (const auto &[key, value] : entries)
+    named.push_back({section, key, value});
+  return IniWriteValues(path, named);
+}
+
+IniResult IniWriteValues(const std::string &path, const std::vector<IniEntry> &entries) {
+  if (path.empty())
+    return {false, "no settings file"};
+  for (const auto &[section, key, value] : entries) {
     if (!UsableNames(section, key))
       return {false, "not a usable section or entry name"};
     if (HasLineBreak(value))
@@ -379,10 +388,13 @@ IniResult IniWriteValues(const std::string &path, const std::string &section,
   if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     if (!OwnLink(st))
       return Refused(path, FileType::ForeignLink);
-    if (char *real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
+    // A link to nothing (a folder not mounted now) is kept: renaming over it
+    // would cut the user's link to the settings behind it.
+    char *real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+      return Failed(errno, "cannot follow the link " + path);
+    target = real;
+    std::free(real);
   }
   // Nothing but a regular file is rewritten, and nothing is made beside one
   // that is not (no lock file in /dev); nor a file another user can change,
@@ -412,7 +424,7 @@ IniResult IniWriteValues(const std::string &path, const std::string &section,
       return {false, path + ": " + loadError};
   }
   std::string out = std::move(text);
-  for (const auto &[key, value] : entries)
+  for (const auto &[section, key, value] : entries)
     out = WithEntry(out, Trim(section), Trim(key), value);
   // A file past the limit would read back as empty: every setting in it lost.
   if (out.size() > kIniMaxFileSize)

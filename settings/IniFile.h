@@ -65,6 +65,12 @@ IniResult IniWriteValue(const std::string &path, const std::string &section, con
 IniResult IniWriteValues(const std::string &path, const std::string &section,
                          const std::vector<std::pair<std::string, std::string>> &entries);
 
+// The same for entries of several sections, each naming its own.
+struct IniEntry {
+  std::string section, key, value;
+};
+IniResult IniWriteValues(const std::string &path, const std::vector<IniEntry> &entries);
+
 // Copies the settings file at oldPath to newPath when newPath is missing or
 // empty (an empty file holds no settings to lose); oldPath is only read. For
 // settings kept until now beside the program, where the program no longer

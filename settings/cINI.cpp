@@ -140,21 +140,29 @@ bool cINI::DataSave(const std::string &IniItem, const std::string &ItemData) {
 }
 
 bool cINI::DataSave(const std::vector<std::pair<std::string, std::string>> &items) {
+  std::vector<IniEntry> entries;
+  for (const auto &[item, value] : items)
+    entries.push_back({mSection, item, value});
+  return DataSave(entries);
+}
+
+bool cINI::DataSave(const std::vector<IniEntry> &entries) {
   if (!Exists()) {
     mLastWriteError = mFullPath.empty() ? "no settings file" : mFullPath + ": the file is gone";
     return false;
   }
-  if (mSection.empty() || items.empty()) {
+  if (entries.empty()) {
     mLastWriteError = "no section or entry named";
     return false;
   }
-  for (const auto &[item, value] : items)
-    if (item.empty() || value.empty()) {
-      mLastWriteError =
-          item.empty() ? "no section or entry named" : "an empty value is never written";
+  for (const auto &[section, item, value] : entries)
+    if (section.empty() || item.empty() || value.empty()) {
+      mLastWriteError = value.empty() && !section.empty() && !item.empty()
+                            ? "an empty value is never written"
+                            : "no section or entry named";
       return false;
     }
-  IniResult r = IniWriteValues(mFullPath, mSection, items);
+  IniResult r = IniWriteValues(mFullPath, entries);
   mLastWriteError = r.ok ? std::string() : r.error;
   return r.ok;
 }
@@ -171,7 +179,9 @@ void cINI::FileCreate(const std::string &path) {
   if (FileExists(path))
     return;
   auto create = [&] {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    // Whatever the umask, no other user may write the file that names the
+    // devices this program opens.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0)
       return errno;
     ::close(fd);
@@ -179,7 +189,7 @@ void cINI::FileCreate(const std::string &path) {
   };
   if (create() == ENOENT) {
     std::string folder = PathPart(path);
-    if (!folder.empty() && ::mkdir(folder.c_str(), 0777) == 0)
+    if (!folder.empty() && ::mkdir(folder.c_str(), 0700) == 0)
       (void)create();
   }
 }
@@ -233,7 +243,7 @@ void cINI::FullPathResolve() {
 }
 
 bool cINI::DataWrite(const std::string &value) {
-  return DataSave({{mItem, value}});
+  return DataSave(std::vector<std::pair<std::string, std::string>>{{mItem, value}});
 }
 
 } // namespace kestrel

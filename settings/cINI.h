@@ -16,6 +16,8 @@
 // file, and a failed write leaves the file as it was.
 #pragma once
 
+#include "IniFile.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -59,6 +61,8 @@ public:
   // Saves several entries of Section at once, all or none; Item is left as
   // it was. False, with nothing written, when any value is empty.
   bool DataSave(const std::vector<std::pair<std::string, std::string>> &items);
+  // The same for entries that each name their section.
+  bool DataSave(const std::vector<IniEntry> &entries);
 
   // The system's words for the last write that failed, empty after a success.
   std::string LastWriteError() const;

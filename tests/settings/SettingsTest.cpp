@@ -151,6 +151,8 @@ TEST_F(Settings, RefusedWritesSayWhyAndLeaveEverythingAsItWas) {
   WriteFile(path, "[A]\nk=1\n");
   ASSERT_TRUE(fs::create_directory(folder));
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string nowhere = dir.File("nowhere.ini"); // the user's link, its disk not mounted
+  fs::create_symlink(dir.File("unmounted/Serial.ini"), nowhere);
   const bool full = fs::is_character_file("/dev/full");
   const struct {
     const char *name;
@@ -171,6 +173,9 @@ TEST_F(Settings, RefusedWritesSayWhyAndLeaveEverythingAsItWas) {
       {"section key", path, "A", "[k", "v", kBad},
       {"line break in section", path, "A\n", "k", "v", kBad},
       {"line break in value", path, "A", "k", "a\nb", "a value cannot hold a line break"},
+      {"a link to nothing", nowhere, "A", "k", "v",
+       "cannot follow the link " + nowhere + ": No such file or directory"},
+      {"no file named", "", "A", "k", "v", "no settings file"},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.name);
@@ -185,6 +190,8 @@ TEST_F(Settings, RefusedWritesSayWhyAndLeaveEverythingAsItWas) {
   EXPECT_EQ(Leftovers(), 0);
   EXPECT_FALSE(fs::exists(dir.File("no")));
   EXPECT_FALSE(fs::exists("/dev/.full.lock"));
+  EXPECT_TRUE(fs::is_symlink(nowhere)) << "the link is kept";
+  EXPECT_FALSE(fs::exists("..lock")) << "no lock file where no file was named";
   EXPECT_EQ(fs::is_character_file("/dev/full"), full);
 }
 
@@ -263,6 +270,30 @@ TEST_F(Settings, IniObjectPlacesItsFileAndMakesOneMissingFolderLevel) {
   ini.FilePath(dir.File("x/y"));
   EXPECT_EQ(Where(), (Place{false, "~/x/y", "~/x/y/S.ini"})) << "kept, though not made";
   EXPECT_FALSE(fs::exists(dir.File("x")));
+}
+
+// The file names the devices the program opens: whatever the umask, no other user may write it
+// or the folder made for it.
+TEST_F(Settings, IniObjectMakesItsFileAndFolderSoNoOtherUserCanWriteThem) {
+  const struct {
+    const char *name;
+    mode_t umask, file, folder;
+  } rows[] = {
+      {"umask 000", 0, 0644, 0700}, {"umask 022", 022, 0644, 0700}, {"umask 077", 077, 0600, 0700}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string folder = dir.File(std::string("made ") + row.name);
+    ApplicationFolder(folder);
+    const mode_t before = ::umask(row.umask);
+    ini.FileName("S.ini");
+    ::umask(before);
+    struct stat file {
+    }, made{};
+    ASSERT_EQ(::stat((folder + "/S.ini").c_str(), &file), 0);
+    ASSERT_EQ(::stat(folder.c_str(), &made), 0);
+    EXPECT_EQ(file.st_mode & 07777, row.file);
+    EXPECT_EQ(made.st_mode & 07777, row.folder);
+  }
 }
 
 // As another user (a root run drops to one): a file in a closed folder, a read-only file in an open
