@@ -106,28 +106,26 @@ bool clsSerialPortConfigINI::SettingsUpdate(const std::string &COMPort,
   // An entry whose trimmed text is empty is not written, and that is no
   // failure. The others are saved together, so that a second running copy
   // saving at the same time never leaves one copy's port with the other's
-  // settings.
-  std::vector<std::pair<std::string, std::string>> items;
+  // settings; and with them the device the run's port number leads to, which
+  // a port number saved without would lead elsewhere at the next start.
+  std::vector<IniEntry> entries;
+  const bool device = !mRunDevice.empty() && Trim(COMPort) == mRunDevicePort;
+  if (device)
+    entries.push_back({"Devices", "COM" + mRunDevicePort, mRunDevice});
   for (const auto &[item, text] :
        {std::pair{"Port", Trim(COMPort)}, std::pair{"Settings", Trim(COMSettings)}})
     if (!text.empty())
-      items.emplace_back(item, text);
-  // The device first: a port number saved without it would lead elsewhere
-  // at the next start.
-  if (!mRunDevice.empty() && Trim(COMPort) == mRunPort) {
-    const IniResult saved = IniWriteValue(mIni.FullPath(), "Devices", "COM" + mRunPort, mRunDevice);
-    if (!saved.ok) {
-      mLastSaveError = saved.error;
-      return false;
-    }
-  }
-  if (!items.empty() && !mIni.DataSave(items)) {
+      entries.push_back({mIni.Section(), item, text});
+  if (!entries.empty() && !mIni.DataSave(entries)) {
     mLastSaveError = mIni.LastWriteError();
     return false;
   }
   mRunPort.clear();
   mRunSettings.clear();
-  mRunDevice.clear();
+  if (device) {
+    mRunDevicePort.clear();
+    mRunDevice.clear();
+  }
   return true;
 }
 
@@ -135,6 +133,7 @@ void clsSerialPortConfigINI::RunChoice(const std::string &COMPort, const std::st
                                        const std::string &device) {
   mRunPort = Trim(COMPort);
   mRunSettings = COMSettings;
+  mRunDevicePort = mRunPort;
   mRunDevice = mRunPort.empty() ? std::string() : device;
 }
 

@@ -49,8 +49,8 @@ public:
   // SettingsRetrieve, and so opening, the status panel and the dialog, give
   // them instead of the file's until a save replaces them. device, when not
   // empty, is where the port number leads for this run only; saving that
-  // number writes it to section "Devices" as well, so that it leads there
-  // next time too.
+  // number, then or after saving another, writes it to section "Devices" in
+  // the same save, so that it leads there next time too.
   void RunChoice(const std::string &COMPort, const std::string &COMSettings,
                  const std::string &device = {});
 
@@ -78,7 +78,9 @@ private:
   std::string mLastSaveError;
   std::vector<std::int16_t> mPortsDenied;
   std::string mLastOpenError;
-  std::string mRunPort, mRunSettings, mRunDevice;
+  std::string mRunPort, mRunSettings;
+  // Where the run's port number leads, kept until a save of that number.
+  std::string mRunDevicePort, mRunDevice;
 };
 
 } // namespace kestrel

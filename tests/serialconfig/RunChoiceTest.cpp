@@ -2,6 +2,7 @@
 // dialog saves; and the dialog's port list following devices that come and go while it is open.
 #include "FakeCommControl.h"
 #include "FakeControls.h"
+#include "IniFile.h"
 #include "SystemRoutines.h"
 #include "TempDir.h"
 #include "clsSerialPortConfigINI.h"
@@ -72,10 +73,26 @@ TEST_F(RunChoice, SavingTheRunsPortKeepsItsDeviceAndEndsTheRunChoice) {
   EXPECT_EQ(port + " " + settings, "1 9600,N,8,1") << "the file speaks again";
 }
 
-TEST_F(RunChoice, SavingAnotherPortLeavesTheRunsDeviceUnwritten) {
+TEST_F(RunChoice, SavingAnotherPortLeavesTheRunsDeviceUnwrittenUntilItsPortIsSaved) {
   store.RunChoice("20", "115200,N,8,1", "/dev/pts/9");
   ASSERT_TRUE(store.SettingsUpdate("3", "19200,N,8,1"));
   EXPECT_EQ(ReadFile(ini), "[SerialPort]\r\nPort=3\r\nSettings=19200,N,8,1\r\n");
+  ASSERT_TRUE(store.SettingsUpdate("20", "19200,N,8,1"));
+  EXPECT_EQ(ReadFile(ini), "[SerialPort]\r\nPort=20\r\nSettings=19200,N,8,1\r\n"
+                           "[Devices]\r\nCOM20=/dev/pts/9\r\n");
+}
+
+// The device goes in the same save as the port and settings: a refused save leaves it out too.
+TEST_F(RunChoice, ASaveRefusedAsAWholeLeavesTheRunsDeviceUnwrittenToo) {
+  // Room for the device's 29 bytes alone, not for those and the port's and settings' 3 more.
+  const std::string stored = kStored;
+  const std::string full =
+      stored + ";" + std::string(kIniMaxFileSize - 29 - stored.size() - 3, 'x') + "\r\n";
+  WriteFile(ini, full);
+  store.RunChoice("20", "115200,N,8,1", "/dev/pts/9");
+  EXPECT_FALSE(store.SettingsUpdate("20", "115200,N,8,1"));
+  EXPECT_TRUE(ReadFile(ini) == full);
+  EXPECT_EQ(store.LastSaveError(), ini + ": the settings would be too large for a settings file");
 }
 
 TEST_F(RunChoice, ARunOnAMappedPortWritesNoDevice) {
