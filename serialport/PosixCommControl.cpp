@@ -35,24 +35,58 @@ using serial::BusyText, serial::WithAccessAdvice;
 // The longest the search for processes holding a port may take in one scan.
 constexpr auto kHolderWalk = std::chrono::milliseconds(40);
 
-// 0 once the device runs at settings' rate, the system's error number where
-// it refused them, -1 where it took them but runs at another rate: a UART
-// asked for more than its clock allows keeps its old rate and says so only
-// when read back. Only the rate is checked: a pseudo-terminal keeps its frame
-// at 8 bits without parity whatever it is told, and that is not a failure.
-int ApplyAndCheck(int fd, const serial::LineSettings &settings) {
+// The words for what of wanted the device runs otherwise ("7 data bits or even parity"); empty
+// when it runs all of it.
+std::string NotRun(const serial::LineSettings &wanted, const serial::LineSettings &got) {
+  std::string what;
+  const auto add = [&what](const std::string &part) {
+    what += (what.empty() ? "" : " or ") + part;
+  };
+  if (got.dataBits != wanted.dataBits)
+    add(std::to_string(wanted.dataBits) + " data bits");
+  if (got.parity != wanted.parity) {
+    static constexpr std::pair<char, const char *> kNames[] = {{'N', "no parity"},
+                                                               {'E', "even parity"},
+                                                               {'O', "odd parity"},
+                                                               {'M', "mark parity"},
+                                                               {'S', "space parity"}};
+    for (const auto &[letter, name] : kNames)
+      if (letter == wanted.parity)
+        add(name);
+  }
+  if (got.stopBits != wanted.stopBits)
+    add(wanted.stopBits == 1   ? "1 stop bit"
+        : wanted.dataBits == 5 ? "1.5 stop bits"
+                               : "2 stop bits");
+  return what;
+}
+
+// 0 once the device runs settings, the system's error number where it
+// refused them, -1 where it took them but runs others; then notRun names the
+// frame it does not run, or is empty for the rate. A UART asked for more than
+// its clock allows keeps its old rate, and some USB adapters keep their old
+// frame (ftdi_sio for 6 data bits), and say so only when read back. A
+// pseudo-terminal runs 8 bits without parity whatever it is told, and that is
+// no failure: withFrame is false for one.
+int ApplyAndCheck(int fd, const serial::LineSettings &settings, bool withFrame,
+                  std::string &notRun) {
+  notRun.clear();
   int failed = serial::ApplyLineSettings(fd, settings);
   serial::LineSettings got;
   if (failed == 0)
     failed = serial::ReadLineSettings(fd, got);
   if (failed == 0 && !serial::CloseEnough(settings.baud, got.baud))
     failed = -1;
+  if (failed == 0 && withFrame && !(notRun = NotRun(settings, got)).empty())
+    failed = -1;
   return failed;
 }
 
-std::string RefusedSettingsText(const std::string &device, const std::string &settings, int err) {
+std::string RefusedSettingsText(const std::string &device, const std::string &settings, int err,
+                                const std::string &notRun) {
   return device + ": the device does not take \"" + settings + "\"" +
-         (err > 0 ? " (" + SystemErrorText(err) + ")" : std::string());
+         (err > 0 ? " (" + SystemErrorText(err) + ")" : std::string()) +
+         (notRun.empty() ? std::string() : " (it cannot run " + notRun + ")");
 }
 
 } // namespace
@@ -145,10 +179,17 @@ int PosixCommControl::Open() {
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
   (void)serial::Ioctl(f, TIOCEXCL, nullptr);
-  if (int err = ApplyAndCheck(f, mSettings)) {
+  mFrameChecked = serial::TtyDriverType(node.st_rdev) != "pty:slave";
+  serial::SavedTermios found;
+  const bool saved = serial::SaveTermios(f, found) == 0;
+  std::string notRun;
+  if (int err = ApplyAndCheck(f, mSettings, mFrameChecked, notRun)) {
+    // A refused open leaves the device as it found it.
+    if (saved)
+      (void)serial::RestoreTermios(f, found);
     (void)serial::Ioctl(f, TIOCNXCL, nullptr);
     if (err < 0)
-      return giveUp(comInvalidSettings, RefusedSettingsText(device, mSettingsText, err));
+      return giveUp(comInvalidSettings, RefusedSettingsText(device, mSettingsText, err, notRun));
     return giveUp(comDeviceError, device + ": " + SystemErrorText(err));
   }
   (void)serial::FlushInput(f);
@@ -299,10 +340,11 @@ int PosixCommControl::Settings(const std::string &text) {
   if (!ParseSettings(text, wanted))
     return Fail(comInvalidSettings, "\"" + text + "\": not usable port settings");
   if (IsOpen()) {
+    std::string notRun;
     const int err = mPort->WithFd([&](int fd) {
       if (fd < 0)
         return 0;
-      const int failed = ApplyAndCheck(fd, wanted);
+      const int failed = ApplyAndCheck(fd, wanted, mFrameChecked, notRun);
       if (failed != 0)
         (void)serial::ApplyLineSettings(fd, mSettings);
       return failed;
@@ -310,7 +352,7 @@ int PosixCommControl::Settings(const std::string &text) {
     if (err != 0) {
       // The settings put back are new settings to the driver all the same.
       mPort->SettingsChanged(mSettings);
-      return Fail(comInvalidSettings, RefusedSettingsText(mPort->Device(), text, err));
+      return Fail(comInvalidSettings, RefusedSettingsText(mPort->Device(), text, err, notRun));
     }
     mPort->SettingsChanged(wanted);
   }

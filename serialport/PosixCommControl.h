@@ -10,6 +10,11 @@
 //   program's own terminal, /dev/tty, the consoles, anything no tty driver
 //   serves) is 8002, a held one 8005, no permission 8010, anything else 8020;
 //   LastErrorText keeps the system's words.
+// - Line settings are read back once applied, at the open and while open: a
+//   rate, data bits, parity or stop bits the device does not run is refused
+//   (8015, naming what it would not take) instead of reported as set, and the
+//   device keeps what it had. A pseudo-terminal, which runs 8 bits without
+//   parity whatever it is told, has only its rate checked.
 // - PortProbe answers the same question from the device node, the kernel's
 //   list of tty drivers, the file locks and the names of the open files of the
 //   processes it may look at (DeviceDiscovery): the device itself is never
@@ -133,6 +138,9 @@ private:
   bool mDtr = false;
   std::int16_t mRThreshold = 0;
   std::string mLastError;
+  // Whether the open port's data bits, parity and stop bits are read back
+  // (all but a pseudo-terminal's).
+  bool mFrameChecked = true;
 
   // The open port; null while closed. Its events carry its token, so those
   // that arrive after it is gone are dropped.

@@ -4,6 +4,7 @@
 #include <asm/ioctls.h>
 #include <asm/termbits.h>
 #include <cerrno>
+#include <cstring>
 
 extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
 
@@ -123,6 +124,22 @@ int ReadLineSettings(int fd, LineSettings &s) {
     s.parity = (t.c_cflag & PARODD) ? 'O' : 'E';
   s.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
   return 0;
+}
+
+static_assert(sizeof(termios2) <= sizeof(SavedTermios::bytes));
+
+int SaveTermios(int fd, SavedTermios &saved) {
+  struct termios2 t {};
+  if (int err = Ioctl(fd, TCGETS2, &t))
+    return err;
+  std::memcpy(saved.bytes, &t, sizeof t);
+  return 0;
+}
+
+int RestoreTermios(int fd, const SavedTermios &saved) {
+  struct termios2 t {};
+  std::memcpy(&t, saved.bytes, sizeof t);
+  return Ioctl(fd, TCSETS2, &t);
 }
 
 int FlushInput(int fd) {

@@ -24,6 +24,12 @@ using kestrel::LineSettings;
 int ApplyLineSettings(int fd, const LineSettings &settings);
 // What the driver holds now.
 int ReadLineSettings(int fd, LineSettings &settings);
+// All the driver holds (modes, rate, control characters), to be put back as it was.
+struct SavedTermios {
+  alignas(4) unsigned char bytes[64];
+};
+int SaveTermios(int fd, SavedTermios &saved);
+int RestoreTermios(int fd, const SavedTermios &saved);
 // An ioctl retried while interrupted: 0 or the errno of the failure.
 int Ioctl(int fd, unsigned long request, void *arg);
 // Discards what was received and not yet read.

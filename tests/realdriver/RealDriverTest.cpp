@@ -11,6 +11,7 @@
 #include "clsSerialPortConfigINI.h"
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -351,6 +352,28 @@ TEST_F(Port, ARateTheUartCannotRunIsRefusedAndTheLineEventsGoOn) {
   ASSERT_TRUE(TheHost().Ask("uart m" + std::to_string(TIOCM_CTS) + " s150 m0 s150", &ui));
   ui.PumpUntil([&] { return events.size() >= 2; }, 3s);
   EXPECT_EQ(events, (Events{"CTS", "CTS"}));
+}
+
+// ftdi_sio cannot run 6 data bits and keeps the size it had ("requested CSIZE setting not
+// supported"): the open is refused, naming them, and the adapter keeps the settings it had.
+TEST_F(Port, SixDataBitsTheAdapterCannotRunAreRefusedAndItKeepsItsSettings) {
+  const auto settings = [](termios *t, bool set) {
+    const int fd = ::open("/dev/ttyUSB0", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const bool done = fd >= 0 && (set ? ::tcsetattr(fd, TCSANOW, t) : ::tcgetattr(fd, t)) == 0;
+    ::close(fd);
+    return done;
+  };
+  termios before{}, after{};
+  ASSERT_TRUE(settings(&before, false));
+  ::cfsetspeed(&before, B9600);
+  before.c_lflag |= ICANON; // as a program in line mode would leave it
+  ASSERT_TRUE(settings(&before, true) && settings(&before, false));
+  EXPECT_EQ(Open(kFtdi, "115200,N,6,1"), comInvalidSettings);
+  EXPECT_EQ(comm->LastErrorText(),
+            "/dev/ttyUSB0: the device does not take \"115200,N,6,1\" (it cannot run 6 data bits)");
+  EXPECT_FALSE(comm->PortOpen());
+  ASSERT_TRUE(settings(&after, false));
+  EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0) << "the adapter's settings changed";
 }
 
 // The far end stopped taking what the UART sends: the close does not wait out the driver's

@@ -473,6 +473,66 @@ TEST(RefusedDevice, ALockTakenAfterTheLookAtTheLockTableIsStillBusy) {
     GTEST_SKIP() << "no mount namespace to be had here";
   EXPECT_EQ(result, 0);
 }
+// A device that runs another frame than asked, as ftdi_sio keeps 8 data bits when asked for 6: a
+// pseudo-terminal, which runs 8 bits without parity, posing in the child as a UART's driver. The
+// settings are refused, naming what it would not take, at the open and while open, and the device
+// keeps what it had. As itself a pseudo-terminal takes any frame (SettingsReachTheDriver...).
+TEST(RefusedDevice, AFrameTheDeviceDoesNotRunIsRefusedAndItKeepsWhatItHad) {
+  struct Outcome {
+    int error;
+    bool kept; // the device's settings, and the port open or closed as it was
+    char text[200];
+  };
+  const struct {
+    const char *name, *settings;
+    bool whileOpen;
+    const char *notRun;
+  } rows[] = {{"6 data bits at the open", "9600,N,6,1", false, "6 data bits"},
+              {"even parity at the open", "9600,E,8,1", false, "even parity"},
+              {"both while open", "19200,M,7,1", true, "7 data bits or mark parity"}};
+  test::Pty pty;
+  if (!pty.Ok())
+    GTEST_SKIP() << kNoPty;
+  struct stat node {};
+  ASSERT_EQ(::stat(pty.SlavePath().c_str(), &node), 0);
+  test::TempDir dir;
+  test::WriteFile(dir.File("drivers"),
+                  "uart /dev/pts " + std::to_string(::major(node.st_rdev)) + " 0-1048575 serial\n");
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto outcome = test::ValueFromChild<Outcome>([&] {
+      Outcome o{-1, false, {}};
+      if (::unshare(CLONE_NEWNS) != 0 ||
+          ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+          ::mount(dir.File("drivers").c_str(), "/proc/tty/drivers", nullptr, MS_BIND, nullptr) != 0)
+        return o;
+      DeviceMap map;
+      map.Map(1, pty.SlavePath());
+      PosixCommControl comm(map, kNoUi);
+      if (row.whileOpen && comm.PortOpen(true) != comNoError)
+        return o;
+      termios before{}, after{};
+      ::tcgetattr(pty.Master(), &before);
+      o.error = comm.Settings(row.settings);
+      if (!row.whileOpen && o.error == comNoError)
+        o.error = comm.PortOpen(true);
+      ::tcgetattr(pty.Master(), &after);
+      o.kept = std::memcmp(&after, &before, sizeof after) == 0 &&
+               comm.PortOpen() == row.whileOpen &&
+               comm.Settings() == (row.whileOpen ? "9600,N,8,1" : row.settings);
+      std::snprintf(o.text, sizeof o.text, "%s", comm.LastErrorText().c_str());
+      return o;
+    });
+    ASSERT_TRUE(outcome);
+    if (outcome->error < 0)
+      GTEST_SKIP() << "no mount namespace to be had here";
+    EXPECT_EQ(std::tuple(outcome->error, std::string(outcome->text), outcome->kept),
+              std::tuple(comInvalidSettings,
+                         pty.SlavePath() + ": the device does not take \"" + row.settings +
+                             "\" (it cannot run " + row.notRun + ")",
+                         true));
+  }
+}
 // Ports others hold (a shell's, unlocked; a terminal program's, locked) and a free one.
 TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
   test::Pty ptys[3];
