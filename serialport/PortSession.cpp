@@ -57,6 +57,8 @@ struct PortSession::Pass {
   LineErrorDecoder::Marks marks;
   LineCounters before, after;
   bool countersRead = false;
+  LineCounters atLastRead; // as the read before this pass's left them
+  bool countedAfterRead = false;
   std::vector<int> lineKinds; // modem lines and overruns, after the data
 };
 
@@ -67,6 +69,7 @@ PortSession::PortSession(int fd, std::string device, const LineSettings &setting
     return;
   SettingsChanged(settings);
   mHaveCounters = ReadCounters(mFd, mCounters);
+  mCountsAtRead = mCounters;
   int levels = 0;
   const bool lines = Ioctl(mFd, TIOCMGET, &levels) == 0;
   mLevels = lines ? levels : -1;
@@ -334,6 +337,11 @@ void PortSession::CheckLines(Pass &pass, bool afterRead) {
     pass.countersRead = true;
     pass.after = now;
     mCounters = now;
+    if (afterRead) {
+      pass.atLastRead = mCountsAtRead;
+      pass.countedAfterRead = true;
+      mCountsAtRead = now;
+    }
   } else if (mHaveLevels && pass.linesDue && !afterRead) {
     int levels = 0;
     if (Ioctl(mFd, TIOCMGET, &levels) != 0) {
@@ -372,14 +380,17 @@ void PortSession::WriteOut(Pass &pass) {
 // events, then the posts, in that order.
 void PortSession::HandOver(Pass &pass) {
   std::vector<int> kinds;
-  // Parity or framing: the counters read right after the read tell, where
-  // the driver has them; otherwise whether parity is on.
-  const int dParity = pass.after.parity - pass.before.parity;
-  const int dFrame = pass.after.frame - pass.before.frame;
-  const int errorKind = pass.countersRead && dFrame > 0 && dParity == 0   ? comEventFrame
-                        : pass.countersRead && dParity > 0 && dFrame == 0 ? comEventRxParity
-                        : mParityOn                                       ? comEventRxParity
-                                                                          : comEventFrame;
+  // Parity or framing: how the counters moved from the last read to the one
+  // right after this read tells, where the driver has them; otherwise whether
+  // parity is on. A bad byte is counted when it comes and may be read only
+  // after line ticks have read the counters (a rest under a stream).
+  const int dParity = pass.after.parity - pass.atLastRead.parity;
+  const int dFrame = pass.after.frame - pass.atLastRead.frame;
+  const bool counted = pass.countedAfterRead;
+  const int errorKind = counted && dFrame > 0 && dParity == 0   ? comEventFrame
+                        : counted && dParity > 0 && dFrame == 0 ? comEventRxParity
+                        : mParityOn                             ? comEventRxParity
+                                                                : comEventFrame;
   if (pass.countersRead) {
     // Errors and breaks are told by their marks, in their places.
     LineCounters was = pass.before;

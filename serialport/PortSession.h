@@ -135,6 +135,7 @@ private:
   bool mHaveCounters = false;
   bool mHaveLevels = false;
   LineCounters mCounters;
+  LineCounters mCountsAtRead; // as read right after the last read of the device
   int mLastLevels = 0;
   LineErrorDecoder mDecoder;
   ReadPacing mPacing;

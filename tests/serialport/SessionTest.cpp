@@ -1,6 +1,6 @@
 // The open port's parts on their own: when the I/O thread reads (the pacing), the order of bytes
-// and line events as the window takes them, the modem-line waiter's end at close, and the
-// order of received bytes and events on a pseudo-terminal.
+// and line events as the window takes them, the modem-line waiter's end at close, the order of
+// received bytes and events on a pseudo-terminal, and the kind each bad byte is told as.
 #include "Child.h"
 #include "CommControl.h"
 #include "LineWaiter.h"
@@ -8,6 +8,7 @@
 #include "Pty.h"
 #include "ReadPacing.h"
 #include "ReceiveQueue.h"
+#include "UartShim.h"
 #include "UiQueue.h"
 #include <atomic>
 #include <csignal>
@@ -253,6 +254,46 @@ TEST(SessionOrder, BytesArriveInOrderAndAnEchoIsNotHeldBack) {
   sent += "k";
   ASSERT_TRUE(ui.PumpUntil([&] { return got.size() >= sent.size(); }, 5s));
   EXPECT_EQ(got, sent);
+}
+// A byte with an error, on a line with parity on, is told by the counter that moved since the
+// last read, also when it waits to be read (a rest under a stream) while line ticks read the
+// counters.
+TEST(SessionErrors, EachBadByteIsToldByTheCounterThatMovedSinceTheLastRead) {
+  const struct {
+    const char *name;
+    bool framing;
+    Ms wait;
+    const char *told;
+  } rows[] = {{"a framing error read at once", true, 0ms, "X[frame] rest"},
+              {"a framing error read after three ticks", true, 75ms, "X[frame] rest"},
+              {"a parity error read after three ticks", false, 75ms, "X[parity] rest"}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    test::Pty pty;
+    if (!pty.Ok())
+      GTEST_SKIP() << "no pseudo-terminal to be had here";
+    test::UartShim uart(pty.SlavePath());
+    DeviceMap devices;
+    devices.Map(1, pty.SlavePath());
+    test::UiQueue ui;
+    PosixCommControl comm(devices, ui.Poster());
+    std::string told;
+    comm.OnComm([&] {
+      const int kind = comm.CommEvent();
+      told += kind == comEvReceive       ? comm.Input()
+              : kind == comEventFrame    ? "[frame]"
+              : kind == comEventRxParity ? "[parity]"
+                                         : "[" + std::to_string(kind) + "]";
+    });
+    ASSERT_EQ(comm.RThreshold(1), comNoError);
+    ASSERT_EQ(comm.Settings("9600,E,8,1"), comNoError);
+    ASSERT_EQ(comm.PortOpen(true), comNoError);
+    row.framing ? uart.CountFramingError() : uart.CountParityError();
+    std::this_thread::sleep_for(row.wait);
+    pty.Write(std::string("\xFF\0X rest", 8)); // marked as the driver marks a bad byte
+    ui.PumpUntil([&] { return told.ends_with("rest"); }, 5s);
+    EXPECT_EQ(told, row.told);
+  }
 }
 } // namespace
 } // namespace kestrel::serial
