@@ -533,6 +533,28 @@ TEST(RefusedDevice, AFrameTheDeviceDoesNotRunIsRefusedAndItKeepsWhatItHad) {
                          true));
   }
 }
+// Where the kernel's list of drivers cannot be read, a pseudo-terminal is not told from a UART:
+// its frame is then not checked, so an open at 7 data bits with even parity is still taken.
+TEST(RefusedDevice, WithoutTheListOfDriversAPseudoTerminalStillTakesAnyFrame) {
+  test::Pty pty;
+  if (!pty.Ok())
+    GTEST_SKIP() << kNoPty;
+  const auto error = test::ValueFromChild<int>([&] {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("none", "/proc/tty", "tmpfs", 0, nullptr) != 0)
+      return -1;
+    DeviceMap map;
+    map.Map(1, pty.SlavePath());
+    PosixCommControl comm(map, kNoUi);
+    comm.Settings("9600,E,7,1");
+    return comm.PortOpen(true);
+  });
+  ASSERT_TRUE(error);
+  if (*error < 0)
+    GTEST_SKIP() << "no mount namespace to be had here";
+  EXPECT_EQ(*error, comNoError);
+}
 // Ports others hold (a shell's, unlocked; a terminal program's, locked) and a free one.
 TEST(PortScan, FindsPortsWithoutTouchingThemAndAHeldOneIsRefused) {
   test::Pty ptys[3];
