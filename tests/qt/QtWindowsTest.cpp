@@ -372,6 +372,17 @@ TEST_F(QtWindows, TheDisplayShowsTheModelThroughFloodsKeepsASelectionAndFollowsT
   EXPECT_LT(bar->value(), bar->maximum());
   EXPECT_EQ(top(), before);
 }
+// A status bar shown with its clock panel set to a time.
+struct ShownClock {
+  explicit ShownClock(const QString &time) {
+    bar.show();
+    clock->Show(time);
+    QApplication::processEvents();
+  }
+  QStatusBar bar;
+  qt::QtStatusBar panels{&bar, 3};
+  qt::QtClockPanel *clock = static_cast<qt::QtClockPanel *>(panels.Panel(3));
+};
 // The clock's next second repaints its panel alone; only a wider time or a new
 // font lays the status bar out again, and the time is never cut off.
 TEST(ClockPanel, ANewSecondRepaintsThePanelAloneAndTheTimeIsNeverCutOff) {
@@ -386,14 +397,10 @@ TEST(ClockPanel, ANewSecondRepaintsThePanelAloneAndTheTimeIsNeverCutOff) {
                       {"a wider time", "9:00:00", "10:00:00 PM", true}};
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
-    QStatusBar bar;
-    qt::QtStatusBar panels(&bar, 3);
-    auto *clock = static_cast<qt::QtClockPanel *>(panels.Panel(3));
-    bar.show();
-    clock->Show(row.before);
-    QApplication::processEvents();
+    ShownClock shown(row.before);
+    qt::QtClockPanel *clock = shown.clock;
     int layouts = 0;
-    EventSpy spy(&bar, QEvent::LayoutRequest, layouts);
+    EventSpy spy(&shown.bar, QEvent::LayoutRequest, layouts);
     clock->Show(row.after);
     QApplication::processEvents();
     EXPECT_EQ(layouts > 0, row.laidOut);
@@ -406,12 +413,8 @@ TEST(ClockPanel, ANewSecondRepaintsThePanelAloneAndTheTimeIsNeverCutOff) {
   } fonts[] = {{"a larger font", 3}, {"a smaller font", -2}};
   for (const auto &font : fonts) {
     SCOPED_TRACE(font.name);
-    QStatusBar bar;
-    qt::QtStatusBar panels(&bar, 3);
-    auto *clock = static_cast<qt::QtClockPanel *>(panels.Panel(3));
-    bar.show();
-    clock->Show("10:00:00");
-    QApplication::processEvents();
+    ShownClock shown("10:00:00");
+    qt::QtClockPanel *clock = shown.clock;
     QFont changed = clock->font();
     if (font.times > 0)
       changed.setPointSizeF(changed.pointSizeF() * font.times);
