@@ -41,21 +41,28 @@ void ToolsMenu::MSComm1_Closed() {
     return;
   }
   mWaiting = true;
+  mLostPort = mControls.MSComm1.CommPort();
+  mLostSettings = mControls.MSComm1.Settings();
+  mLostRts = mControls.MSComm1.RTSEnable();
   StatusLine("Device Disconnected");
   mControls.top.PortStatusShow(frmTop::PortShown::WaitingForDevice);
   mControls.top.PortStatusUpdate();
   mControls.tmrReconnect.Interval(kReconnectMs);
 }
 
-// The store opens with what Serial.ini holds now, as the port button does.
+// The port that was lost, and no other, is opened again, at the settings
+// Serial.ini holds for it now; the open drops RTS as every open does, so the
+// line is raised again where it was high before the loss, as its menu item
+// still shows.
 void ToolsMenu::tmrReconnect_Timer() {
   if (!mWaiting || !mControls.top.SerialConfig()) {
     mControls.tmrReconnect.Interval(0);
     return;
   }
-  mControls.top.SerialConfig()->ComPortOpen(true);
-  if (!mControls.MSComm1.PortOpen())
+  if (!mControls.top.SerialConfig()->ComPortReopen(mLostPort, mLostSettings))
     return;
+  if (mLostRts)
+    (void)mControls.MSComm1.RTSEnable(true);
   mControls.tmrReconnect.Interval(0);
   mWaiting = false;
   mControls.top.PortStatusUpdate();

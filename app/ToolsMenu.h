@@ -102,6 +102,10 @@ private:
 
   ToolsMenuControls mControls;
   bool mWaiting = false;
+  // The port whose device went away, as it was: what a reconnect reopens.
+  std::int16_t mLostPort = 0;
+  std::string mLostSettings;
+  bool mLostRts = false;
   FileSender mSender;
   std::string mSendName;
   std::int64_t mSendStart = 0;

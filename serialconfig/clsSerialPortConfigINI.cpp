@@ -207,6 +207,22 @@ bool clsSerialPortConfigINI::ComPortOpenClose(bool bOpen) {
       mLastOpenError = "No port was opened: no line settings are stored.";
     return false;
   }
+  return OpenWith(port, settings);
+}
+
+bool clsSerialPortConfigINI::ComPortReopen(std::int16_t port, const std::string &settingsBefore) {
+  mLastOpenError.clear();
+  if (!mComControl || mComControl->PortOpen())
+    return mComControl != nullptr;
+  std::string storedPort, settings;
+  std::int16_t stored = 0;
+  if (!SettingsRetrieve(storedPort, settings) || !PortNumber(storedPort, stored) || stored != port)
+    settings = settingsBefore;
+  return OpenWith(std::to_string(port), settings);
+}
+
+bool clsSerialPortConfigINI::OpenWith(const std::string &port, const std::string &settings) {
+  ICommControl &comm = *mComControl;
   // A port number the control cannot hold would leave it on the port it had
   // before, and settings it refuses would leave the line as it was: either
   // way the port would run on something other than what is stored and shown,

@@ -44,6 +44,12 @@ public:
   std::int16_t Port(std::int16_t PortIndex) const;
   void ComPortOpen(bool vData);
   bool ComPortOpen() const;
+  // Opens port again, as ComPortOpen = True opens the stored one: at the
+  // stored settings while Serial.ini still names that port, else at
+  // settingsBefore. For a port whose device went away and came back: the port
+  // the file names now (saved meanwhile, or by another running copy) is not
+  // the one that was lost, and is not opened. True when the port is open.
+  bool ComPortReopen(std::int16_t port, const std::string &settingsBefore);
 
   // A port and settings for this run only (given on the command line):
   // SettingsRetrieve, and so opening, the status panel and the dialog, give
@@ -66,6 +72,7 @@ public:
 
 private:
   bool ComPortOpenClose(bool bOpen);
+  bool OpenWith(const std::string &port, const std::string &settings);
   void PortsProbe(ICommControl &control, std::int16_t first, std::int16_t last);
   // Places mIni on section "SerialPort" of the settings file in the
   // program's folder, creating the file when missing; false without a name.

@@ -163,6 +163,40 @@ TEST_F(ToolsTest, ReconnectWaitsForTheDeviceReopensItAndStopsOnTheButtonOrTheOpt
   }
 }
 
+// What comes back is the port that was lost, with RTS as it was: at the settings the file holds for
+// it now, never the port the file names now (saved meanwhile, or by another running copy).
+TEST_F(ToolsTest, ReconnectReopensTheLostPortAsItWasAndNoOtherPortTheFileNamesNow) {
+  const struct {
+    const char *name;
+    const char *port, *settings, *reopenedAt;
+  } rows[] = {{"the file names another port now", "2", "9600,N,8,1", "115200,N,8,1"},
+              {"the file has new settings for the lost port", "3", "9600,E,7,1", "9600,E,7,1"}};
+  m.mnuToolsReconnect_Click();
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    Load("3", "115200,N,8,1");
+    c.Port(2, kFree);
+    c.Port(3, kFree);
+    Open();
+    if (t->mnuRTSLevel.Checked()) // the open dropped RTS; the item raises it again
+      t->frm.mnuRTSLevel_Click();
+    t->frm.mnuRTSLevel_Click();
+    ASSERT_TRUE(c.RTSEnable());
+    DeviceGoes();
+    ASSERT_TRUE(IniWriteValues(dir.File("Serial.ini"), "SerialPort",
+                               {{"Port", row.port}, {"Settings", row.settings}})
+                    .ok);
+    x.Advance(250);
+    EXPECT_FALSE(c.PortOpen()) << "another port was opened";
+    c.Port(3, kFree);
+    x.Advance(250);
+    EXPECT_TRUE(c.PortOpen());
+    EXPECT_EQ(c.CommPort(), 3);
+    EXPECT_EQ(c.Settings(), row.reopenedAt);
+    EXPECT_TRUE(c.RTSEnable()) << "RTS high as before the loss";
+    m.cmdOpenPort_Click();
+  }
+}
 TEST_F(ToolsTest, ReconnectAutomaticallyStartsAsTheUserLastLeftIt) {
   EXPECT_FALSE(x.mnuToolsReconnect.Checked());
   m.mnuToolsReconnect_Click();
