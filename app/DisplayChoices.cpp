@@ -28,6 +28,8 @@ void DisplayChoices::mnuToolsColours_Click() {
 void DisplayChoices::mnuToolsHex_Click() {
   mControls.mnuToolsHex.Checked(!mControls.mnuToolsHex.Checked());
   mRows.Restart();
+  // A sequence cut by hex rows is never finished: the text after them starts afresh.
+  mColours.Reset();
   Route();
   Remember(mControls.choices.Flag("Hex", mControls.mnuToolsHex.Checked()));
 }

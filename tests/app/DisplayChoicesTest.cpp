@@ -81,6 +81,17 @@ TEST_F(DisplayChoicesTest, ColoursTakeTheSequencesOutAndColourTheTextAfterThem) 
   EXPECT_EQ(StyleOfShown(kEspShown.find("E (52)")), Fg(1));
   EXPECT_EQ(t->rtfData.Style(), 0u);
 }
+// A sequence the board had begun when Hex was switched on takes none of the text after Hex.
+TEST_F(DisplayChoicesTest, ColoursStartAfreshAfterHexRows) {
+  Choices c(*t);
+  c.logic.mnuToolsColours_Click();
+  Receive("ok\n\x1b]0;ti"); // a title sequence, cut off
+  c.logic.mnuToolsHex_Click();
+  Receive("AB");
+  c.logic.mnuToolsHex_Click();
+  Receive("reset done\nnext\n");
+  EXPECT_TRUE(Shown().ends_with("\r\nreset done\r\nnext\r\n")) << Shown();
+}
 TEST_F(DisplayChoicesTest, ColoursLeaveTheTimePrefixAndStatusLinesPlain) {
   Choices c(*t);
   c.logic.mnuToolsColours_Click();
