@@ -87,6 +87,7 @@ void ChooseDevice(QWidget *owner, PosixCommControl &comm, frmTop &top, IMessageB
       return;
     }
     comm.Devices(map);
+    store->DeviceChosen(port);
   }
   top.StatusNote(PortNameFromNumber(port) + " is " + chosen.path +
                  (stored == port ? "" : "; choose it under Options"));

@@ -137,6 +137,13 @@ void clsSerialPortConfigINI::RunChoice(const std::string &COMPort, const std::st
   mRunDevice = mRunPort.empty() ? std::string() : device;
 }
 
+void clsSerialPortConfigINI::DeviceChosen(std::int16_t port) {
+  if (mRunDevicePort == std::to_string(port)) {
+    mRunDevicePort.clear();
+    mRunDevice.clear();
+  }
+}
+
 std::int16_t clsSerialPortConfigINI::PortsFindAll(std::int16_t PortStart, std::int16_t PortEnd) {
   if (mComControl)
     PortsProbe(*mComControl, PortStart, PortEnd);

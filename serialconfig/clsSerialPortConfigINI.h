@@ -59,6 +59,9 @@ public:
   // the same save, so that it leads there next time too.
   void RunChoice(const std::string &COMPort, const std::string &COMSettings,
                  const std::string &device = {});
+  // A device saved for port another way (Choose Device) is where it leads
+  // from now on: the run's device is not saved over it.
+  void DeviceChosen(std::int16_t port);
 
   // Port numbers whose device the last scan found but the user may not open.
   const std::vector<std::int16_t> &PortsDenied() const { return mPortsDenied; }

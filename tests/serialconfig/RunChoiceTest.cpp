@@ -82,6 +82,15 @@ TEST_F(RunChoice, SavingAnotherPortLeavesTheRunsDeviceUnwrittenUntilItsPortIsSav
                            "[Devices]\r\nCOM20=/dev/pts/9\r\n");
 }
 
+// A device chosen for the run's port number (Choose Device saves it) is not saved over by the
+// run's.
+TEST_F(RunChoice, ADeviceChosenForTheRunsPortIsNotSavedOverByTheRunsDevice) {
+  store.RunChoice("20", "115200,N,8,1", "/dev/pts/9");
+  store.DeviceChosen(20);
+  ASSERT_TRUE(store.SettingsUpdate("20", "115200,N,8,1"));
+  EXPECT_EQ(ReadFile(ini), "[SerialPort]\r\nPort=20\r\nSettings=115200,N,8,1\r\n");
+}
+
 // The device goes in the same save as the port and settings: a refused save leaves it out too.
 TEST_F(RunChoice, ASaveRefusedAsAWholeLeavesTheRunsDeviceUnwrittenToo) {
   // Room for the device's 29 bytes alone, not for those and the port's and settings' 3 more.
