@@ -21,6 +21,8 @@ public:
   void Map(std::int16_t port, const std::string &device);
   // The device file for a port number; empty when the number names none.
   std::string DevicePath(std::int16_t port) const;
+  // Whether section "Devices" (or this run) names the number's device.
+  bool Mapped(std::int16_t port) const { return mOverrides.count(port) != 0; }
   // "/dev/ttyUSB0 - FT232R USB UART" for a USB adapter whose product sysfs
   // knows, "/dev/ttyS0" otherwise; empty when the number names no device.
   std::string Describe(std::int16_t port) const;

@@ -200,12 +200,16 @@ std::int16_t PortForDevice(const DeviceMap &map, const std::string &path, bool &
       return n;
   }
   known = false;
-  for (std::int16_t n = 20; n >= 1; --n) {
-    struct stat s {};
-    const std::string mapped = map.DevicePath(n);
-    if (mapped.empty() || ::stat(mapped.c_str(), &s) != 0)
-      return n;
-  }
+  // A number the user mapped to an adapter not plugged in now is still
+  // theirs: saving another device under it would lose their entry. It is
+  // taken only when no other is free.
+  for (bool evenMapped : {false, true})
+    for (std::int16_t n = 20; n >= 1; --n) {
+      struct stat s {};
+      const std::string mapped = map.DevicePath(n);
+      if ((evenMapped || !map.Mapped(n)) && (mapped.empty() || ::stat(mapped.c_str(), &s) != 0))
+        return n;
+    }
   return 0;
 }
 

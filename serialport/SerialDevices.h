@@ -53,7 +53,8 @@ std::string DevicePathFromName(const std::string &name, const std::string &dev =
 // The port number for a device path: the first of 1 to 20 that already leads
 // to it (the same file, through any link), with known true; otherwise the
 // highest of 20 down to 1 whose own device is missing, for a mapping of this
-// run (known false); 0 when every number has a device.
+// run (known false), passing over the numbers section "Devices" names unless
+// no other is left; 0 when every number has a device.
 std::int16_t PortForDevice(const DeviceMap &map, const std::string &path, bool &known);
 
 // The number a device chosen from the list is given: the stored port when

@@ -168,6 +168,9 @@ TEST(DevicePorts, ADeviceGetsTheNumberLeadingToItOrTheHighestFreeOne) {
   bool known = true;
   EXPECT_EQ(serial::PortForDevice(map, "/dev/pts/77", known), 0) << "every number has a device";
   EXPECT_EQ(serial::PortForChosenDevice(map, 4, "/dev/pts/77"), 4) << "the stored number wins";
+  DeviceMap mine; // the user's adapter for COM20, not plugged in now, keeps its number
+  mine.Map(20, dir.File("usb-FTDI_A50285BI-if00-port0"));
+  EXPECT_EQ(serial::PortForDevice(mine, "/dev/pts/77", known), 19);
 }
 
 TEST(DevicePorts, AChosenDeviceIsWrittenAsOneEntryAndTheRestOfTheFileStays) {
