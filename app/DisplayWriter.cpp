@@ -12,6 +12,7 @@ namespace kestrel {
 namespace {
 
 constexpr std::size_t kDisplayLimit = 10000;
+constexpr std::size_t kHistoryBytesPerLine = 512;
 // The trim looks for the first line break at least this far past the length
 // of the text being appended (counted from 0, so 100 for one character).
 constexpr std::size_t kTrimSearchStart = 99;
@@ -103,6 +104,8 @@ void DisplayWriter::ShowPrintable(std::string_view run) {
     RichTextAppend(run.substr(0, 1));
     run.remove_prefix(1);
   }
+  if (mHistoryLines > 0)
+    DropPast(mHistoryLines * kHistoryBytesPerLine);
 }
 
 // The display's own appends and cuts keep the position of its last line
@@ -143,19 +146,28 @@ std::size_t DisplayWriter::Limit() const {
   return mHistoryLines > 0 ? std::numeric_limits<std::size_t>::max() : kDisplayLimit;
 }
 
+// A board that never sends a line feed (binary data, a wrong rate) would grow
+// the line being received without end: the history also keeps no more than
+// kHistoryBytesPerLine characters for each line of its count.
 void DisplayWriter::DropPastHistory() {
-  const LineIndex &lines = mDisplay.Lines();
-  if (mHistoryLines == 0 || lines.Breaks() <= mHistoryLines)
+  if (mHistoryLines == 0)
     return;
-  DropFrontTracked(
-      static_cast<std::size_t>(lines.Start(lines.Breaks() - mHistoryLines) - lines.Origin()));
+  const LineIndex &lines = mDisplay.Lines();
+  if (lines.Breaks() > mHistoryLines)
+    DropFrontTracked(
+        static_cast<std::size_t>(lines.Start(lines.Breaks() - mHistoryLines) - lines.Origin()));
+  DropPast(mHistoryLines * kHistoryBytesPerLine);
 }
 
 void DisplayWriter::DropPastLimit() {
+  DropPast(kDisplayLimit);
+}
+
+void DisplayWriter::DropPast(std::size_t limit) {
   const LineIndex &lines = mDisplay.Lines();
-  if (mDisplay.Length() <= kDisplayLimit)
+  if (mDisplay.Length() <= limit)
     return;
-  const std::uint64_t keepFrom = lines.End() - kDisplayLimit;
+  const std::uint64_t keepFrom = lines.End() - limit;
   const std::size_t line = lines.LineOf(keepFrom);
   std::uint64_t from = lines.Start(line);
   if (from < keepFrom && line + 1 < lines.Count())

@@ -11,7 +11,8 @@
 //
 // With a history of n lines chosen (HistoryLines), the display instead keeps
 // its last n whole lines and the one being received, and drops the oldest
-// line as each new one ends; the 10000-character limit does not apply.
+// line as each new one ends; the 10000-character limit does not apply, but
+// no more than 512 characters a line of n are kept (a line that never ends).
 //
 // Also here: which received codes are shown, and the token a code that is not
 // shown stands as in the log (" <0x1B>").
@@ -60,6 +61,9 @@ private:
   std::size_t Limit() const;
   void DropPastHistory();
   void DropPastLimit();
+  // Keeps the lines that start in the last limit characters, or those
+  // characters where none does.
+  void DropPast(std::size_t limit);
   void DropFrontTracked(std::size_t count);
   std::size_t LastLineBreak();
   std::size_t AutoClearRoom();

@@ -60,6 +60,13 @@ TEST_F(History, ALineCountKeepsThatManyWholeLinesInsteadOfTheDisplaysLimits) {
   }
 }
 
+// A board that never sends a line feed: the line is kept to 512 characters a line of the count.
+TEST_F(History, ALineThatNeverEndsIsKeptTo512CharactersForEachLineOfTheCount) {
+  t->frm.HistoryLines(10);
+  ReceiveByLine("head\n" + std::string(4000, 'x') + std::string(4000, 'y'));
+  EXPECT_EQ(Display(), std::string(1120, 'x') + std::string(4000, 'y'));
+}
+
 TEST_F(History, ASmallerCountDropsTheLinesPastItAtOnceAndAutomaticClearingStillApplies) {
   t->frm.HistoryLines(100);
   ReceiveByLine(Lines(0, 50));
