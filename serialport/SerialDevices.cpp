@@ -193,10 +193,14 @@ std::string DevicePathFromName(const std::string &name, const std::string &dev) 
 
 std::int16_t PortForDevice(const DeviceMap &map, const std::string &path, bool &known) {
   const std::string real = RealPath(path);
+  // A name under /dev/serial/by-id stays with its adapter in any socket: it
+  // takes a number leading to that name, not one leading to the node it
+  // points to now, which a replug may give another adapter.
+  const bool byId = path.find("/serial/by-id/") != std::string::npos;
   known = true;
   for (std::int16_t n = 1; n <= 20; ++n) {
     const std::string mapped = map.DevicePath(n);
-    if (!mapped.empty() && (mapped == path || RealPath(mapped) == real))
+    if (!mapped.empty() && (mapped == path || (!byId && RealPath(mapped) == real)))
       return n;
   }
   known = false;

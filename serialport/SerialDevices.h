@@ -51,7 +51,8 @@ std::string DeviceLine(const SerialDevice &device);
 std::string DevicePathFromName(const std::string &name, const std::string &dev = "/dev");
 
 // The port number for a device path: the first of 1 to 20 that already leads
-// to it (the same file, through any link), with known true; otherwise the
+// to it (the same file, through any link; a name under /dev/serial/by-id only
+// by that name), with known true; otherwise the
 // highest of 20 down to 1 whose own device is missing, for a mapping of this
 // run (known false), passing over the numbers section "Devices" names unless
 // no other is left; 0 when every number has a device.

@@ -143,6 +143,9 @@ TEST(DevicePorts, ADeviceGetsTheNumberLeadingToItOrTheHighestFreeOne) {
   WriteFile(dir.File("ttyA"), "");
   WriteFile(dir.File("ttyB"), "");
   fs::create_symlink(dir.File("ttyB"), dir.File("link-to-B"));
+  fs::create_directories(dir.File("serial/by-id"));
+  const std::string byId = dir.File("serial/by-id/usb-FTDI_A50285BI-if00-port0");
+  fs::create_symlink(dir.File("ttyB"), byId);
   DeviceMap map;
   for (std::int16_t n = 1; n <= 20; ++n)
     map.Map(n, dir.File(n == 3    ? "ttyA"
@@ -156,6 +159,7 @@ TEST(DevicePorts, ADeviceGetsTheNumberLeadingToItOrTheHighestFreeOne) {
     bool known;
   } rows[] = {{"the same path", dir.File("ttyA"), 3, true},
               {"a link to a mapped device", dir.File("link-to-B"), 7, true},
+              {"a by-id name, not by the node it points to now", byId, 19, false},
               {"unknown: the highest number without its device", "/dev/pts/77", 19, false}};
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
