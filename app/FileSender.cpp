@@ -28,15 +28,9 @@ int FileSender::Open(const std::string &path) {
   const OpenedFile file = OpenRegularFile(path, O_RDONLY);
   if (file.fd < 0)
     return file.error ? file.error : file.type == FileType::Folder ? EISDIR : ENODEV;
-  struct stat st {};
-  if (::fstat(file.fd, &st) != 0) {
-    const int error = errno;
-    ::close(file.fd);
-    return error;
-  }
   mFd = file.fd;
   mSize = file.size;
-  mModified = st.st_mtim;
+  mModified = file.modified;
   mState = State::Sending;
   return 0;
 }

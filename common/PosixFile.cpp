@@ -110,6 +110,7 @@ OpenedFile OpenRegularFile(const std::string &path, int flags, mode_t mode, Trus
   }
   file.fd = fd;
   file.size = static_cast<std::uint64_t>(st.st_size);
+  file.modified = st.st_mtim;
   return file;
 }
 

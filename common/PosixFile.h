@@ -55,8 +55,9 @@ struct OpenedFile {
   // socket) is refused, before the open when stat sees it, else after it;
   // so is what the trust asked for does not allow.
   FileType type = FileType::Regular;
-  // The open file's size.
+  // The open file's size and last change.
   std::uint64_t size = 0;
+  struct timespec modified {};
 };
 
 // Opens path with flags and O_CLOEXEC | O_NOCTTY | O_NONBLOCK, keeping it

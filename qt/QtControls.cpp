@@ -35,11 +35,11 @@ std::string FromQt(const QString &text) {
 bool PressFocusedButton(QWidget &window, const QKeyEvent &event) {
   if (event.key() != Qt::Key_Return && event.key() != Qt::Key_Enter)
     return false;
+  auto *button = qobject_cast<QPushButton *>(window.focusWidget());
   // A held Enter presses once: on the port button each repeat would open or
   // close the port again, and every open moves the board's reset lines.
   if (event.isAutoRepeat())
-    return qobject_cast<QPushButton *>(window.focusWidget()) != nullptr;
-  auto *button = qobject_cast<QPushButton *>(window.focusWidget());
+    return button != nullptr;
   if (!button || !button->isEnabled() || !window.isAncestorOf(button))
     return false;
   button->click();

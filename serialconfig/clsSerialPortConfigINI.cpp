@@ -219,8 +219,10 @@ bool clsSerialPortConfigINI::ComPortOpenClose(bool bOpen) {
 
 bool clsSerialPortConfigINI::ComPortReopen(std::int16_t port, const std::string &settingsBefore) {
   mLastOpenError.clear();
-  if (!mComControl || mComControl->PortOpen())
-    return mComControl != nullptr;
+  if (!mComControl)
+    return false;
+  if (mComControl->PortOpen())
+    return true;
   std::string storedPort, settings;
   std::int16_t stored = 0;
   if (!SettingsRetrieve(storedPort, settings) || !PortNumber(storedPort, stored) || stored != port)

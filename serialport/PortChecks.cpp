@@ -46,7 +46,8 @@ NodeCheck CheckNode(const DeviceMap &devices, std::int16_t port) {
   }
   if (!S_ISCHR(node.st_mode))
     return Fail(comInvalidPortNumber, device + ": not a serial device");
-  const std::string type = TtyDriverType(node.st_rdev);
+  c.driver = TtyDriverType(node.st_rdev);
+  const std::string &type = c.driver;
   const dev_t own = ControllingTerminal();
   if (type == "system:/dev/tty" || (own != 0 && node.st_rdev == own))
     return Fail(comInvalidPortNumber,

@@ -29,6 +29,9 @@ struct NodeCheck {
   std::string text;
   std::string device; // the device file the port number names
   struct stat node {};
+  // The tty driver's type in the kernel's list ("serial", "pty:slave"); "?"
+  // where the list cannot be read.
+  std::string driver;
 };
 NodeCheck CheckNode(const DeviceMap &devices, std::int16_t port);
 

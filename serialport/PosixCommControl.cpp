@@ -109,14 +109,16 @@ bool PosixCommControl::Current(const std::weak_ptr<int> &session) const {
   return mPort && !session.expired() && session.lock() == mPortToken;
 }
 
-int PosixCommControl::Check(std::int16_t number, std::string &device, struct stat &node) {
+int PosixCommControl::Check(std::int16_t number, std::string &device, struct stat &node,
+                            std::string &driver) {
   serial::NodeCheck found = serial::CheckNode(mDevices, number);
   device = found.device;
   node = found.node;
+  driver = found.driver;
   return found.error == comNoError ? comNoError : Fail(found.error, found.text);
 }
 
-bool PosixCommControl::HeldOpen(const std::string &device, const struct stat &node) {
+bool PosixCommControl::HeldOpen(const std::string &device, const struct stat &node, bool pty) {
   if (mHeldOpenAt == std::chrono::steady_clock::time_point() ||
       std::chrono::steady_clock::now() - mHeldOpenAt > std::chrono::milliseconds(500)) {
     mHeldOpen = serial::DevicesHeldOpen(kHolderWalk);
@@ -127,14 +129,13 @@ bool PosixCommControl::HeldOpen(const std::string &device, const struct stat &no
   // The far end of a pseudo-terminal (socat, a board simulator) keeps its
   // slave open as a matter of course: such a port is free unless it is a
   // shell's or a login's terminal.
-  return serial::TtyDriverType(node.st_rdev) != "pty:slave" ||
-         serial::SomeProcessesTerminal(node.st_rdev, kHolderWalk);
+  return !pty || serial::SomeProcessesTerminal(node.st_rdev, kHolderWalk);
 }
 
 int PosixCommControl::Open() {
-  std::string device;
+  std::string device, driver;
   struct stat node {};
-  if (int error = Check(mCommPort, device, node))
+  if (int error = Check(mCommPort, device, node, driver))
     return error;
   // Looked at before the open: root passes the holder's exclusive mode, and
   // the kernel raises DTR and RTS at every open, which resets a board wired
@@ -143,7 +144,7 @@ int PosixCommControl::Open() {
   // taking it over would put the holder's line into raw mode and throw away
   // what it has not read.
   mHeldOpenAt = {};
-  if (serial::LockedByAProcess(node) || HeldOpen(device, node))
+  if (serial::LockedByAProcess(node) || HeldOpen(device, node, driver == "pty:slave"))
     return Fail(comPortAlreadyOpen, BusyText(device));
 
   int f = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -181,7 +182,6 @@ int PosixCommControl::Open() {
   (void)serial::Ioctl(f, TIOCEXCL, nullptr);
   // Where the kernel's list of drivers cannot be read, a pseudo-terminal is
   // not told from a UART, and the frame is not checked rather than refused.
-  const std::string driver = serial::TtyDriverType(node.st_rdev);
   mFrameChecked = driver != "pty:slave" && driver != "?";
   serial::SavedTermios found;
   const bool saved = serial::SaveTermios(f, found) == 0;
@@ -422,9 +422,9 @@ int PosixCommControl::PortOpen(bool open) {
 }
 
 int PosixCommControl::PortProbe(std::int16_t port) {
-  std::string device;
+  std::string device, driver;
   struct stat node {};
-  if (int error = Check(port, device, node))
+  if (int error = Check(port, device, node, driver))
     return error;
   if (::access(device.c_str(), R_OK | W_OK) != 0) {
     int err = errno;
@@ -433,7 +433,7 @@ int PosixCommControl::PortProbe(std::int16_t port) {
       return Fail(comAccessDenied, WithAccessAdvice(why));
     return Fail(comDeviceError, why);
   }
-  if (serial::LockedByAProcess(node) || HeldOpen(device, node))
+  if (serial::LockedByAProcess(node) || HeldOpen(device, node, driver == "pty:slave"))
     return Fail(comPortAlreadyOpen, BusyText(device));
   return comNoError;
 }

@@ -113,10 +113,11 @@ private:
   int Fail(int error, const std::string &text);
   bool IsOpen() const;
   bool Current(const std::weak_ptr<int> &session) const;
-  int Check(std::int16_t number, std::string &device, struct stat &node);
+  // driver: the tty driver's type (serial::NodeCheck).
+  int Check(std::int16_t number, std::string &device, struct stat &node, std::string &driver);
   // Whether another program has the device open: any holder of a real port;
-  // of a pseudo-terminal, only one that has it as its terminal.
-  bool HeldOpen(const std::string &device, const struct stat &node);
+  // of a pseudo-terminal (pty), only one that has it as its terminal.
+  bool HeldOpen(const std::string &device, const struct stat &node, bool pty);
   int Open();
   void Close();
   void SetLine(int bit, bool high);

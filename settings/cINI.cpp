@@ -155,13 +155,16 @@ bool cINI::DataSave(const std::vector<IniEntry> &entries) {
     mLastWriteError = "no section or entry named";
     return false;
   }
-  for (const auto &[section, item, value] : entries)
-    if (section.empty() || item.empty() || value.empty()) {
-      mLastWriteError = value.empty() && !section.empty() && !item.empty()
-                            ? "an empty value is never written"
-                            : "no section or entry named";
+  for (const auto &[section, item, value] : entries) {
+    if (section.empty() || item.empty()) {
+      mLastWriteError = "no section or entry named";
       return false;
     }
+    if (value.empty()) {
+      mLastWriteError = "an empty value is never written";
+      return false;
+    }
+  }
   IniResult r = IniWriteValues(mFullPath, entries);
   mLastWriteError = r.ok ? std::string() : r.error;
   return r.ok;
