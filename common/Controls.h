@@ -166,7 +166,8 @@ public:
   // Now, with the millisecond within the second read at the same instant.
   virtual LocalTime NowWithMilliseconds() const = 0;
   // The platform's default date-and-time text: short date, a space, long
-  // time, in the user's locale.
+  // time, in the user's locale, in the display's characters (Latin-1); where
+  // the locale writes them with others, "yyyy/mm/dd HH:MM:SS".
   virtual std::string DefaultDateTimeText(const LocalTime &t) const = 0;
   // Names in the user's language: weekday 0 Sunday to 6; month 1 to 12.
   virtual std::string DayName(int weekday) const = 0;

@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace kestrel::qt {
 
 void SetApplicationIdentity() {
@@ -97,8 +99,24 @@ LocalTime QtClock::At(std::time_t now) const {
 std::string QtClock::DefaultDateTimeText(const LocalTime &t) const {
   QDateTime when(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
   QLocale locale;
-  return FromQt(locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                locale.toString(when.time(), LongTimeWithoutZone(locale)));
+  QString text = locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                 locale.toString(when.time(), LongTimeWithoutZone(locale));
+  // The display holds one byte a character, read as Latin-1. Some locales put a narrow or
+  // no-break space between the time and its AM/PM; those read as blanks.
+  bool latin1 = true;
+  for (QChar &ch : text) {
+    if (ch.isSpace())
+      ch = QLatin1Char(' ');
+    latin1 = latin1 && ch.unicode() <= 0xFF;
+  }
+  if (latin1)
+    return text.toLatin1().toStdString();
+  // A locale that writes its date or time in other characters (Korean, Cyrillic, Arabic
+  // digits) would show as byte debris; the display's own time prefix stands in for it.
+  char fallback[32];
+  std::snprintf(fallback, sizeof fallback, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  return fallback;
 }
 
 std::string QtClock::DayName(int weekday) const {
