@@ -107,10 +107,12 @@ void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
                               MessageIcon::Exclamation);
     return;
   }
-  if (mSender.Status() == FileSender::State::Sending) {
-    mControls.top.StatusNote(kPasteHeld);
+  // Told as a refused key is, so the port's state comes back when the file is out.
+  if (mControls.top.TypingRefused(kPasteHeld))
     return;
-  }
+  // What an earlier paste left out is no news once the next one is asked for.
+  mControls.top.StatusNoteEnd(mPasteNote);
+  mPasteNote.clear();
   if (text.empty())
     return;
   PastedBytes pasted = PasteToBytes(text);
@@ -120,16 +122,24 @@ void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
                               mControls.appInfo.ExeName() + " - Paste to Port"))
     return;
   // The question's event loop may have seen the port go, or a file start.
-  if (!mControls.MSComm1.PortOpen() || mSender.Status() == FileSender::State::Sending)
+  if (!mControls.MSComm1.PortOpen()) {
+    mControls.messageBox.Show("The port closed before the text was sent.",
+                              mControls.appInfo.ExeName() + " - Paste to Port",
+                              MessageIcon::Exclamation);
+    return;
+  }
+  if (mControls.top.TypingRefused(kPasteHeld))
     return;
   if (mTyping)
     mTyping->SendTyped(pasted.bytes);
   else
     mControls.MSComm1.Output(pasted.bytes);
-  if (pasted.leftOut > 0)
-    mControls.top.StatusNote("Paste to Port: " + std::to_string(pasted.leftOut) +
-                             (pasted.leftOut == 1 ? " character" : " characters") +
-                             " left out (not in Latin-1)");
+  if (pasted.leftOut > 0) {
+    mPasteNote = "Paste to Port: " + std::to_string(pasted.leftOut) +
+                 (pasted.leftOut == 1 ? " character" : " characters") +
+                 " left out (not in Latin-1)";
+    mControls.top.StatusNote(mPasteNote);
+  }
 }
 
 void ToolsMenu::mnuToolsSendFile_Click() {
@@ -157,6 +167,8 @@ void ToolsMenu::mnuToolsSendFile_Click() {
   // The chooser's event loop may have seen the port go.
   if (!mControls.MSComm1.PortOpen()) {
     mSender.Cancel();
+    mControls.messageBox.Show("The port closed before " + SplitPath(path).name + " was sent.",
+                              title, MessageIcon::Exclamation);
     return;
   }
   mSendName = SplitPath(path).name;
@@ -199,6 +211,16 @@ void ToolsMenu::SendFinished() {
                               MessageIcon::Exclamation, SystemErrorText(mSender.ReadError()));
     break;
   case FileSender::State::SizeChanged:
+    // A file of /proc says it is empty and still has something to read.
+    if (mSender.NewSize() == mSender.Size()) {
+      mControls.messageBox.Show(mSendName + " is longer than the " +
+                                    std::to_string(mSender.Size()) +
+                                    " bytes the system says it holds, so it cannot be sent as it "
+                                    "stands. Sending stopped after " +
+                                    std::to_string(mSender.SentWhenStopped()) + " bytes.",
+                                title, MessageIcon::Exclamation);
+      break;
+    }
     mControls.messageBox.Show(mSendName + " changed size while it was being sent (" +
                                   std::to_string(mSender.Size()) + " bytes when chosen, " +
                                   std::to_string(mSender.NewSize()) +
@@ -225,8 +247,11 @@ void ToolsMenu::cmdSendCancel_Click() {
   mControls.sendProgress.Close();
 }
 
+// A break while a file goes out would take the bytes the line is shifting meanwhile.
 void ToolsMenu::mnuToolsSendBreak_Click() {
   if (!mControls.MSComm1.PortOpen() || mControls.tmrBreak.Interval() != 0)
+    return;
+  if (mControls.top.TypingRefused(kBreakHeld))
     return;
   if (mControls.MSComm1.Break(true) == comNoError)
     mControls.tmrBreak.Interval(kBreakMs);

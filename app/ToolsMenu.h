@@ -65,6 +65,7 @@ public:
   // new image has started, say), so they are refused and the user told.
   static constexpr const char *kTypingHeld = "Typed keys are not sent while a file is sending";
   static constexpr const char *kPasteHeld = "Paste to Port: nothing sent while a file is sending";
+  static constexpr const char *kBreakHeld = "Send Break: no break while a file is sending";
 
   explicit ToolsMenu(ToolsMenuControls controls);
   ~ToolsMenu();
@@ -114,6 +115,8 @@ private:
   bool mShownEnabled = false;
   bool mLevelsShownOnce = false;
   TypingChoices *mTyping = nullptr;
+  // Status panel 1's note of what the last paste left out, until the next paste.
+  std::string mPasteNote;
 };
 
 } // namespace kestrel

@@ -178,6 +178,11 @@ void frmTop::StatusNote(const std::string &text) {
   StatusPanelSet(1, text, true);
 }
 
+void frmTop::StatusNoteEnd(const std::string &note) {
+  if (!note.empty() && mControls.MSComm1.PortOpen() && mControls.sbTop.PanelText(1) == note)
+    PortStatusShow(PortShown::Active);
+}
+
 void frmTop::TypingHeld(const std::string &why) {
   mTypingHeld = why;
   if (why.empty() && mTypingNoteShown && mControls.MSComm1.PortOpen())

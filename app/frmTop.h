@@ -94,6 +94,8 @@ public:
   void PortStatusShow(PortShown state);
   // A note of the Tools menu in status panel 1.
   void StatusNote(const std::string &text);
+  // Puts back what panel 1 says of the open port where it still shows note.
+  void StatusNoteEnd(const std::string &note);
   // While why is not empty, typed keys are not sent and status panel 1 says
   // why: a file going out would get them in the middle of its bytes. Empty
   // lets them through again and puts back what panel 1 said of the port.

@@ -127,6 +127,46 @@ TEST_F(SendFileChangeTest, AFileThatChangesWhileSendingStopsAndSaysHowMuchWent) 
     EXPECT_EQ(c.sent, went) << "nothing more goes out";
   }
 }
+// A paste or a break refused while a file goes out is told while the send lasts; once the file
+// is out or cancelled, the status bar shows the port again, as it does after a refused key. A
+// break would take the bytes the line shifts out meanwhile.
+TEST_F(SendFileChangeTest, APasteOrABreakRefusedWhileSendingIsToldOnlyWhileTheSendLasts) {
+  const struct {
+    const char *name;
+    bool paste;
+    bool cancelled;
+    const char *told;
+  } rows[] = {
+      {"paste, file sent to the end", true, false,
+       "Paste to Port: nothing sent while a file is sending"},
+      {"paste, send cancelled", true, true, "Paste to Port: nothing sent while a file is sending"},
+      {"break, file sent to the end", false, false, "Send Break: no break while a file is sending"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    if (!c.PortOpen())
+      t->frm.cmdOpenPort_Click();
+    c.sent.clear();
+    WriteFile(x.chooser.path = dir.File("image.bin"), Text(1u << 20, 'f'));
+    x.menu.mnuToolsSendFile_Click();
+    ASSERT_TRUE(x.progress.shown);
+    if (row.paste)
+      x.menu.mnuToolsPaste_Click(U"reset\n");
+    else
+      x.menu.mnuToolsSendBreak_Click();
+    EXPECT_EQ(t->sbTop.PanelText(1), row.told);
+    if (row.cancelled)
+      x.menu.cmdSendCancel_Click();
+    for (int tick = 0; tick < 100 && x.progress.shown; ++tick) {
+      c.Drain(1u << 20);
+      x.Advance(ToolsMenu::kSendTickMs);
+    }
+    EXPECT_FALSE(x.progress.shown);
+    EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Active");
+    EXPECT_EQ(c.sent.find("reset"), Text::npos);
+    EXPECT_EQ(c.breakHistory, std::vector<bool>{});
+  }
+}
 TEST_F(SendFileChangeTest, PasteToAClosedPortSaysSoAsSendFileDoes) {
   x.menu.mnuToolsPaste_Click(U"reset\n");
   x.menu.mnuToolsSendFile_Click();

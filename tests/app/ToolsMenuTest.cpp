@@ -229,7 +229,7 @@ TEST_F(ToolsTest, PasteSendsWhatTypedKeysWouldWhileOpenAndAsksWhenLarge) {
       {"nothing", U"", "", active},
       {"beyond Latin-1", U"5 \u20ac, \U0001F600!", "5 , !", "Paste to Port: 2 characters" + left},
       {"one beyond Latin-1", U"\u20ac", "", "Paste to Port: 1 character" + left},
-      {"a NUL is Latin-1 and sent", std::u32string(U"a\0b", 3), Text("a\0b", 3), ""},
+      {"the next paste ends the note", std::u32string(U"a\0b", 3), Text("a\0b", 3), active},
       {"the most sent unasked", std::u32string(ToolsMenu::kPasteAskBytes, U'y'), Text(65536, 'y'),
        ""},
       {"larger: asked, declined", big, "", ""},
@@ -307,6 +307,12 @@ TEST_F(ToolsTest, SendFileSaysWhyNot) {
        {{dir.Path() + " is a folder, not a file. Choose a file to send.", kSendTitle,
          MessageIcon::Exclamation, ""}}},
       {"chooser cancelled", true, "", {}},
+      {"longer than its size, as a file of /proc is",
+       true,
+       "/proc/version",
+       {warning("version is longer than the 0 bytes the system says it holds, so it cannot be sent "
+                "as it stands. Sending stopped after 0 bytes.",
+                "")}},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.name);
@@ -328,6 +334,40 @@ TEST_F(ToolsTest, SendFileSaysSoWhenThePortCloses) {
   EXPECT_FALSE(x.progress.shown);
   EXPECT_EQ(Boxes(), (std::vector<Box>{{"The port closed before all of image.bin was sent.",
                                         kSendTitle, MessageIcon::Exclamation, ""}}));
+}
+
+// The chooser's and the question's event loops run while they are open.
+TEST_F(ToolsTest, APortLostWhileTheChooserOrTheQuestionIsOpenIsToldAndNothingGoes) {
+  const struct {
+    const char *name;
+    bool paste;
+    Box told;
+  } rows[] = {
+      {"file chooser",
+       false,
+       {"The port closed before image.bin was sent.", kSendTitle, MessageIcon::Exclamation, ""}},
+      {"question before a long paste",
+       true,
+       {"The port closed before the text was sent.", "kestrel-terminal - Paste to Port",
+        MessageIcon::Exclamation, ""}},
+  };
+  WriteFile(x.chooser.path = dir.File("image.bin"), Text(1000, 'i'));
+  x.question.answer = true;
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    c.Port(3, kFree);
+    Open();
+    t->messageBox.shown.clear();
+    x.chooser.meanwhile = x.question.meanwhile = [this] { DeviceGoes(); };
+    if (row.paste)
+      m.mnuToolsPaste_Click(std::u32string(ToolsMenu::kPasteAskBytes + 1, U'x'));
+    else
+      m.mnuToolsSendFile_Click();
+    x.chooser.meanwhile = x.question.meanwhile = nullptr;
+    EXPECT_EQ(Boxes(), std::vector<Box>{row.told});
+    EXPECT_EQ(c.sent, "");
+    EXPECT_FALSE(x.progress.shown);
+  }
 }
 
 // What each lamp reads is pinned by the Qt window's test; here, the timers.
