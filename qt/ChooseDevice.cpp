@@ -22,9 +22,10 @@ ChooseDeviceDialog::ChooseDeviceDialog(QWidget *owner) : QDialog(owner) {
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(mList, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
-  connect(mList, &QListWidget::currentRowChanged, this, [this, buttons](int row) {
-    buttons->button(QDialogButtonBox::Ok)->setEnabled(!mEmpty && row >= 0);
-  });
+  // The list makes its first row current, unselected, when it takes the focus: only a row the
+  // user selected is a choice, so Enter on a fresh list changes no stored device.
+  connect(mList, &QListWidget::itemSelectionChanged, this,
+          [this, buttons] { buttons->button(QDialogButtonBox::Ok)->setEnabled(Chosen() >= 0); });
   auto *column = new QVBoxLayout(this);
   column->addWidget(mCaption);
   column->addWidget(mList, 1);
@@ -47,7 +48,8 @@ void ChooseDeviceDialog::Fill(const std::vector<serial::SerialDevice> &devices,
 }
 
 int ChooseDeviceDialog::Chosen() const {
-  return mEmpty ? -1 : mList->currentRow();
+  const QList<QListWidgetItem *> selected = mList->selectedItems();
+  return mEmpty || selected.isEmpty() ? -1 : mList->row(selected.front());
 }
 
 void ChooseDevice(QWidget *owner, PosixCommControl &comm, frmTop &top, IMessageBox &messageBox,

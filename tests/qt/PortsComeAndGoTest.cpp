@@ -12,7 +12,9 @@
 #include "clsSerialPortConfigINI.h"
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
@@ -119,9 +121,16 @@ TEST(PortsComeAndGo, ChooseDeviceShowsSystemTextsAsPlainText) {
   auto *caption = dialog.findChild<QLabel *>();
   ASSERT_TRUE(caption);
   EXPECT_EQ(caption->textFormat(), Qt::PlainText);
+  QPushButton *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
   EXPECT_EQ(dialog.Chosen(), -1) << "nothing chosen yet";
+  // As the list does when it takes the focus: the first row current, not selected.
+  dialog.List().selectionModel()->setCurrentIndex(dialog.List().model()->index(0, 0),
+                                                  QItemSelectionModel::NoUpdate);
+  EXPECT_EQ(dialog.Chosen(), -1) << "a current row is no choice";
+  EXPECT_FALSE(ok->isEnabled());
   dialog.List().setCurrentRow(0);
   EXPECT_EQ(dialog.Chosen(), 0);
+  EXPECT_TRUE(ok->isEnabled());
   dialog.Fill({}, "");
   EXPECT_EQ(dialog.List().item(0)->text(), "No serial device found");
   EXPECT_EQ(dialog.Chosen(), -1);
