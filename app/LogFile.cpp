@@ -4,13 +4,31 @@
 #include "SystemRoutines.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrel {
 
+namespace {
+// A write past the user's file size limit (ulimit -f) raises SIGXFSZ, which
+// ends the program unless it is ignored; ignored, the write fails with EFBIG
+// and the line is cut off and reported as on a full disk. A handler someone
+// else set is left alone.
+void FileSizeLimitFailsTheWrite() {
+  static const bool done = [] {
+    struct sigaction now {};
+    if (::sigaction(SIGXFSZ, nullptr, &now) == 0 && now.sa_handler == SIG_DFL)
+      ::signal(SIGXFSZ, SIG_IGN);
+    return true;
+  }();
+  (void)done;
+}
+} // namespace
+
 std::string AppendToFile(const std::string &path, std::string_view bytes) {
+  FileSizeLimitFailsTheWrite();
   const OpenedFile file =
       OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, 0644, Trust::NoForeignLink);
   if (file.type == FileType::Folder)

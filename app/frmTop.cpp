@@ -288,8 +288,10 @@ void frmTop::AddTextToDisplay(const std::string &sData) {
         mLineOpen = false;
         mDisplay.RichTextAppend(kLineBreak);
         ++mLineCount;
-        LogLineOut();
+        // Before the log's line goes out: a failed write's message box lets
+        // other events show text, and the next line takes its prefix.
         mLineStart = true;
+        LogLineOut();
       },
       [this](unsigned char ch) { LogCode(ch); });
   EndOfCall();
@@ -405,20 +407,19 @@ void frmTop::CollectForLog(std::string_view received) {
       [this](unsigned char ch) { LogCode(ch); });
 }
 
-// The log's side of a received chunk. Control codes other than backspace and
-// carriage return are collected as tokens even with logging off, so that the
-// 500-character rule cuts the same lines either way.
+// The log's side of a received chunk. The line is collected whole even with
+// logging off, so that the 500-character rule cuts the same lines either way
+// and logging switched on mid-line writes the line the display shows; a line
+// that ends unlogged is dropped, so none of it reaches a later line.
 void frmTop::LogPrintable(std::string_view run) {
-  if (mLogEnabled)
-    mLogLine.append(run);
+  mLogLine.append(run);
   mLineOpen = true;
 }
 
 void frmTop::LogLineOut() {
-  if (mLogEnabled) {
+  if (mLogEnabled)
     LogFileWrite(mLogFilePath, mLogLine, true);
-    mLogLine.clear();
-  }
+  mLogLine.clear();
 }
 
 void frmTop::LogCode(unsigned char ch) {

@@ -4,7 +4,6 @@
 #include "SystemRoutines.h"
 #include "TerminalFixture.h"
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -36,7 +35,7 @@ protected:
 };
 // A cancel changes nothing; with no file chosen clearing the box asks too. Each
 // tick (or UpdateLogCheckCaption, box untouched) writes a start line; while
-// logging is off nothing is logged but the collected part of the line stays.
+// logging is off nothing is logged, and a tick mid-line logs that whole line.
 // Another file chosen takes the next line at once, the caption staying.
 TEST_F(LogTest, ChoosingTheFileAndSwitchingLogging) {
   Load();
@@ -76,9 +75,55 @@ TEST_F(LogTest, ChoosingTheFileAndSwitchingLogging) {
   t->frm.LogFileWrite("", "nothing", true);
   t->frm.LogFileWrite(b, "plain", false);
   EXPECT_EQ(ReadFile(a), kStarted + at58 + "XY <0x1>Z\r\n" + at58 + "*** Logging Started ***\r\n" +
-                             at58 + "ab <0x1> <0x2>ef\r\n");
+                             at58 + "cd <0x2>ef\r\n");
   EXPECT_EQ(ReadFile(b), at58 + "one\r\n\t\tplain\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3); // a, b, ini
+}
+// Switched off and on again: what is logged next is the line the display
+// shows, with nothing of the lines that ended unlogged in between.
+TEST_F(LogTest, ALineLoggedAfterASwitchIsTheLineShown) {
+  const struct {
+    const char *name;
+    std::string beforeOff, whileOff, afterOn;
+    std::vector<std::string> logged;
+  } rows[] = {
+      {"codes of lines that ended unlogged",
+       "",
+       "id\t1\r\nid\t2\r\n",
+       "c\r\n",
+       {"*** Logging Started ***", "c"}},
+      {"coloured lines that ended unlogged",
+       "",
+       "\x1b[32mI boot\x1b[0m\r\n",
+       "\x1b[32mI up\x1b[0m\r\n",
+       {"*** Logging Started ***", " <0x1B>[32mI up <0x1B>[0m"}},
+      {"half a line logged before the switch",
+       "abc",
+       "def\r\nghi\r\n",
+       "jkl\r\n",
+       {"*** Logging Started ***", "jkl"}},
+      {"switched on mid-line", "", "gh\x01", "i\r\n", {"*** Logging Started ***", "gh <0x1>i"}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    t = std::make_unique<Terminal>();
+    Load();
+    const std::string path = LogTo(std::string(row.name) + ".txt");
+    Receive(row.beforeOff);
+    ClickLog(false);
+    Receive(row.whileOff);
+    std::filesystem::remove(path); // the lines logged so far are not in question
+    ClickLog(true);
+    Receive(row.afterOn);
+    std::vector<std::string> logged;
+    const std::string text = ReadFile(path);
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t tab = text.find('\t', at), end = text.find("\r\n", at);
+      logged.push_back(text.substr(tab + 1, end - tab - 1));
+      at = end + 2;
+    }
+    EXPECT_EQ(logged, row.logged);
+  }
 }
 // At the start line or, the folder removed, amid received data; logging goes
 // off before the message shows, so nothing while it is open reports again.
@@ -118,15 +163,28 @@ TEST_F(LogTest, LogWriteFailureSaysSoOnceAndSwitchesLoggingOff) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("gone")));
   }
 }
-// A disk full mid-line (a file size limit in a child process): the part written
-// is cut off again, so the file keeps whole lines only.
+// The failure's message box lets other events show text (a reconnect's status
+// line comes from a timer, not the port); a line shown then has its prefix.
+TEST_F(LogTest, ALineShownWhileTheFailureIsReportedHasItsTimePrefix) {
+  Load();
+  t->frm.mnuOptionAddTime_Click();
+  std::filesystem::create_directory(dir.File("gone"));
+  LogTo("gone/log.txt");
+  std::filesystem::remove_all(dir.File("gone"));
+  t->messageBox.onShow = [&] { Receive("during\n"); };
+  Receive("one\n");
+  const std::string prefix = "2026/12/05 03:46:54 - ";
+  EXPECT_EQ(Shown(), prefix + "one\r\n" + prefix + "during\r\n");
+}
+// A disk full mid-line (a file size limit in a child process, which would end
+// the program were its signal not ignored): the part written is cut off again,
+// so the file keeps whole lines only.
 TEST_F(LogTest, ALineThatDoesNotFitIsCutOffAndTheFileStaysWhole) {
   Load();
   const std::string path = LogTo("full.txt"), before = ReadFile(path);
   // The child's exit code: 0 when logging went off and the box named the
   // error, 1 when logging stayed on, 2 when the box was wrong or missing.
   EXPECT_EQ(InChild([&] {
-              ::signal(SIGXFSZ, SIG_IGN);
               const rlimit limit{before.size() + 30, before.size() + 30};
               ::setrlimit(RLIMIT_FSIZE, &limit);
               Receive(std::string(100, 'y') + "\n");

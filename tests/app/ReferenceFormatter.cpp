@@ -34,14 +34,13 @@ void ReferenceFormatter::AddTextToDisplay(const std::string &sData) {
         lineStart = false;
       }
       RichTextAppend(std::string(1, ch));
-      logLine += logEnabled ? std::string(1, ch) : "";
+      logLine += std::string(1, ch);
     } else if (code == 10) {
       RichTextAppend("\r\n");
       lineCount += 1;
-      if (logEnabled) {
+      if (logEnabled)
         LogFileWrite(logLine);
-        logLine = "";
-      }
+      logLine = "";
       lineStart = true;
     } else if (code != 8 && code != 13) {
       char token[16];
