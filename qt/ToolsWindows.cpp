@@ -49,12 +49,17 @@ void LineLevelsWindow::Visible(bool shown) {
     if (!mPlaced && parentWidget()) {
       mPlaced = true;
       adjustSize();
+      // Right of the main window, else left of it; only where the screen has room on neither
+      // side does it cover the window's right edge.
       const QRect owner = parentWidget()->frameGeometry();
       QPoint at = owner.topRight() + QPoint(8, 0);
       if (QScreen *screen = parentWidget()->screen()) {
         const QRect room = screen->availableGeometry();
-        if (at.x() + width() > room.right())
-          at.setX(std::max(room.left(), room.right() - width()));
+        const int frame = frameGeometry().width();
+        if (at.x() + frame > room.right() + 1)
+          at.setX(owner.left() - 8 - frame >= room.left()
+                      ? owner.left() - 8 - frame
+                      : std::max(room.left(), room.right() + 1 - frame));
       }
       move(at);
     }
@@ -73,14 +78,20 @@ void LineLevelsWindow::Levels(const ModemLines &levels, bool enabled) {
     QLabel *lamp = mLamps[i];
     // A lit line takes the palette's highlight, a dark one its shadow tone,
     // so the lamps read in light and dark themes; closed, both are greyed.
+    // Closed, a lamp is unfilled and the names keep the window's own text colour: greyed text
+    // on the shadow tone could not be read.
     const bool lit = enabled && on[i];
-    lamp->setBackgroundRole(lit ? QPalette::Highlight : QPalette::Mid);
+    lamp->setBackgroundRole(lit ? QPalette::Highlight : enabled ? QPalette::Mid : QPalette::Window);
     lamp->setForegroundRole(lit ? QPalette::HighlightedText : QPalette::WindowText);
     lamp->setAccessibleName(QString::fromLatin1(kLineNames[i]) +
                             (!enabled ? QStringLiteral(" unknown, port closed")
                              : on[i]  ? QStringLiteral(" high")
                                       : QStringLiteral(" low")));
   }
+  QPalette colours = palette();
+  colours.setColor(QPalette::Disabled, QPalette::WindowText,
+                   colours.color(QPalette::Active, QPalette::WindowText));
+  setPalette(colours);
   setEnabled(enabled);
 }
 

@@ -7,11 +7,14 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <cmath>
 inline void PrintTo(const QString &text, std::ostream *os) {
   *os << '"' << text.toStdString() << '"';
 }
@@ -146,6 +149,51 @@ TEST_F(QtWindows, TheMainWindowReadsItsPanelsAndLampsAndSendsTypedCharactersOnly
   EXPECT_EQ(seen(), closed);
   levels.close();
   EXPECT_FALSE(w.Tools().Menu()->actions().last()->isChecked());
+}
+// The lamps open beside the main window where the screen has room for them, and their names can
+// be read while the port is closed.
+TEST_F(QtWindows, LineLevelsOpenBesideTheMainWindowAndTheirNamesReadWhileClosed) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const struct {
+    const char *name;
+    int left, width; // the main window's, as fractions of the screen's width in tenths
+    const char *side;
+  } rows[] = {{"room on the right", 0, 5, "right"},
+              {"room on the left only", 5, 5, "left"},
+              {"room on neither side", 0, 10, "over its right edge"}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    qt::MainWindow &w = Main(false);
+    w.setMinimumSize(1, 1); // the test screen is no wider than the window's own layout
+    w.setGeometry(screen.left() + screen.width() * row.left / 10, screen.top() + 40,
+                  screen.width() * row.width / 10, 300);
+    w.Tools().Menu()->actions().last()->trigger();
+    qt::LineLevelsWindow &levels = w.Tools().Levels();
+    const QRect at = levels.frameGeometry(), owner = w.frameGeometry();
+    const char *side = at.left() > owner.right()   ? "right"
+                       : at.right() < owner.left() ? "left"
+                                                   : "over its right edge";
+    EXPECT_STREQ(side, row.side) << "levels at " << at.left() << "-" << at.right() << ", main at "
+                                 << owner.left() << "-" << owner.right();
+    EXPECT_TRUE(screen.contains(at.topLeft()) && screen.contains(at.topRight()));
+    // The darkest pixel of a closed lamp (its name) against its middle's left edge (its ground).
+    for (QLabel *lamp : levels.findChildren<QLabel *>().mid(0, 6)) {
+      const QImage image = lamp->grab().toImage();
+      auto luminance = [](QColor c) {
+        auto linear = [](double v) {
+          return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+      };
+      double darkest = 1;
+      for (int y = 4; y < image.height() - 4; ++y)
+        for (int x = 4; x < image.width() - 4; ++x)
+          darkest = std::min(darkest, luminance(image.pixelColor(x, y)));
+      const double ground = luminance(image.pixelColor(3, image.height() / 2));
+      EXPECT_GE((ground + 0.05) / (darkest + 0.05), 4.5) << lamp->text().toStdString();
+    }
+    levels.close();
+  }
 }
 // Holding Enter on the port button opens the port once; the repeats press nothing.
 TEST_F(QtWindows, HoldingEnterOnTheFocusedButtonPressesItOnce) {
