@@ -3,7 +3,11 @@
 // not.
 #include "ToolsOnPty.h"
 #include <algorithm>
+#include <condition_variable>
 #include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 namespace kestrel::test {
@@ -165,6 +169,86 @@ TEST_F(SendFileChangeTest, APasteOrABreakRefusedWhileSendingIsToldOnlyWhileTheSe
     EXPECT_EQ(t->sbTop.PanelText(1), "Serial Port Active");
     EXPECT_EQ(c.sent.find("reset"), Text::npos);
     EXPECT_EQ(c.breakHistory, std::vector<bool>{});
+  }
+}
+// A file on a share that stalls: the read that hangs holds the sender no longer than its
+// patience, Pump returns at once from then on, and the window goes on; Cancel lets the stalled
+// reader go, and a share that comes back sends the rest exact.
+TEST(SendFileStall, AStalledReadNeverHoldsTheSenderAndCancelLetsItGo) {
+  struct Gate {
+    std::mutex m;
+    std::condition_variable changed;
+    int reads = 0;
+    bool open = false;     // the share answers again
+    bool returned = false; // the held read came back
+  };
+  const struct {
+    const char *name;
+    bool cancelled;
+  } rows[] = {{"cancelled while stalled", true}, {"the share comes back", false}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    const Text file = Image();
+    WriteFile(dir.File("image.bin"), file);
+    FakeCommControl comm;
+    comm.Port(1, FakeCommControl::PortState::Free);
+    comm.CommPort(1);
+    comm.PortOpen(true);
+    FileSender sender(comm);
+    auto gate = std::make_shared<Gate>();
+    // The third read hangs until the share answers again.
+    sender.ReadWith([gate](int fd, char *buffer, std::size_t size) -> ssize_t {
+      std::unique_lock lock(gate->m);
+      if (++gate->reads == 3) {
+        gate->changed.wait(lock, [&] { return gate->open; });
+        gate->returned = true;
+        gate->changed.notify_all();
+      }
+      lock.unlock();
+      return ::read(fd, buffer, size);
+    });
+    ASSERT_EQ(sender.Open(dir.File("image.bin")), 0);
+    for (int pump = 0; pump < 3; ++pump) {
+      EXPECT_EQ(sender.Pump(), FileSender::State::Sending);
+      comm.Drain(file.size());
+    }
+    EXPECT_EQ(comm.sent, file.substr(0, 2 * FileSender::kChunk)) << "two chunks before the stall";
+    if (row.cancelled)
+      sender.Cancel();
+    {
+      std::lock_guard lock(gate->m);
+      gate->open = true;
+    }
+    gate->changed.notify_all();
+    {
+      std::unique_lock lock(gate->m);
+      gate->changed.wait(lock, [&] { return gate->returned; });
+    }
+    for (int pump = 0; pump < 1000 && sender.Status() == FileSender::State::Sending; ++pump) {
+      sender.Pump();
+      comm.Drain(file.size());
+      std::this_thread::sleep_for(1ms);
+    }
+    // The reader closes the file once it is let go or has read it all.
+    const auto held = [&] {
+      for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(fd.path(), error) == dir.File("image.bin"))
+          return true;
+      }
+      return false;
+    };
+    for (int wait = 0; wait < 1000 && held(); ++wait)
+      std::this_thread::sleep_for(1ms);
+    EXPECT_FALSE(held());
+    if (row.cancelled) {
+      EXPECT_EQ(sender.Status(), FileSender::State::Idle);
+      EXPECT_EQ(comm.sent, file.substr(0, 2 * FileSender::kChunk)) << "nothing after Cancel";
+    } else {
+      EXPECT_EQ(sender.Status(), FileSender::State::Done);
+      EXPECT_TRUE(comm.sent == file) << comm.sent.size() << " bytes of " << file.size();
+    }
   }
 }
 TEST_F(SendFileChangeTest, PasteToAClosedPortSaysSoAsSendFileDoes) {
