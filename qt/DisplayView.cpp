@@ -119,6 +119,10 @@ void DisplayView::Sync() {
   if (mShown == mModel.Generation())
     return;
   mShown = mModel.Generation();
+  // A reader that came since the last catch-up, or whose view scrolled, is
+  // told the change from the rows it finds in sight now.
+  if (!mToldText && QAccessible::isActive())
+    mToldText = VisibleText();
   const std::uint64_t endBefore = mRows.Lines().End();
   const std::uint64_t originBefore = mRows.Lines().Origin();
   const std::uint64_t topBefore = mTopRow;
@@ -134,10 +138,82 @@ void DisplayView::Sync() {
   mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(BarValue(atEnd));
   RepaintChanged(topBefore, endRowBefore, endBefore, originBefore);
   UpdateScrollBar(atEnd);
-  if (QAccessible::isActive()) {
-    QAccessibleEvent changed(this, QAccessible::VisibleDataChanged);
-    QAccessible::updateAccessibility(&changed);
+  if (QAccessible::isActive())
+    TellText(topBefore);
+  else
+    mToldText.reset();
+}
+
+// One catch-up, however many bytes it brought, is told as at most the rows
+// that left the top and the text that came at the end; a change that is not
+// that (a cut into a line in sight, the text replaced) as the one stretch
+// that differs.
+void DisplayView::TellText(std::uint64_t topBefore) {
+  const QString now = VisibleText();
+  const QString before = mToldText.value_or(QString());
+  mToldText = now;
+  if (mTopRow > topBefore) {
+    qsizetype kept = 0;
+    for (std::uint64_t left = mTopRow - topBefore; left > 0 && kept < before.size(); --left) {
+      const qsizetype newline = before.indexOf(QLatin1Char('\n'), kept);
+      kept = newline < 0 ? before.size() : newline + 1;
+    }
+    if (QStringView(now).startsWith(QStringView(before).mid(kept))) {
+      if (kept > 0) {
+        QAccessibleTextRemoveEvent removed(this, 0, before.left(kept));
+        QAccessible::updateAccessibility(&removed);
+      }
+      const qsizetype at = before.size() - kept;
+      if (now.size() > at) {
+        QAccessibleTextInsertEvent inserted(this, static_cast<int>(at), now.mid(at));
+        QAccessible::updateAccessibility(&inserted);
+      }
+      return;
+    }
   }
+  const qsizetype shorter = std::min(before.size(), now.size());
+  qsizetype same = 0;
+  while (same < shorter && before[same] == now[same])
+    ++same;
+  qsizetype sameEnd = 0;
+  while (sameEnd < shorter - same &&
+         before[before.size() - 1 - sameEnd] == now[now.size() - 1 - sameEnd])
+    ++sameEnd;
+  const QString gone = before.mid(same, before.size() - same - sameEnd);
+  const QString came = now.mid(same, now.size() - same - sameEnd);
+  const int at = static_cast<int>(same);
+  if (gone.isEmpty() && came.isEmpty())
+    return;
+  if (gone.isEmpty()) {
+    QAccessibleTextInsertEvent inserted(this, at, came);
+    QAccessible::updateAccessibility(&inserted);
+  } else if (came.isEmpty()) {
+    QAccessibleTextRemoveEvent removed(this, at, gone);
+    QAccessible::updateAccessibility(&removed);
+  } else {
+    QAccessibleTextUpdateEvent updated(this, at, gone, came);
+    QAccessible::updateAccessibility(&updated);
+  }
+}
+
+void DisplayView::TellCaret() {
+  if (!QAccessible::isActive())
+    return;
+  const Span selection = textCursor();
+  const std::uint64_t caret = Caret();
+  if (caret != mToldCaret) {
+    QAccessibleTextCursorEvent moved(this, VisibleOffset(caret));
+    QAccessible::updateAccessibility(&moved);
+  }
+  if (selection.from != mToldFrom || selection.to != mToldTo) {
+    const int from = VisibleOffset(selection.from);
+    const int to = VisibleOffset(selection.to);
+    QAccessibleTextSelectionEvent selected(this, from < to ? from : -1, from < to ? to : -1);
+    QAccessible::updateAccessibility(&selected);
+  }
+  mToldCaret = caret;
+  mToldFrom = selection.from;
+  mToldTo = selection.to;
 }
 
 // Rows numbered alike before and after a catch-up show the same text, up to
@@ -290,6 +366,7 @@ void DisplayView::resizeEvent(QResizeEvent *event) {
     mTopRow = mRows.RowOf(top);
   }
   UpdateScrollBar(atEnd);
+  mToldText.reset();
   viewport()->update();
 }
 
@@ -298,6 +375,7 @@ void DisplayView::scrollContentsBy(int, int) {
   if (mPlacing)
     return;
   mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(verticalScrollBar()->value());
+  mToldText.reset();
   viewport()->update();
 }
 
@@ -324,15 +402,85 @@ QString DisplayView::toPlainText() const {
   return Shown(mModel.Origin(), mModel.Origin() + mModel.Length());
 }
 
+std::uint64_t DisplayView::VisibleEndRow() const {
+  return std::min(mRows.EndRow(), mTopRow + static_cast<std::uint64_t>(PageRows()));
+}
+
 QString DisplayView::VisibleText() const {
-  QStringList rows;
-  const std::uint64_t end =
-      std::min(mRows.EndRow(), mTopRow + static_cast<std::uint64_t>(PageRows()));
+  QString shown;
+  const std::uint64_t end = VisibleEndRow();
+  const std::uint64_t origin = mModel.Origin();
+  const std::string_view text = mModel.Text();
+  for (std::uint64_t row = mTopRow; row < end; ++row) {
+    if (row > mTopRow)
+      shown += QLatin1Char('\n');
+    const WrappedLines::Row r = mRows.RowAt(row);
+    const std::uint64_t from = Clamp(r.from);
+    const std::uint64_t to = std::max(from, Clamp(r.to));
+    for (char ch :
+         text.substr(static_cast<std::size_t>(from - origin), static_cast<std::size_t>(to - from)))
+      shown += ch == '\r' ? QLatin1Char(' ') : QChar::fromLatin1(ch);
+  }
+  return shown;
+}
+
+// Each row in sight counts its cells and one more for the line end after it.
+int DisplayView::VisibleOffset(std::uint64_t position) const {
+  position = Clamp(position);
+  const std::uint64_t end = VisibleEndRow();
+  const std::uint64_t at = std::min(mRows.RowOf(position), end);
+  if (at < mTopRow)
+    return 0;
+  std::uint64_t offset = 0;
   for (std::uint64_t row = mTopRow; row < end; ++row) {
     const WrappedLines::Row r = mRows.RowAt(row);
-    rows << Shown(r.from, r.to);
+    if (row == at)
+      return static_cast<int>(offset +
+                              std::min(position - std::min(position, r.from), r.to - r.from));
+    offset += r.to - r.from + (row + 1 < end ? 1 : 0);
   }
-  return rows.join(QLatin1Char('\n'));
+  return static_cast<int>(offset);
+}
+
+QRect DisplayView::CharacterCell(int offset) const {
+  if (offset < 0)
+    return {};
+  auto left = static_cast<std::uint64_t>(offset);
+  const std::uint64_t end = VisibleEndRow();
+  for (std::uint64_t row = mTopRow; row < end; ++row) {
+    const WrappedLines::Row r = mRows.RowAt(row);
+    const std::uint64_t cells = r.to - r.from + (row + 1 < end ? 1 : 0);
+    if (left < cells)
+      return Cells(left, 1, static_cast<int>(row - mTopRow) * mLineHeight).toRect();
+    left -= cells;
+  }
+  return {};
+}
+
+int DisplayView::OffsetAt(const QPoint &point) const {
+  if (!viewport()->rect().contains(point) || point.x() < kMargin)
+    return -1;
+  const std::uint64_t target = mTopRow + static_cast<std::uint64_t>(point.y() / mLineHeight);
+  const std::uint64_t column = ColumnAt(point.x());
+  const std::uint64_t end = VisibleEndRow();
+  std::uint64_t offset = 0;
+  for (std::uint64_t row = mTopRow; row < end; ++row) {
+    const WrappedLines::Row r = mRows.RowAt(row);
+    const std::uint64_t cells = r.to - r.from + (row + 1 < end ? 1 : 0);
+    if (row == target)
+      return column < cells ? static_cast<int>(offset + column) : -1;
+    offset += cells;
+  }
+  return -1;
+}
+
+QRectF DisplayView::Cells(std::uint64_t column, std::uint64_t count, int y) const {
+  return {kMargin + static_cast<qreal>(column) * mCell, static_cast<qreal>(y),
+          static_cast<qreal>(count) * mCell, static_cast<qreal>(mLineHeight)};
+}
+
+std::uint64_t DisplayView::ColumnAt(int x) const {
+  return static_cast<std::uint64_t>(std::max<qreal>(0, (x - kMargin) / mCell));
 }
 
 DisplayView::Span DisplayView::textCursor() const {
@@ -347,6 +495,7 @@ void DisplayView::setTextCursor(const Span &span) {
   mCaret = span.to;
   ShowRow(mRows.RowOf(Clamp(span.from)));
   viewport()->update();
+  TellCaret();
 }
 
 DisplayView::Span DisplayView::cursorForPosition(const QPoint &point) const {
@@ -365,6 +514,7 @@ void DisplayView::selectAll() {
   mAnchor = mModel.Origin();
   mCaret = mModel.Origin() + mModel.Length();
   viewport()->update();
+  TellCaret();
 }
 
 // Scrolls as little as brings the row into sight.
@@ -435,11 +585,9 @@ void DisplayView::PaintArea(QPainter &painter, const QRect &area) {
   const std::uint64_t end =
       std::min(mRows.EndRow(), mTopRow + static_cast<std::uint64_t>(last) + 1);
   // The cells area covers, and one either side for glyphs reaching into it.
-  const auto column = [this](int x) {
-    return static_cast<std::uint64_t>(std::max<qreal>(0, (x - kMargin) / mCell));
-  };
-  const std::uint64_t left = column(area.left()) - std::min<std::uint64_t>(1, column(area.left()));
-  const std::uint64_t right = column(area.right()) + 2;
+  const std::uint64_t left =
+      ColumnAt(area.left()) - std::min<std::uint64_t>(1, ColumnAt(area.left()));
+  const std::uint64_t right = ColumnAt(area.right()) + 2;
   int y = first * mLineHeight;
   for (std::uint64_t row = mTopRow + static_cast<std::uint64_t>(first); row < end;
        ++row, y += mLineHeight)
@@ -473,8 +621,8 @@ void DisplayView::PaintRow(QPainter &painter, const WrappedLines::Row &row, int 
     QColor ink = shown.typed ? mPalette.Typed() : mPalette.Text();
     if (shown.foreground != TextStyle::kDefaultColour)
       ink = mPalette.Foreground(shown.foreground);
-    const qreal x = kMargin + static_cast<qreal>(at - row.from) * mCell;
-    const QRectF cells(x, y, static_cast<qreal>(next - at) * mCell, mLineHeight);
+    const QRectF cells = Cells(at - row.from, next - at, y);
+    const qreal x = cells.x();
     if (selected) {
       painter.fillRect(cells, theme.color(QPalette::Highlight));
       ink = theme.color(QPalette::HighlightedText);

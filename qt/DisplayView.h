@@ -96,8 +96,20 @@ public:
   const Document *document() const { return &mDocument; }
   void copy();
   void selectAll();
-  // The rows in sight, as shown, one line each.
+  // The rows in sight, as shown, one line each, a character for each cell (a
+  // CR within a line is shown as a space): the text a screen reader reads.
   QString VisibleText() const;
+  // Where a lifetime position falls in VisibleText(): 0 above the rows in
+  // sight, its end below them.
+  int VisibleOffset(std::uint64_t position) const;
+  // The end of the selection that moves, clamped to the text still there.
+  std::uint64_t Caret() const { return Clamp(mCaret); }
+  // The cell, in the viewport, of the character at an offset into
+  // VisibleText(); empty for none.
+  QRect CharacterCell(int offset) const;
+  // The offset into VisibleText() of the character whose cell holds a point
+  // of the viewport; -1 for none.
+  int OffsetAt(const QPoint &point) const;
 
 protected:
   bool event(QEvent *event) override;
@@ -135,6 +147,16 @@ private:
                 std::uint64_t right);
   void DrawPiece(QPainter &painter, int variant, std::string_view piece, const QPointF &at);
   QString Shown(std::uint64_t from, std::uint64_t to) const;
+  // One past the last row in sight.
+  std::uint64_t VisibleEndRow() const;
+  // The cells of count columns from column on, in a row painted at y.
+  QRectF Cells(std::uint64_t column, std::uint64_t count, int y) const;
+  // The column whose cell holds x (the first for x left of it).
+  std::uint64_t ColumnAt(int x) const;
+  // Tells a screen reader what a catch-up changed in the rows in sight.
+  void TellText(std::uint64_t topBefore);
+  // Tells a screen reader where the caret and the selection went.
+  void TellCaret();
   std::uint64_t Clamp(std::uint64_t position) const;
 
   TextDisplay &mModel;
@@ -150,6 +172,12 @@ private:
   std::uint64_t mAnchor = 0; // the selection, from anchor to caret
   std::uint64_t mCaret = 0;
   bool mSelecting = false;
+  // What a screen reader was last told: the rows in sight (none while no
+  // reader listens, or since the view scrolled), the caret and the selection.
+  std::optional<QString> mToldText;
+  std::uint64_t mToldCaret = 0;
+  std::uint64_t mToldFrom = 0;
+  std::uint64_t mToldTo = 0;
   Document mDocument{this};
   DisplayPalette mPalette;
   QFont mFonts[4]; // plain, bold, italic, bold italic

@@ -23,6 +23,7 @@ void DisplayView::mousePressEvent(QMouseEvent *event) {
     mAnchor = mCaret;
   mSelecting = true;
   viewport()->update();
+  TellCaret();
 }
 
 void DisplayView::mouseMoveEvent(QMouseEvent *event) {
@@ -33,6 +34,7 @@ void DisplayView::mouseMoveEvent(QMouseEvent *event) {
   if (at.y() < 0 || at.y() >= viewport()->height())
     ShowRow(mRows.RowOf(Clamp(mCaret)));
   viewport()->update();
+  TellCaret();
 }
 
 // A selection made with the mouse becomes the desktop's selection, as in
@@ -202,6 +204,7 @@ void DisplayView::MoveCaret(QKeyEvent &event) {
   mCaret = caret;
   ShowRow(mRows.RowOf(Clamp(mCaret)));
   viewport()->update();
+  TellCaret();
 }
 
 // Typed keys go to the port, so the menu names no key for its entries.

@@ -8,7 +8,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shm0-dev)
 case "${1:-build}" in
   test) packages+=(ninja-build libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream dpkg-dev file
-                   lintian mandoc groff-base python3 qemu-system-x86 busybox-static kmod xvfb xauth socat) ;;
+                   lintian mandoc groff-base python3 qemu-system-x86 busybox-static kmod xvfb xauth socat
+                   qt6-base-private-dev) ;;
   run) packages+=(qt6-qpa-plugins) ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   screens) packages+=(xvfb xauth imagemagick x11-utils xdotool python3 qt6-qpa-plugins) ;;

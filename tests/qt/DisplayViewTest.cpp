@@ -2,8 +2,10 @@
 // on its text when scrolled up while the front is cut, keeps a selection
 // across cuts, paints the text's colours, shows on screen what a whole paint
 // shows, paints its scroll bar only when the handle moves, finds text, and
-// reads to a screen reader.
+// reads to a screen reader: the rows in sight, what each catch-up changed in
+// them, the caret, the selection and where each character is on screen.
 #include "DisplayView.h"
+#include "ScreenReader.h"
 #include "TextStyle.h"
 #include "ToolsWindows.h"
 
@@ -19,6 +21,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 inline void PrintTo(const QString &text, std::ostream *os) {
   *os << '"' << text.toStdString() << '"';
@@ -336,6 +339,236 @@ TEST_F(DisplayViewTest, FindSelectsTheMatchAndScrollsToItAndAScreenReaderReadsTh
   const QString read = reader->textInterface()->text(0, reader->textInterface()->characterCount());
   EXPECT_EQ(read, view.VisibleText());
   EXPECT_TRUE(read.contains("line 7"));
+}
+
+// What the reader had, with what it was told applied.
+QString Applied(QString text, const std::vector<ScreenReader::Told> &told) {
+  for (const ScreenReader::Told &t : told)
+    text = text.left(t.position) + t.text + text.mid(t.position + t.removed.size());
+  return text;
+}
+
+using Told = ScreenReader::Told;
+
+// Each catch-up is told as one change of the rows in sight, however many
+// appends it took in; with no reader listening nothing is told, and a reader
+// that comes is told only what changed after it came.
+TEST_F(DisplayViewTest, AScreenReaderIsToldWhatEachCatchUpChangedInTheRowsInSight) {
+  if (!ScreenReader::Available())
+    GTEST_SKIP() << "Qt's platform headers (qt6-base-private-dev) are missing here";
+  ScreenReader reader;
+  const struct {
+    const char *name;
+    std::function<void()> before, change;
+    std::vector<Told> told;
+  } cases[] = {
+      {"a line appended",
+       [&] { Lines(0, 2); },
+       [&] { Lines(2, 3); },
+       {{QAccessible::TextInserted, 14, "line 2\n"}}},
+      {"bytes past 127 read as Latin-1",
+       [&] { Lines(0, 2); },
+       [&] {
+         model.AppendAtEnd("caf\xe9 \xb0"
+                           "C");
+       },
+       {{QAccessible::TextInserted, 14,
+         QString::fromLatin1("caf\xe9 \xb0"
+                             "C")}}},
+      {"a CR within a line read as the space it is painted as",
+       [&] { Lines(0, 1); },
+       [&] { model.AppendAtEnd("a\rb"); },
+       {{QAccessible::TextInserted, 7, "a b"}}},
+      {"the first line cut from the front",
+       [&] { Lines(0, 3); },
+       [&] { DropLines(1); },
+       {{QAccessible::TextRemoved, 0, "", "line 0\n"}}},
+      {"the front cut inside the first line",
+       [&] { Lines(0, 3); },
+       [&] { model.DropFront(2); },
+       {{QAccessible::TextRemoved, 0, "", "li"}}},
+      {"fifty appends between two repaints",
+       [&] { Lines(0, 1); },
+       [&] {
+         for (int i = 0; i < 50; ++i)
+           model.AppendAtEnd("x");
+       },
+       {{QAccessible::TextInserted, 7, QString(50, 'x')}}},
+      {"the text replaced",
+       [&] { Lines(0, 1); },
+       [&] { model.Text("fresh"); },
+       {{QAccessible::TextRemoved, 0, "", "line 0\n"}, {QAccessible::TextInserted, 0, "fresh"}}},
+      {"nothing while no reader listens",
+       [&] { Lines(0, 1); },
+       [&] {
+         ScreenReader::Listening(false);
+         Lines(1, 3);
+         ScreenReader::Listening(true);
+       },
+       {}},
+      {"a reader that came is told only what came after it",
+       [&] {
+         ScreenReader::Listening(false);
+         Lines(0, 2);
+         ScreenReader::Listening(true);
+       },
+       [&] { model.AppendAtEnd("next"); },
+       {{QAccessible::TextInserted, 14, "next"}}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    model.Text("");
+    view.Sync();
+    c.before();
+    const QString had = view.VisibleText();
+    reader.Clear();
+    c.change();
+    view.Sync();
+    EXPECT_EQ(reader.TextTold(), c.told);
+    if (!c.told.empty())
+      EXPECT_EQ(Applied(had, reader.TextTold()), view.VisibleText());
+  }
+}
+
+// A view that follows the end tells the rows that left its top as gone and
+// the text that came at the end as new, not the whole page again.
+TEST_F(DisplayViewTest, AScreenReaderIsToldTheRowsThatScrollOutAndTheTextThatCame) {
+  if (!ScreenReader::Available())
+    GTEST_SKIP() << "Qt's platform headers (qt6-base-private-dev) are missing here";
+  ScreenReader reader;
+  Lines(0, 40);
+  const QString had = view.VisibleText();
+  reader.Clear();
+  Lines(40, 43);
+  const std::vector<Told> told = reader.TextTold();
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[0].type, QAccessible::TextRemoved);
+  EXPECT_EQ(told[0].position, 0);
+  EXPECT_EQ(told[0].removed, had.left(told[0].removed.size()));
+  EXPECT_EQ(told[0].removed.count('\n'), 3);
+  EXPECT_EQ(told[1].type, QAccessible::TextInserted);
+  EXPECT_EQ(told[1].text, "line 40\nline 41\nline 42\n");
+  EXPECT_EQ(Applied(had, told), view.VisibleText());
+}
+
+// The reader sees the selection that Shift with the arrows makes and the one
+// Find makes, and is told when the caret and the selection move.
+TEST_F(DisplayViewTest, AScreenReaderSeesTheSelectionAndTheCaretAndIsToldWhenTheyMove) {
+  if (!ScreenReader::Available())
+    GTEST_SKIP() << "Qt's platform headers (qt6-base-private-dev) are missing here";
+  ScreenReader reader;
+  QWidget owner;
+  qt::FindDialog find(&view, &owner);
+  const struct {
+    const char *name;
+    std::function<void()> select;
+    int from, to, caret;
+  } cases[] = {
+      {"Shift+Right three times from the start of the second line",
+       [&] {
+         const std::uint64_t at = view.document()->find("line 1").from;
+         view.setTextCursor({&view, at, at});
+         reader.Clear();
+         for (int i = 0; i < 3; ++i)
+           QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+       },
+       7, 10, 10},
+      {"Shift+Left back over the line break",
+       [&] {
+         const std::uint64_t at = view.document()->find("line 1").from;
+         view.setTextCursor({&view, at, at});
+         reader.Clear();
+         QTest::keyClick(&view, Qt::Key_Left, Qt::ShiftModifier);
+       },
+       6, 7, 6},
+      {"Find selects its match",
+       [&] {
+         reader.Clear();
+         find.findChild<QLineEdit *>()->setText("line 2");
+         find.Find(true);
+       },
+       14, 20, 20},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    model.Text("");
+    view.Sync();
+    Lines(0, 3);
+    view.setTextCursor({&view, 0, 0});
+    c.select();
+    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(&view)->textInterface();
+    ASSERT_NE(text, nullptr);
+    int from = -1, to = -1;
+    EXPECT_EQ(text->selectionCount(), 1);
+    text->selection(0, &from, &to);
+    EXPECT_EQ(from, c.from);
+    EXPECT_EQ(to, c.to);
+    EXPECT_EQ(text->cursorPosition(), c.caret);
+    const std::vector<Told> told = reader.CaretTold();
+    ASSERT_FALSE(told.empty());
+    const auto moved = std::find_if(told.rbegin(), told.rend(), [](const Told &t) {
+      return t.type == QAccessible::TextCaretMoved;
+    });
+    const auto selected = std::find_if(told.rbegin(), told.rend(), [](const Told &t) {
+      return t.type == QAccessible::TextSelectionChanged;
+    });
+    ASSERT_NE(moved, told.rend());
+    ASSERT_NE(selected, told.rend());
+    EXPECT_EQ(moved->position, c.caret);
+    EXPECT_EQ(selected->text, QString::number(c.from) + " " + QString::number(c.to));
+  }
+}
+
+// Each character in sight has the cell it is painted in, on the screen, and
+// that cell's points lead back to it; an offset or a point with no character
+// in sight has none.
+TEST_F(DisplayViewTest, AScreenReaderFindsEachCharacterInSightWhereItIsPainted) {
+  model.AppendAtEnd("W  W\r\nline 1\r\n");
+  view.Sync();
+  QApplication::processEvents();
+  QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(&view)->textInterface();
+  ASSERT_NE(text, nullptr);
+  const QImage image = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QColor background = image.pixelColor(1, 1);
+  auto ink = [&](const QRect &cell) {
+    int inked = 0;
+    for (int y = cell.top(); y <= cell.bottom(); ++y)
+      for (int x = cell.left(); x <= cell.right(); ++x)
+        inked += image.pixelColor(x, y) != background;
+    return inked;
+  };
+  const struct {
+    const char *name;
+    int offset;
+    std::uint64_t position; // where the view puts the caret for a point in the cell's left quarter
+    bool inked;
+  } cases[] = {
+      {"the first W", 0, 0, true},
+      {"a space after it", 1, 1, false},
+      {"the second W", 3, 3, true},
+      {"the first character of the second row", 5, 6, true},
+      {"the last character of the second row", 10, 11, true},
+  };
+  const QRect viewport = view.viewport()->rect();
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const QRect onScreen = text->characterRect(c.offset);
+    const QRect cell(view.viewport()->mapFromGlobal(onScreen.topLeft()), onScreen.size());
+    ASSERT_FALSE(cell.isEmpty());
+    EXPECT_TRUE(viewport.contains(cell));
+    EXPECT_EQ(
+        view.cursorForPosition(QPoint(cell.left() + cell.width() / 4, cell.center().y())).from,
+        c.position);
+    EXPECT_EQ(ink(cell.adjusted(1, 1, -1, -1)) > 0, c.inked);
+    EXPECT_EQ(text->offsetAtPoint(onScreen.center()), c.offset);
+    EXPECT_EQ(text->offsetAtPoint(onScreen.topLeft()), c.offset);
+    EXPECT_EQ(text->offsetAtPoint(onScreen.bottomRight()), c.offset);
+  }
+  EXPECT_EQ(text->characterRect(text->characterCount()), QRect());
+  EXPECT_EQ(text->characterRect(-1), QRect());
+  const QPoint below = view.viewport()->mapToGlobal(QPoint(10, viewport.height() - 2));
+  EXPECT_EQ(text->offsetAtPoint(below), -1);
+  EXPECT_EQ(text->offsetAtPoint(view.viewport()->mapToGlobal(QPoint(-5, 2))), -1);
 }
 
 } // namespace
