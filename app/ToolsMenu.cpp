@@ -101,9 +101,9 @@ void ToolsMenu::StatusLine(const std::string &text) {
 
 // Refused while a file is sending: the paste would land inside its bytes.
 void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
+  const std::string title = mControls.appInfo.ExeName() + " - Paste to Port";
   if (!mControls.MSComm1.PortOpen()) {
-    mControls.messageBox.Show("Open the port before pasting to it.",
-                              mControls.appInfo.ExeName() + " - Paste to Port",
+    mControls.messageBox.Show("Open the port before pasting to it.", title,
                               MessageIcon::Exclamation);
     return;
   }
@@ -119,12 +119,11 @@ void ToolsMenu::mnuToolsPaste_Click(const std::u32string &text) {
   if (pasted.bytes.size() > kPasteAskBytes &&
       !mControls.question.Ask("The text to paste is " + std::to_string(pasted.bytes.size()) +
                                   " characters long. Send all of it to the port?",
-                              mControls.appInfo.ExeName() + " - Paste to Port"))
+                              title))
     return;
   // The question's event loop may have seen the port go, or a file start.
   if (!mControls.MSComm1.PortOpen()) {
-    mControls.messageBox.Show("The port closed before the text was sent.",
-                              mControls.appInfo.ExeName() + " - Paste to Port",
+    mControls.messageBox.Show("The port closed before the text was sent.", title,
                               MessageIcon::Exclamation);
     return;
   }
