@@ -121,7 +121,8 @@ void DisplayView::Sync() {
   mShown = mModel.Generation();
   // A reader that came since the last catch-up, or whose view scrolled, is
   // told the change from the rows it finds in sight now.
-  if (!mToldText && QAccessible::isActive())
+  const bool reader = QAccessible::isActive();
+  if (!mToldText && reader)
     mToldText = VisibleText();
   const std::uint64_t endBefore = mRows.Lines().End();
   const std::uint64_t originBefore = mRows.Lines().Origin();
@@ -138,7 +139,7 @@ void DisplayView::Sync() {
   mTopRow = mRows.FirstRow() + static_cast<std::uint64_t>(BarValue(atEnd));
   RepaintChanged(topBefore, endRowBefore, endBefore, originBefore);
   UpdateScrollBar(atEnd);
-  if (QAccessible::isActive())
+  if (reader)
     TellText(topBefore);
   else
     mToldText.reset();

@@ -149,6 +149,9 @@ private:
   QString Shown(std::uint64_t from, std::uint64_t to) const;
   // One past the last row in sight.
   std::uint64_t VisibleEndRow() const;
+  // The characters a screen reader reads in a row in sight (end: VisibleEndRow()): its cells,
+  // and its line end unless it is the last.
+  std::uint64_t CellsRead(std::uint64_t row, std::uint64_t end) const;
   // The cells of count columns from column on, in a row painted at y.
   QRectF Cells(std::uint64_t column, std::uint64_t count, int y) const;
   // The column whose cell holds x (the first for x left of it).

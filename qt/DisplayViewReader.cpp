@@ -100,6 +100,11 @@ QString DisplayView::VisibleText() const {
 }
 
 // Each row in sight counts its cells and one more for the line end after it.
+std::uint64_t DisplayView::CellsRead(std::uint64_t row, std::uint64_t end) const {
+  const WrappedLines::Row r = mRows.RowAt(row);
+  return r.to - r.from + (row + 1 < end ? 1 : 0);
+}
+
 int DisplayView::VisibleOffset(std::uint64_t position) const {
   position = Clamp(position);
   const std::uint64_t end = VisibleEndRow();
@@ -108,11 +113,12 @@ int DisplayView::VisibleOffset(std::uint64_t position) const {
     return 0;
   std::uint64_t offset = 0;
   for (std::uint64_t row = mTopRow; row < end; ++row) {
-    const WrappedLines::Row r = mRows.RowAt(row);
-    if (row == at)
+    if (row == at) {
+      const WrappedLines::Row r = mRows.RowAt(row);
       return static_cast<int>(offset +
                               std::min(position - std::min(position, r.from), r.to - r.from));
-    offset += r.to - r.from + (row + 1 < end ? 1 : 0);
+    }
+    offset += CellsRead(row, end);
   }
   return static_cast<int>(offset);
 }
@@ -123,8 +129,7 @@ QRect DisplayView::CharacterCell(int offset) const {
   auto left = static_cast<std::uint64_t>(offset);
   const std::uint64_t end = VisibleEndRow();
   for (std::uint64_t row = mTopRow; row < end; ++row) {
-    const WrappedLines::Row r = mRows.RowAt(row);
-    const std::uint64_t cells = r.to - r.from + (row + 1 < end ? 1 : 0);
+    const std::uint64_t cells = CellsRead(row, end);
     if (left < cells)
       return Cells(left, 1, static_cast<int>(row - mTopRow) * mLineHeight).toRect();
     left -= cells;
@@ -140,8 +145,7 @@ int DisplayView::OffsetAt(const QPoint &point) const {
   const std::uint64_t end = VisibleEndRow();
   std::uint64_t offset = 0;
   for (std::uint64_t row = mTopRow; row < end; ++row) {
-    const WrappedLines::Row r = mRows.RowAt(row);
-    const std::uint64_t cells = r.to - r.from + (row + 1 < end ? 1 : 0);
+    const std::uint64_t cells = CellsRead(row, end);
     if (row == target)
       return column < cells ? static_cast<int>(offset + column) : -1;
     offset += cells;
